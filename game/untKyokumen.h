@@ -1,0 +1,51 @@
+// TKyokumen: one shogi position and the application of one move written in
+// KIF notation. The position knows no rules: ApplyMove trusts the record and
+// follows the text at fixed character positions.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace zelvaro {
+
+// Piece codes: 0 empty; sente 1..14; a gote piece is the sente code + 100.
+enum PieceCode : int32_t {
+  kEmpty = 0,
+  kFu = 1, kTo = 2, kKyo = 3, kNariKyo = 4, kKei = 5, kNariKei = 6, kGin = 7, kNariGin = 8,
+  kKin = 9, kOu = 10, kHisya = 11, kRyu = 12, kKaku = 13, kUma = 14,
+  kGoteOffset = 100,
+};
+
+// Hand counter order: 歩, 香, 桂, 銀, 金, 飛, 角 (rook before bishop).
+enum HandIndex { kHandFu, kHandKyo, kHandKei, kHandGin, kHandKin, kHandHisya, kHandKaku };
+
+class TKyokumen {
+ public:
+  // Cell index = file * 10 + rank; cells 0..10 and multiples of 10 are no squares.
+  std::array<int32_t, 100> Board{};
+  std::array<int32_t, 7> SenteHand{};
+  std::array<int32_t, 7> GoteHand{};
+  int32_t Turn = 1;  // 1 sente, -1 gote
+  std::u16string Comment;
+  int32_t LastSquare = 0;
+
+  // Board[square] = piece. Throws ERangeError for a square outside 0..99.
+  void SetSquare(int32_t piece, int32_t square);
+
+  // Applies one move ("７六歩(77)", "同　銀(31)", "５五角打", "２二角成(88)").
+  // Throws EConvertError when the two characters after the first "(" are no
+  // integer and ERangeError when that integer lies outside 0..99; in both
+  // cases the position is left exactly as it was.
+  void ApplyMove(std::u16string_view move_text);
+
+  // Copies what a following position inherits: board, hands and LastSquare
+  // (not Turn, not Comment).
+  void CopyBoardFrom(const TKyokumen& other);
+};
+
+// The sente code of a piece name ("歩", "成香", "王", ...); 0 when unknown.
+int32_t PieceCodeOfName(std::u16string_view name);
+
+}  // namespace zelvaro

@@ -1,0 +1,162 @@
+#include <gtest/gtest.h>
+
+#include "game/untKyokumen.h"
+#include "toolkit/Exception.h"
+
+namespace zelvaro {
+namespace {
+
+TKyokumen StartingPosition() {
+  TKyokumen p;
+  for (int f = 1; f <= 9; ++f) {
+    p.SetSquare(kFu, f * 10 + 7);
+    p.SetSquare(kFu + kGoteOffset, f * 10 + 3);
+  }
+  const int32_t back[9] = {kKyo, kKei, kGin, kKin, kOu, kKin, kGin, kKei, kKyo};
+  for (int f = 1; f <= 9; ++f) {
+    p.SetSquare(back[f - 1], f * 10 + 9);
+    p.SetSquare(back[f - 1] + kGoteOffset, f * 10 + 1);
+  }
+  p.SetSquare(kKaku, 88);
+  p.SetSquare(kHisya, 28);
+  p.SetSquare(kKaku + kGoteOffset, 22);
+  p.SetSquare(kHisya + kGoteOffset, 82);
+  return p;
+}
+
+TEST(Kyokumen, ConstructionIsEmptyWithSenteToMove) {
+  TKyokumen p;
+  for (int32_t c : p.Board) EXPECT_EQ(c, 0);
+  for (int k = 0; k < 7; ++k) EXPECT_EQ(p.SenteHand[k] + p.GoteHand[k], 0);
+  EXPECT_EQ(p.Turn, 1);
+  EXPECT_EQ(p.LastSquare, 0);
+  EXPECT_TRUE(p.Comment.empty());
+  EXPECT_THROW(p.SetSquare(1, 100), ERangeError);
+  EXPECT_THROW(p.SetSquare(1, -1), ERangeError);
+}
+
+TEST(Kyokumen, PlainMoveCaptureAndSameSquare) {
+  TKyokumen p = StartingPosition();
+  p.ApplyMove(u"７六歩(77)");
+  EXPECT_EQ(p.Board[77], 0);
+  EXPECT_EQ(p.Board[76], kFu);
+  EXPECT_EQ(p.LastSquare, 76);
+
+  // Gote recaptures on 22 with the same-square mark.
+  TKyokumen q;
+  q.Turn = -1;
+  q.LastSquare = 22;
+  q.Board[22] = kKaku;
+  q.Board[31] = kGin + kGoteOffset;
+  q.ApplyMove(u"同　銀(31)");
+  EXPECT_EQ(q.GoteHand[kHandKaku], 1);
+  EXPECT_EQ(q.Board[31], 0);
+  EXPECT_EQ(q.Board[22], kGin + kGoteOffset);
+}
+
+TEST(Kyokumen, PromotionCaptureDemotesIntoHand) {
+  TKyokumen p = StartingPosition();
+  p.ApplyMove(u"２二角成(88)");
+  EXPECT_EQ(p.SenteHand[kHandKaku], 1);
+  EXPECT_EQ(p.Board[88], 0);
+  EXPECT_EQ(p.Board[22], kUma);
+
+  TKyokumen d;
+  d.Board[55] = kRyu + kGoteOffset;
+  d.Board[56] = kKin;
+  d.ApplyMove(u"５五金(56)");
+  EXPECT_EQ(d.SenteHand[kHandHisya], 1);  // a dragon comes back as a rook
+  d.Board[54] = kOu + kGoteOffset;
+  d.ApplyMove(u"５四金(55)");
+  for (int k = 0; k < 7; ++k) EXPECT_EQ(d.SenteHand[k], k == kHandHisya ? 1 : 0);  // no king
+}
+
+TEST(Kyokumen, DropsCountDownEvenBelowZero) {
+  TKyokumen p;
+  p.Board[0] = 7;  // a drop vacates cell 0
+  p.ApplyMove(u"５五角打");
+  EXPECT_EQ(p.SenteHand[kHandKaku], -1);
+  EXPECT_EQ(p.Board[55], kKaku);
+  EXPECT_EQ(p.Board[0], 0);
+  p.Turn = -1;
+  p.GoteHand[kHandFu] = 2;
+  p.ApplyMove(u"１三歩打");
+  EXPECT_EQ(p.GoteHand[kHandFu], 1);
+  EXPECT_EQ(p.Board[13], kFu + kGoteOffset);
+}
+
+TEST(Kyokumen, PromotionWords) {
+  struct Case {
+    std::u16string move;
+    int32_t origin, dest, placed;
+  } cases[] = {
+      {u"３三桂不成(45)", 45, 33, kKei},
+      {u"４二銀上成(53)", 53, 42, kNariGin},
+      {u"２二成銀(33)", 33, 22, kNariGin},
+      {u"１二香成(15)", 15, 12, kNariKyo},
+      {u"５三歩成(54)", 54, 53, kTo},
+      {u"２三飛成(28)", 28, 23, kRyu},
+      {u"５八金引成(49)", 49, 58, kKin},  // gold has no promoted form
+      {u"５八玉(59)", 59, 58, kOu},
+  };
+  for (const Case& c : cases) {
+    TKyokumen p;
+    p.ApplyMove(c.move);
+    EXPECT_EQ(p.Board[c.origin], 0);
+    EXPECT_EQ(p.Board[c.dest], c.placed);
+  }
+}
+
+TEST(Kyokumen, TerminalWordsAndUnknownTexts) {
+  TKyokumen p = StartingPosition();
+  p.ApplyMove(u"７六歩(77)");
+  TKyokumen before = p;
+  p.ApplyMove(u"投了");
+  p.ApplyMove(u"千日手");
+  EXPECT_EQ(p.Board, before.Board);
+  EXPECT_EQ(p.LastSquare, 76);
+
+  p.Board[0] = 5;
+  p.ApplyMove(u"中断");  // general path: nothing but cell 0 and LastSquare
+  EXPECT_EQ(p.LastSquare, 0);
+  EXPECT_EQ(p.Board[0], 0);
+  before.Board[0] = 0;
+  EXPECT_EQ(p.Board, before.Board);
+
+  TKyokumen fresh;
+  fresh.ApplyMove(u"同　歩(77)");
+  EXPECT_EQ(fresh.Board[0], kFu);  // LastSquare 0: the destination is cell 0
+
+  TKyokumen s = StartingPosition();
+  s.ApplyMove(u"同歩(77)");  // no ideographic space: nothing is placed
+  EXPECT_EQ(s.Board[77], 0);
+  EXPECT_EQ(s.LastSquare, 0);
+
+  TKyokumen r = StartingPosition();
+  r.Board[12] = kHisya;
+  r.ApplyMove(u"２二竜(12)");  // 竜 is not a name the position knows
+  EXPECT_EQ(r.Board[12], 0);
+  EXPECT_EQ(r.Board[22], kKaku + kGoteOffset);
+  EXPECT_EQ(r.SenteHand[kHandKaku], 1);
+}
+
+TEST(Kyokumen, FailedMovesLeaveThePositionUnchanged) {
+  for (const char16_t* move : {u"７六歩(7x)", u"７六歩()", u"２二角成(-1)"}) {
+    TKyokumen p = StartingPosition();
+    TKyokumen before = p;
+    EXPECT_THROW(p.ApplyMove(move), Exception);
+    EXPECT_EQ(p.Board, before.Board);
+    EXPECT_EQ(p.SenteHand, before.SenteHand);
+    EXPECT_EQ(p.GoteHand, before.GoteHand);
+    EXPECT_EQ(p.LastSquare, before.LastSquare);
+  }
+  TKyokumen p = StartingPosition();
+  EXPECT_THROW(p.ApplyMove(u"７六歩(7x)"), EConvertError);
+  // An origin beyond the board would capture first; the check comes before.
+  EXPECT_THROW(p.ApplyMove(u"２二角打(-5)"), ERangeError);
+  EXPECT_EQ(p.SenteHand[kHandKaku], 0);
+  EXPECT_EQ(p.Board[22], kKaku + kGoteOffset);
+}
+
+}  // namespace
+}  // namespace zelvaro
