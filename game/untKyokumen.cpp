@@ -92,6 +92,18 @@ int32_t PieceCodeOfName(std::u16string_view name) {
   return 0;
 }
 
+void LayOutStartingPosition(TKyokumen& p) {
+  for (int f = 1; f <= 9; ++f) p.SetSquare(kFu, f * 10 + 7);
+  const int32_t back[9] = {kKyo, kKei, kGin, kKin, kOu, kKin, kGin, kKei, kKyo};
+  for (int f = 1; f <= 9; ++f) p.SetSquare(back[f - 1], f * 10 + 9);
+  p.SetSquare(kKaku, 88);
+  p.SetSquare(kHisya, 28);
+  for (int f = 1; f <= 9; ++f) p.SetSquare(kFu + kGoteOffset, f * 10 + 3);
+  for (int f = 1; f <= 9; ++f) p.SetSquare(back[f - 1] + kGoteOffset, f * 10 + 1);
+  p.SetSquare(kKaku + kGoteOffset, 22);
+  p.SetSquare(kHisya + kGoteOffset, 82);
+}
+
 void TKyokumen::SetSquare(int32_t piece, int32_t square) {
   if (square < 0 || square > 99) throw ERangeError("Range check error");
   Board[square] = piece;

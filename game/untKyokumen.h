@@ -45,6 +45,10 @@ class TKyokumen {
   void CopyBoardFrom(const TKyokumen& other);
 };
 
+// Lays out the even-game starting position on an empty position with
+// SetSquare, in the order the viewer's initialisation uses.
+void LayOutStartingPosition(TKyokumen& position);
+
 // The sente code of a piece name ("歩", "成香", "王", ...); 0 when unknown.
 int32_t PieceCodeOfName(std::u16string_view name);
 

@@ -8,20 +8,27 @@ namespace {
 
 TKyokumen StartingPosition() {
   TKyokumen p;
-  for (int f = 1; f <= 9; ++f) {
-    p.SetSquare(kFu, f * 10 + 7);
-    p.SetSquare(kFu + kGoteOffset, f * 10 + 3);
-  }
-  const int32_t back[9] = {kKyo, kKei, kGin, kKin, kOu, kKin, kGin, kKei, kKyo};
-  for (int f = 1; f <= 9; ++f) {
-    p.SetSquare(back[f - 1], f * 10 + 9);
-    p.SetSquare(back[f - 1] + kGoteOffset, f * 10 + 1);
-  }
-  p.SetSquare(kKaku, 88);
-  p.SetSquare(kHisya, 28);
-  p.SetSquare(kKaku + kGoteOffset, 22);
-  p.SetSquare(kHisya + kGoteOffset, 82);
+  LayOutStartingPosition(p);
   return p;
+}
+
+TEST(Kyokumen, StartingPositionLayout) {
+  TKyokumen p = StartingPosition();
+  int pieces = 0;
+  for (int32_t c : p.Board) pieces += c != 0;
+  EXPECT_EQ(pieces, 40);
+  EXPECT_EQ(p.Board[59], kOu);
+  EXPECT_EQ(p.Board[51], kOu + kGoteOffset);
+  EXPECT_EQ(p.Board[88], kKaku);
+  EXPECT_EQ(p.Board[28], kHisya);
+  EXPECT_EQ(p.Board[22], kKaku + kGoteOffset);
+  EXPECT_EQ(p.Board[82], kHisya + kGoteOffset);
+  EXPECT_EQ(p.Board[19], kKyo);
+  EXPECT_EQ(p.Board[81], kKei + kGoteOffset);
+  for (int f = 1; f <= 9; ++f) {
+    EXPECT_EQ(p.Board[f * 10 + 7], kFu);
+    EXPECT_EQ(p.Board[f * 10 + 3], kFu + kGoteOffset);
+  }
 }
 
 TEST(Kyokumen, ConstructionIsEmptyWithSenteToMove) {
