@@ -1,0 +1,93 @@
+#include "toolkit/qt/Platform.h"
+
+#include <QCollator>
+#include <QCoreApplication>
+#include <QFont>
+#include <QFontMetrics>
+#include <QLocale>
+#include <QMessageBox>
+#include <QPainter>
+#include <memory>
+
+#include "toolkit/Exception.h"
+
+namespace zelvaro {
+namespace {
+
+std::function<void(const QString&, const QString&)>& MessageHook() {
+  static std::function<void(const QString&, const QString&)> hook;
+  return hook;
+}
+
+}  // namespace
+
+void ShowMessage(const QString& text, const QString& caption) {
+  if (MessageHook()) {
+    MessageHook()(text, caption);
+    return;
+  }
+  QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok);
+  box.exec();
+}
+
+void SetMessageHook(std::function<void(const QString& text, const QString& caption)> hook) {
+  MessageHook() = std::move(hook);
+}
+
+void ProcessPendingEvents() { QCoreApplication::processEvents(); }
+
+int LocaleCompare(const QString& a, const QString& b) {
+  // Opening a collator is costly and a sort compares many times; keep one per
+  // locale and open a new one only when the default locale changes.
+  thread_local std::unique_ptr<QCollator> collator;
+  const QLocale locale;
+  if (!collator || collator->locale() != locale) {
+    collator = std::make_unique<QCollator>(locale);
+    collator->setCaseSensitivity(Qt::CaseSensitive);
+  }
+  int result = collator->compare(a, b);
+  if (result == 0) result = QString::compare(a, b, Qt::CaseSensitive);
+  return result < 0 ? -1 : (result > 0 ? 1 : 0);
+}
+
+QImage LoadImageResource(const QString& name) {
+  QImage image(QStringLiteral(":/images/") + name + QStringLiteral(".png"));
+  if (image.isNull()) {
+    throw Exception("image resource \"" + name.toStdString() + "\" not found");
+  }
+  return image.convertToFormat(QImage::Format_RGB888);
+}
+
+QString JapaneseFontFamily() { return QStringLiteral("IPAPGothic"); }
+
+int PointsToPixels(int point_size) { return (point_size * 96 + 36) / 72; }
+
+void DrawTextOn(QImage& picture, int x, int y, const QString& text, const QColor& color,
+                int point_size) {
+  if (picture.isNull()) return;
+  if (picture.format() != QImage::Format_RGB888) {
+    picture = picture.convertToFormat(QImage::Format_RGB888);
+  }
+  QFont font(JapaneseFontFamily());
+  font.setStyleHint(QFont::SansSerif);
+  font.setPixelSize(PointsToPixels(point_size));
+  const QFontMetrics metrics(font);
+  const QRect area(x, y, metrics.horizontalAdvance(text), metrics.height());
+
+  QPainter painter(&picture);
+  painter.fillRect(area, Qt::white);
+  painter.setFont(font);
+  painter.setPen(color);
+  painter.drawText(area, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, text);
+}
+
+QString ToQString(std::u16string_view s) {
+  return QString(reinterpret_cast<const QChar*>(s.data()), static_cast<qsizetype>(s.size()));
+}
+
+std::u16string ToU16(const QString& s) {
+  return std::u16string(reinterpret_cast<const char16_t*>(s.utf16()),
+                        static_cast<size_t>(s.size()));
+}
+
+}  // namespace zelvaro

@@ -1,0 +1,53 @@
+// The windowing operations the program needs beyond single widgets: message
+// boxes, event processing, text comparison, image resources and text drawing
+// on pictures. Everything here runs on the GUI thread and needs a
+// QGuiApplication (QApplication for ShowMessage).
+#pragma once
+
+#include <QColor>
+#include <QImage>
+#include <QString>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace zelvaro {
+
+// Modal message box with the text, the caption and one OK button; returns
+// after OK. While a hook is set the hook is called instead and no box opens.
+void ShowMessage(const QString& text, const QString& caption);
+// An empty function restores the real boxes.
+void SetMessageHook(std::function<void(const QString& text, const QString& caption)> hook);
+
+// Processes the pending window events once and returns. Handlers of any
+// window may run inside this call.
+void ProcessPendingEvents();
+
+// Locale-aware, case-sensitive comparison in the default locale (QLocale()):
+// negative, 0 or positive. Only identical texts compare equal; texts the
+// collation cannot tell apart are ordered by their UTF-16 units.
+int LocaleCompare(const QString& a, const QString& b);
+
+// The image resource ":/images/<name>.png" as a 24-bit picture
+// (QImage::Format_RGB888). Throws zelvaro::Exception when there is none.
+// The resources library must be initialised first (InitResources()).
+QImage LoadImageResource(const QString& name);
+
+// Draws one line of text with its top-left corner at (x, y), in `color`, at
+// `point_size` points (96 dots per inch), in the Japanese Gothic face, on an
+// opaque white background: the rectangle of the line's advance width and
+// line height is filled white first, so the text overwrites what stood
+// there. Parts outside the picture are cut off. A picture in another format
+// than RGB888 is converted to it first.
+void DrawTextOn(QImage& picture, int x, int y, const QString& text, const QColor& color,
+                int point_size);
+
+// The family DrawTextOn uses.
+QString JapaneseFontFamily();
+// Pixel height of a text size in points, as a 96-dpi screen shows it.
+int PointsToPixels(int point_size);
+
+QString ToQString(std::u16string_view s);
+std::u16string ToU16(const QString& s);
+
+}  // namespace zelvaro
