@@ -7,6 +7,7 @@
 #include <QLocale>
 #include <QMessageBox>
 #include <QPainter>
+#include <algorithm>
 #include <memory>
 
 #include "toolkit/Exception.h"
@@ -72,13 +73,18 @@ void DrawTextOn(QImage& picture, int x, int y, const QString& text, const QColor
   font.setStyleHint(QFont::SansSerif);
   font.setPixelSize(PointsToPixels(point_size));
   const QFontMetrics metrics(font);
-  const QRect area(x, y, metrics.horizontalAdvance(text), metrics.height());
+  // The line box is one em high: Japanese glyphs lie inside it, and lines
+  // drawn close above one another (a name over a hand line) keep out of each
+  // other's way. Ink below the box (a Latin descender) is cut, so a later
+  // line drawn at the same place always covers all of an earlier one.
+  const QRect area(x, y, metrics.horizontalAdvance(text), font.pixelSize());
 
   QPainter painter(&picture);
   painter.fillRect(area, Qt::white);
+  painter.setClipRect(area);
   painter.setFont(font);
   painter.setPen(color);
-  painter.drawText(area, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, text);
+  painter.drawText(QPoint(x, y + std::min(metrics.ascent(), area.height())), text);
 }
 
 QString ToQString(std::u16string_view s) {

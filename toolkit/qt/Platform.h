@@ -35,9 +35,11 @@ QImage LoadImageResource(const QString& name);
 
 // Draws one line of text with its top-left corner at (x, y), in `color`, at
 // `point_size` points (96 dots per inch), in the Japanese Gothic face, on an
-// opaque white background: the rectangle of the line's advance width and
-// line height is filled white first, so the text overwrites what stood
-// there. Parts outside the picture are cut off. A picture in another format
+// opaque white background: the line's box (its advance width, trailing
+// spaces included, by one em of height) is filled white first and nothing is
+// drawn outside it, so the text overwrites what stood there and a later line
+// at the same place covers this one where its box reaches. Parts outside the
+// picture are cut off. A picture in another format
 // than RGB888 is converted to it first.
 void DrawTextOn(QImage& picture, int x, int y, const QString& text, const QColor& color,
                 int point_size);

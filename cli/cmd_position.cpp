@@ -1,0 +1,111 @@
+// zelvaro-cli position [--moves FILE] [--png OUT]: applies move texts to the
+// starting position and prints the result as one JSON object; optionally
+// writes the board picture of the final position.
+#include <QGuiApplication>
+#include <QImage>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/Command.h"
+#include "game/untKyokumen.h"
+#include "toolkit/Exception.h"
+#include "toolkit/TextCodec.h"
+#include "viewer/BoardRenderer.h"
+
+namespace zelvaro::cli {
+namespace {
+
+// The move texts of FILE: one per line, UTF-8, empty lines skipped. A CR
+// before the LF and a byte-order mark are not part of any move.
+std::vector<std::string> ReadMoveTexts(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw EFileError("cannot open " + path);
+  std::ostringstream all;
+  all << in.rdbuf();
+  std::string text = all.str();
+  if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);
+  std::vector<std::string> moves;
+  std::istringstream lines(text);
+  for (std::string line; std::getline(lines, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!line.empty()) moves.push_back(line);
+  }
+  return moves;
+}
+
+// Draws the position as the viewer does after InitBoard, names " ".
+void WritePicture(const TKyokumen& position, const std::string& path) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  std::unique_ptr<QGuiApplication> app;
+  if (QGuiApplication::instance() == nullptr) {
+    static int argc = 1;
+    static char name[] = "zelvaro-cli";
+    static char* argv[] = {name, nullptr};
+    app = std::make_unique<QGuiApplication>(argc, argv);
+  }
+  QImage picture;
+  TBoardRenderer renderer(&picture);
+  TKyokumen scratch;
+  std::u16string sente_name, gote_name;
+  renderer.InitBoard(scratch, sente_name, gote_name);
+  renderer.DrawPosition(position, sente_name, gote_name);
+  if (!picture.save(QString::fromStdString(path), "PNG")) {
+    throw EFileError("cannot write " + path);
+  }
+}
+
+void Run(const std::string& moves_path, const std::string& png_path) {
+  TKyokumen position;
+  LayOutStartingPosition(position);
+  nlohmann::ordered_json errors = nlohmann::ordered_json::array();
+  if (!moves_path.empty()) {
+    int number = 0;
+    for (const std::string& move : ReadMoveTexts(moves_path)) {
+      ++number;
+      position.Turn = number % 2 == 1 ? 1 : -1;
+      // A failed move must leave nothing behind, whatever it touched first.
+      const TKyokumen before = position;
+      try {
+        position.ApplyMove(Utf8ToUtf16(move));
+      } catch (const Exception&) {
+        position = before;
+        errors.push_back("指し手エラー " + move);
+      }
+    }
+  }
+  if (!png_path.empty()) WritePicture(position, png_path);
+
+  nlohmann::ordered_json out;
+  out["board"] = position.Board;
+  out["sente_hand"] = position.SenteHand;
+  out["gote_hand"] = position.GoteHand;
+  out["turn"] = position.Turn;
+  out["last_square"] = position.LastSquare;
+  out["errors"] = errors;
+  std::cout << out.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";
+}
+
+const CommandRegistration kRegistration([](CLI::App& app) {
+  auto* cmd = app.add_subcommand("position",
+                                 "apply move texts to the starting position and print it as JSON");
+  auto moves = std::make_shared<std::string>();
+  auto png = std::make_shared<std::string>();
+  cmd->add_option("--moves", *moves, "UTF-8 file, one move text per line (e.g. ７六歩(77))");
+  cmd->add_option("--png", *png, "write the 380 x 420 board picture of the final position here");
+  cmd->callback([moves, png] {
+    try {
+      Run(*moves, *png);
+    } catch (const Exception& e) {
+      std::cerr << "zelvaro-cli position: " << e.Message() << "\n";
+      Exit(1);
+    }
+  });
+});
+
+}  // namespace
+}  // namespace zelvaro::cli
