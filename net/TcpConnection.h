@@ -1,0 +1,117 @@
+// The byte connection under the HTTP client.
+//
+// TTransport is the raw pipe (a socket, or scripted bytes in tests and the
+// fuzzer). TTcpConnection puts one input buffer in front of it and reads
+// lines and counted blocks from it; TTcpClient also opens the socket.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "streams/Stream.h"
+
+namespace zelvaro {
+
+class TTransport {
+ public:
+  virtual ~TTransport();
+  // Receives up to `size` (> 0) bytes; 0 means the peer closed its side.
+  // Waits at most `limit` (zero: no limit), then throws EReadTimeout. Other
+  // failures (a reset) throw ESocketError.
+  virtual size_t Receive(char* buffer, size_t size, std::chrono::milliseconds limit) = 0;
+  // Sends every byte, waiting at most `limit` each time the peer takes
+  // nothing (EWriteTimeout); ESocketError when the peer is gone.
+  virtual void Send(const char* data, size_t size, std::chrono::milliseconds limit) = 0;
+  // Without waiting: false once the peer has closed or reset.
+  virtual bool PeerOpen() = 0;
+};
+
+// Opens a transport to host:port within `limit` (zero: no limit).
+using TConnector = std::function<std::unique_ptr<TTransport>(const std::string& host, uint16_t port,
+                                                             std::chrono::milliseconds limit)>;
+
+// Resolves `host` and connects a TCP socket to it with a non-blocking
+// connect. Throws EConnectTimeout ("Connect timed out.") when `limit`
+// passes first, ESocketError when resolution or the connect fails.
+std::unique_ptr<TTransport> ConnectTcp(const std::string& host, uint16_t port,
+                                       std::chrono::milliseconds limit);
+
+class TTcpConnection {
+ public:
+  static constexpr size_t RecvBufferSize = 32768;
+  static constexpr size_t SendBufferSize = 32768;
+
+  TTcpConnection() = default;
+  TTcpConnection(const TTcpConnection&) = delete;
+  TTcpConnection& operator=(const TTcpConnection&) = delete;
+  virtual ~TTcpConnection();
+
+  size_t MaxLineLength = 16384;
+  // Longest wait for the next bytes from the server (zero: no limit).
+  std::chrono::milliseconds ReadTimeout{30000};
+
+  // Takes over an open transport. Throws EAlreadyConnected when one is open.
+  void Attach(std::unique_ptr<TTransport> transport);
+  // Drops the transport and whatever is buffered.
+  void Disconnect();
+  // Whether there is a transport and the server has not closed it, or
+  // bytes it sent are still buffered. Notices a close without waiting.
+  bool Connected();
+  bool HasTransport() const { return transport_ != nullptr; }
+
+  // The next line without its LF and one CR before it. Throws
+  // EConnClosedGracefully when the server closes first (any partial line is
+  // dropped), EMaxLineLengthExceeded past MaxLineLength, EReadTimeout,
+  // ENotConnected without a transport.
+  std::string ReadLine();
+
+  // Moves `count` bytes (-1: until the server closes) to `target` (null:
+  // discard): what is buffered first, then blocks of up to 32768 bytes,
+  // each one write made once the block is complete or the server closed. A
+  // close before `count` bytes ends the read without an error. Every write
+  // is at most 32768 bytes.
+  void ReadStream(TStream* target, int64_t count);
+
+  // Sends now, or collects into the write buffer while one is open.
+  void Write(std::string_view bytes);
+  void OpenWriteBuffer();
+  // Sends what was collected and closes the write buffer.
+  void FlushWriteBuffer();
+
+ private:
+  size_t Buffered() const { return end_ - start_; }
+  // Receives once into the input buffer; false when the server closed.
+  bool Fill();
+  // Receives once into `dest`; 0 when the server closed.
+  size_t ReceiveSome(char* dest, size_t size);
+  void Consume(size_t n);
+
+  std::unique_ptr<TTransport> transport_;
+  bool peerClosed_ = false;
+  std::vector<char> input_;
+  size_t start_ = 0;
+  size_t end_ = 0;
+  bool writeBuffering_ = false;
+  std::string writeBuffer_;
+};
+
+class TTcpClient : public TTcpConnection {
+ public:
+  std::string Host;
+  uint16_t Port = 80;
+  // Longest wait for the connection (zero: no limit).
+  std::chrono::milliseconds ConnectTimeout{0};
+  // How connections are opened; ConnectTcp unless replaced (tests, fuzzer).
+  TConnector Connector = ConnectTcp;
+
+  // Opens the connection to Host:Port. Throws EAlreadyConnected when one is
+  // open, and what the connector throws.
+  void Connect();
+};
+
+}  // namespace zelvaro
