@@ -1,0 +1,150 @@
+#include "viewer/CommentPanel.h"
+
+#include <QDesktopServices>
+#include <QScrollBar>
+#include <array>
+#include <optional>
+
+#include "regex/untRegex.h"
+#include "toolkit/Exception.h"
+#include "toolkit/TextCodec.h"
+#include "toolkit/qt/Platform.h"
+
+namespace zelvaro {
+namespace {
+
+constexpr std::string_view kMarker = "_MATCH_URL_";
+
+void ReplaceAll(std::string& text, std::string_view from, std::string_view to) {
+  if (from.empty()) return;
+  std::string out;
+  size_t start = 0;
+  for (size_t at; (at = text.find(from, start)) != std::string::npos; start = at + from.size()) {
+    out.append(text, start, at - start);
+    out.append(to);
+  }
+  if (start == 0) return;
+  out.append(text, start, std::string::npos);
+  text = std::move(out);
+}
+
+std::string LinkText(const std::string& address) {
+  return "<a href=\"" + address + "\" title=\"" + Utf8ToSjis("リンク先を見る") + "\">" + address +
+         "</a>";
+}
+
+THtmlView::Opener& LinkOpener() {
+  static THtmlView::Opener opener = [](const QUrl& url) { QDesktopServices::openUrl(url); };
+  return opener;
+}
+
+}  // namespace
+
+std::u16string DocumentPrefix(int font_size_index) {
+  static constexpr std::array<std::u16string_view, kFontSizeCount> kSizes = {u"-2", u"-1", u"+0",
+                                                                             u"+1", u"+2", u"+3"};
+  if (font_size_index < 0 || font_size_index >= kFontSizeCount) {
+    throw ERangeError("font size index " + std::to_string(font_size_index) + " out of range");
+  }
+  return u"<html><body><font size=\"" + std::u16string(kSizes[font_size_index]) + u"\"><b>";
+}
+
+std::u16string LinkifyUrls(std::u16string_view text) {
+  if (text.empty()) return {};
+  std::u16string w(text);
+  std::array<std::optional<std::string>, kMaxLinks> found;
+  TRegex regex;
+  regex.SetExpression(kUrlPattern);
+  for (int i = 0; i < kMaxLinks; ++i) {
+    std::string bytes = Utf16ToSjis(w);
+    if (!regex.Exec(bytes)) break;
+    std::string address = regex.GroupText(1);
+    if (address.empty()) break;  // cannot happen with this pattern; guards the replacement
+    ReplaceAll(bytes, address, std::string(kMarker) + std::to_string(i));
+    w = SjisToUtf16(bytes);
+    found[i] = std::move(address);
+  }
+
+  // One pass over the markers: "_MATCH_URL_1" must not take the front of
+  // "_MATCH_URL_10", and a link already written is never searched again.
+  const std::string bytes = Utf16ToSjis(w);
+  std::string out;
+  size_t start = 0;
+  for (size_t at; (at = bytes.find(kMarker, start)) != std::string::npos;) {
+    out.append(bytes, start, at - start);
+    size_t digits = at + kMarker.size();
+    int number = -1;
+    size_t length = 0;
+    if (bytes.compare(digits, 2, "10") == 0 && found[10]) {
+      number = 10, length = 2;
+    } else if (digits < bytes.size() && bytes[digits] >= '0' && bytes[digits] <= '9' &&
+               found[bytes[digits] - '0']) {
+      number = bytes[digits] - '0', length = 1;
+    }
+    if (number < 0) {
+      out.append(kMarker);
+      start = digits;
+      continue;
+    }
+    out.append(LinkText(*found[number]));
+    start = digits + length;
+  }
+  out.append(bytes, start, std::string::npos);
+  return SjisToUtf16(out);
+}
+
+std::u16string CommentDocument(int font_size_index, std::u16string_view comment) {
+  return DocumentPrefix(font_size_index) + LinkifyUrls(comment) + std::u16string(kDocumentSuffix);
+}
+
+THtmlView::THtmlView(QWidget* parent) : QTextBrowser(parent) {
+  setOpenLinks(false);
+  setOpenExternalLinks(false);
+  connect(this, &QTextBrowser::anchorClicked, this, [](const QUrl& url) { FollowLink(url); });
+}
+
+void THtmlView::Navigate(const QString& url) {
+  // Only the blank page is ever loaded; it completes on the next turn of the
+  // event loop, as a real page load would.
+  Q_UNUSED(url);
+  clear();
+  source_.clear();
+  ready_state_ = kLoading;
+  const unsigned navigation = ++navigation_;
+  QMetaObject::invokeMethod(
+      this,
+      [this, navigation] {
+        if (navigation == navigation_) ready_state_ = kComplete;
+      },
+      Qt::QueuedConnection);
+}
+
+void THtmlView::Write(const QString& html) {
+  source_ = html;
+  setHtml(html);
+  verticalScrollBar()->setValue(0);
+}
+
+void THtmlView::Refresh() { viewport()->update(); }
+
+THtmlView::Opener THtmlView::SetLinkOpener(Opener opener) {
+  Opener previous = std::move(LinkOpener());
+  LinkOpener() = std::move(opener);
+  return previous;
+}
+
+bool THtmlView::FollowLink(const QUrl& url) {
+  const QString scheme = url.scheme().toLower();
+  if (scheme != QLatin1String("http") && scheme != QLatin1String("https")) return false;
+  if (LinkOpener()) LinkOpener()(url);
+  return true;
+}
+
+void ShowDocument(THtmlView* view, std::u16string_view html) {
+  view->Navigate(QStringLiteral("about:blank"));
+  while (view->ReadyState() < THtmlView::kInteractive) ProcessPendingEvents();
+  view->Write(QString::fromStdU16String(std::u16string(html)));
+  view->Refresh();
+}
+
+}  // namespace zelvaro

@@ -1,0 +1,92 @@
+#include "viewer/untOptionForm.h"
+
+#include <algorithm>
+
+#include "toolkit/qt/Platform.h"
+
+namespace zelvaro {
+
+QFont WindowFont() {
+  QFont font;
+  font.setFamilies({QStringLiteral("ＭＳ Ｐゴシック"), JapaneseFontFamily()});
+  font.setPixelSize(12);
+  return font;
+}
+
+TRadioGroup::TRadioGroup(const QString& caption, const QStringList& items, int columns,
+                         QWidget* parent)
+    : QGroupBox(caption, parent), group_(new QButtonGroup(this)), columns_(std::max(columns, 1)) {
+  for (int i = 0; i < items.size(); ++i) {
+    auto* item = new QRadioButton(items[i], this);
+    item->setObjectName(QStringLiteral("RadioItem%1").arg(i));
+    group_->addButton(item, i);
+    items_.push_back(item);
+  }
+  LayOutItems();
+}
+
+int TRadioGroup::ItemIndex() const { return group_->checkedId(); }
+
+void TRadioGroup::SetItemIndex(int index) {
+  if (index >= 0 && index < Count()) {
+    items_[index]->setChecked(true);
+    return;
+  }
+  // A QButtonGroup keeps one item checked while it is exclusive.
+  group_->setExclusive(false);
+  for (auto* item : items_) item->setChecked(false);
+  group_->setExclusive(true);
+}
+
+void TRadioGroup::resizeEvent(QResizeEvent* event) {
+  QGroupBox::resizeEvent(event);
+  LayOutItems();
+}
+
+void TRadioGroup::LayOutItems() {
+  // Items share the frame's inside evenly, below the caption.
+  const int rows = (Count() + columns_ - 1) / columns_;
+  if (rows == 0) return;
+  const int left = 8, top = 16, right = 8, bottom = 4;
+  const int column_width = (width() - left - right) / columns_;
+  const int row_height = (height() - top - bottom) / rows;
+  for (int i = 0; i < Count(); ++i) {
+    const int column = i / rows, row = i % rows;
+    items_[i]->setGeometry(left + column * column_width, top + row * row_height, column_width,
+                           row_height);
+  }
+}
+
+TForm3::TForm3(QWidget* parent) : QDialog(parent) {
+  setObjectName(QStringLiteral("Form3"));
+  setWindowTitle(QStringLiteral("設定オプション"));
+  setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
+                 Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+  setFont(WindowFont());
+  setFixedSize(411, 266);
+  move(238, 141);
+
+  Button1 = new QPushButton(QStringLiteral("設定する"), this);
+  Button1->setObjectName(QStringLiteral("Button1"));
+  Button1->setGeometry(144, 216, 105, 25);
+  Button1->setAutoDefault(false);
+
+  RadioGroup1 = new TRadioGroup(
+      QStringLiteral("コメント文字の大きさ"),
+      {QStringLiteral("極小 (-2)"), QStringLiteral("小さめ (-1)"), QStringLiteral("普通 (0)"),
+       QStringLiteral("大きめ (1)"), QStringLiteral("特大 (2)"), QStringLiteral("極大 (3)")},
+      2, this);
+  RadioGroup1->setObjectName(QStringLiteral("RadioGroup1"));
+  RadioGroup1->setGeometry(40, 32, 345, 129);
+  RadioGroup1->SetItemIndex(3);
+
+  // Button1 first, then the radio group.
+  setTabOrder(Button1, RadioGroup1->Item(0));
+  Button1->setFocus();
+
+  connect(Button1, &QPushButton::clicked, this, &TForm3::Button1Click);
+}
+
+void TForm3::Button1Click() { close(); }
+
+}  // namespace zelvaro

@@ -1,0 +1,54 @@
+// TForm3: the options dialog. Its one setting is the text size of the
+// comment panel, the selected item of RadioGroup1 (0..5, 3 at creation). It
+// keeps nothing else and stores nothing.
+#pragma once
+
+#include <QButtonGroup>
+#include <QDialog>
+#include <QFont>
+#include <QGroupBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStringList>
+#include <vector>
+
+namespace zelvaro {
+
+// The windows' font: "ＭＳ Ｐゴシック" at 12 pixels, falling back to the
+// installed Japanese Gothic face.
+QFont WindowFont();
+
+// A framed group of radio items laid out in columns, filled column by column.
+class TRadioGroup : public QGroupBox {
+  Q_OBJECT
+ public:
+  TRadioGroup(const QString& caption, const QStringList& items, int columns,
+              QWidget* parent = nullptr);
+  int ItemIndex() const;         // -1 when none is selected
+  void SetItemIndex(int index);  // -1 clears the selection
+  QRadioButton* Item(int index) const { return items_.at(index); }
+  int Count() const { return static_cast<int>(items_.size()); }
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  void LayOutItems();
+  QButtonGroup* group_;
+  std::vector<QRadioButton*> items_;
+  int columns_;
+};
+
+class TForm3 : public QDialog {
+  Q_OBJECT
+ public:
+  explicit TForm3(QWidget* parent = nullptr);
+
+  QPushButton* Button1;
+  TRadioGroup* RadioGroup1;
+
+  // "設定する": closes the dialog; the selection stays in force.
+  void Button1Click();
+};
+
+}  // namespace zelvaro
