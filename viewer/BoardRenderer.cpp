@@ -118,10 +118,14 @@ void TBoardRenderer::DrawPiece(uint8_t piece, int32_t x, int32_t y) {
   if (columns <= 0) return;
   const auto& source = rows_[index];
 
+  // One detach for the whole square; scanLine() would check for sharing on
+  // every row.
+  uchar* bits = picture_->bits();
+  const qsizetype stride = picture_->bytesPerLine();
   for (int s = 0; s < kCellHeight; ++s) {
     const int dest_y = turned ? y + (kCellHeight - 1) - s : y + s;
     if (dest_y >= height) return;
-    uchar* dest = picture_->scanLine(dest_y);
+    uchar* dest = bits + dest_y * stride;
     const uchar* src = source[s];
     if (!turned) {
       std::memcpy(dest + 3 * x, src, 3 * static_cast<size_t>(columns));
