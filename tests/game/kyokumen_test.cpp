@@ -97,12 +97,9 @@ TEST(Kyokumen, PromotionWords) {
     std::u16string move;
     int32_t origin, dest, placed;
   } cases[] = {
-      {u"３三桂不成(45)", 45, 33, kKei},
-      {u"４二銀上成(53)", 53, 42, kNariGin},
-      {u"２二成銀(33)", 33, 22, kNariGin},
-      {u"１二香成(15)", 15, 12, kNariKyo},
-      {u"５三歩成(54)", 54, 53, kTo},
-      {u"２三飛成(28)", 28, 23, kRyu},
+      {u"３三桂不成(45)", 45, 33, kKei},   {u"４二銀上成(53)", 53, 42, kNariGin},
+      {u"２二成銀(33)", 33, 22, kNariGin}, {u"１二香成(15)", 15, 12, kNariKyo},
+      {u"５三歩成(54)", 54, 53, kTo},      {u"２三飛成(28)", 28, 23, kRyu},
       {u"５八金引成(49)", 49, 58, kKin},  // gold has no promoted form
       {u"５八玉(59)", 59, 58, kOu},
   };
@@ -163,6 +160,48 @@ TEST(Kyokumen, FailedMovesLeaveThePositionUnchanged) {
   EXPECT_THROW(p.ApplyMove(u"２二角打(-5)"), ERangeError);
   EXPECT_EQ(p.SenteHand[kHandKaku], 0);
   EXPECT_EQ(p.Board[22], kKaku + kGoteOffset);
+}
+
+TEST(Kyokumen, EveryCapturedCodeFeedsTheOtherSidesHand) {
+  struct Case {
+    int32_t code;
+    int hand_index;  // -1: no hand changes
+  };
+  const Case cases[] = {
+      {kEmpty, -1},
+      {kFu, kHandFu},
+      {kTo, kHandFu},
+      {kKyo, kHandKyo},
+      {kNariKyo, kHandKyo},
+      {kKei, kHandKei},
+      {kNariKei, kHandKei},
+      {kGin, kHandGin},
+      {kNariGin, kHandGin},
+      {kKin, kHandKin},
+      {kOu, -1},
+      {kHisya, kHandHisya},
+      {kRyu, kHandHisya},
+      {kKaku, kHandKaku},
+      {kUma, kHandKaku},
+      {15, -1},
+      {100, -1},
+      {115, -1},
+  };
+  for (const Case& c : cases) {
+    for (int32_t owner : {0, int32_t{kGoteOffset}}) {
+      const int32_t code = c.code + owner;
+      if (owner != 0 && (c.code == kEmpty || c.code >= 15)) continue;
+      TKyokumen p;
+      p.Board[55] = code;
+      p.Board[56] = kKin;
+      p.Turn = owner == 0 ? -1 : 1;  // the side to move is not consulted
+      p.ApplyMove(u"５五金(56)");
+      std::array<int32_t, 7> sente{}, gote{};
+      if (c.hand_index >= 0) ++(owner == 0 ? gote : sente)[c.hand_index];
+      EXPECT_EQ(p.SenteHand, sente) << "code " << code;
+      EXPECT_EQ(p.GoteHand, gote) << "code " << code;
+    }
+  }
 }
 
 }  // namespace
