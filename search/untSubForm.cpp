@@ -1,0 +1,188 @@
+#include "search/untSubForm.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+
+#include "search/HandOver.h"
+#include "toolkit/Exception.h"
+#include "toolkit/TextCodec.h"
+#include "toolkit/qt/Platform.h"
+#include "viewer/untOptionForm.h"
+
+namespace zelvaro {
+namespace {
+
+constexpr char kErrorCaption[] = "error";
+
+QString FromSjis(const std::string& bytes) { return ToQString(SjisToUtf16(bytes)); }
+
+QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption,
+                        const QRect& rect) {
+  auto* button = new QPushButton(caption, parent);
+  button->setObjectName(QString::fromLatin1(name));
+  button->setGeometry(rect);
+  button->setAutoDefault(false);
+  return button;
+}
+
+}  // namespace
+
+// The window's side of a search.
+class TForm2::Listener : public ISearchListener {
+ public:
+  explicit Listener(TForm2& form) : form_(form) {}
+
+  void PageStarted(int index) override {
+    page_ = index + 1;
+    ShowProgress();
+  }
+  void PageFailed(int, const std::string& message) override {
+    ShowMessage(QString::fromStdString(message), QString::fromLatin1(kErrorCaption));
+  }
+  void RowFound(const TGameRow& row) override {
+    TListView* list = form_.ListView1;
+    list->BeginUpdate();
+    list->Append(FromSjis(row.Start), {FromSjis(row.Tournament), FromSjis(row.Sente),
+                                       FromSjis(row.Gote), FromSjis(row.Url)});
+    list->EndUpdate();
+    ++found_;
+    ShowProgress();
+    ProcessPendingEvents();
+  }
+  bool Cancelled() override { return form_.closing_; }
+
+ private:
+  void ShowProgress() {
+    form_.ProgressLabel->setText(QStringLiteral("探索中: %1/%2 ページ目、%3 局見つかりました")
+                                     .arg(page_)
+                                     .arg(kTournamentCount)
+                                     .arg(found_));
+    // A fetch blocks the window; paint the text now rather than after it.
+    form_.ProgressLabel->repaint();
+  }
+
+  TForm2& form_;
+  int page_ = 0;
+  int found_ = 0;
+};
+
+TForm2::TForm2(TBroadcastHosts hosts, std::unique_ptr<ILineFetcher> fetcher, QWidget* parent)
+    : QWidget(parent, Qt::Window), hosts_(std::move(hosts)) {
+  setObjectName(QStringLiteral("Form2"));
+  setWindowTitle(QStringLiteral("Zelvaro - 中継サイトを探索"));
+  setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
+                 Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                 Qt::WindowCloseButtonHint);
+  setFont(WindowFont());
+  setFixedSize(581, 348);
+  move(192, 107);
+
+  ListView1 = new TListView(this);
+  ListView1->setObjectName(QStringLiteral("ListView1"));
+  ListView1->setGeometry(16, 16, 545, 257);
+  ListView1->SetColumns({
+      {QStringLiteral("開始日時"), 120},
+      {QStringLiteral("棋戦名"), 150},
+      {QStringLiteral("先手"), 100},
+      {QStringLiteral("後手"), 100},
+      {QStringLiteral("URL"), 60},
+  });
+  ListView1->SetCompare([this](int a, int b) { return ListViewCompare(a, b); });
+
+  Button1 = MakeButton(this, "Button1", QStringLiteral("中継棋譜を探す"), {128, 288, 105, 33});
+  Button2 = MakeButton(this, "Button2", QStringLiteral("終了"), {376, 288, 89, 33});
+
+  // Below the buttons, inside the fixed client area.
+  ProgressLabel = new QLabel(this);
+  ProgressLabel->setObjectName(QStringLiteral("ProgressLabel"));
+  ProgressLabel->setGeometry(16, 326, 545, 18);
+
+  connect(Button1, &QPushButton::clicked, this, &TForm2::Button1Click);
+  connect(Button2, &QPushButton::clicked, this, &TForm2::Button2Click);
+  connect(ListView1, &TListView::DoubleClicked, this, &TForm2::ListViewDoubleClick);
+  connect(ListView1, &TListView::ColumnClicked, this, &TForm2::ListViewColumnClick);
+
+  // OnCreate, in order: the fetch members (inside the fetcher), the sort
+  // state, the viewer.
+  FFetcher = std::move(fetcher);
+  if (!FFetcher) throw Exception("the search window needs a page fetcher");
+  FSortColumn = -1;
+  FViewer = new TForm1(this);
+  FViewer->setObjectName(QStringLiteral("Viewer"));
+  FViewer->hide();
+}
+
+TForm2::~TForm2() {
+  FFetcher.reset();
+  delete FViewer;
+}
+
+void TForm2::Button1Click() {
+  if (searching_) return;
+  searching_ = true;
+  Button1->setEnabled(false);
+  ProcessPendingEvents();
+  struct Restore {
+    TForm2& form;
+    ~Restore() {
+      form.ProgressLabel->clear();
+      form.Button1->setEnabled(true);
+      form.searching_ = false;
+    }
+  } restore{*this};
+  Listener listener(*this);
+  RunSearch(hosts_, *FFetcher, listener);
+}
+
+void TForm2::Button2Click() { close(); }
+
+void TForm2::ListViewDoubleClick() {
+  const int row = ListView1->SelectedIndex();
+  if (row < 0) return;
+  const std::string url = Utf16ToSjis(ToU16(ListView1->SubItem(row, 3)));
+  try {
+    FFetcher->FetchLines(url);
+  } catch (const std::exception& e) {
+    // What arrived is at best part of the record: keep the file and the
+    // game the viewer shows as they are.
+    ShowMessage(QString::fromStdString(FetchErrorMessage(e)), QString::fromLatin1(kErrorCaption));
+    return;
+  }
+  try {
+    SaveRecordLines(kRecordFileName, FFetcher->Lines());
+  } catch (const Exception& e) {
+    ShowMessage(QString::fromStdString(e.Message()), QString::fromLatin1(kErrorCaption));
+    return;
+  }
+  FViewer->Button1->hide();
+  FViewer->show();
+  FViewer->raise();
+  FViewer->activateWindow();
+  ProcessPendingEvents();
+  FViewer->Button1Click();
+}
+
+void TForm2::ListViewColumnClick(int column) {
+  FSortColumn = FSortColumn > 0 ? -(column + 1) : column + 1;
+  ListView1->Sort();
+}
+
+int TForm2::ListViewCompare(int row_a, int row_b) const {
+  if (FSortColumn == 0) return 0;
+  const int k = FSortColumn < 0 ? -FSortColumn : FSortColumn;
+  const QString a = k == 1 ? ListView1->Caption(row_a) : ListView1->SubItem(row_a, k - 2);
+  const QString b = k == 1 ? ListView1->Caption(row_b) : ListView1->SubItem(row_b, k - 2);
+  const int result = LocaleCompare(a, b);
+  return FSortColumn < 0 ? -result : result;
+}
+
+void TForm2::closeEvent(QCloseEvent* event) {
+  // The program ends with this window, also while the viewer is open or a
+  // search is waiting on its next fetch.
+  closing_ = true;
+  FViewer->hide();
+  event->accept();
+  QCoreApplication::exit(0);
+}
+
+}  // namespace zelvaro

@@ -1,0 +1,262 @@
+// The search window offscreen, over a fetcher that serves lines from a
+// table: layout, sorting, the search with its button and progress, and the
+// hand-over of a game to the viewer.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <fstream>
+#include <iterator>
+
+#include "search/untSubForm.h"
+#include "tests/search/SearchTestSupport.h"
+#include "toolkit/TextCodec.h"
+
+namespace zelvaro {
+namespace {
+
+using testing::FakeFetcher;
+using testing::MessageCatcher;
+using testing::RecordLines;
+using testing::ScratchFolder;
+
+const TBroadcastHosts kHosts{"http://srv.test", "http://sp.test"};
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+class SearchWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    testing::TestApp();
+    auto owned = std::make_unique<FakeFetcher>();
+    fetcher = owned.get();
+    const TTournamentTable table = TournamentTable(kHosts);
+    for (const auto& page : table) fetcher->Serve(page, {"<html>"});
+    fetcher->Serve(table[0], {R"(<a href="kifu/a.html">)", R"(<a href="kifu/b.html">)"});
+    fetcher->Serve("http://srv.test/ryuou/kifu/a.kif",
+                   RecordLines("2026/01/01 10:00", "竜王戦", "先手A", "後手A"));
+    fetcher->Serve("http://srv.test/ryuou/kifu/b.kif",
+                   RecordLines("2026/01/02 10:00", "竜王戦", "先手B", "後手B"));
+    fetcher->pages.erase(table[12]);
+    form = std::make_unique<TForm2>(kHosts, std::move(owned));
+  }
+
+  // Appends rows as a search would.
+  void AddRows(const std::vector<std::array<const char*, 5>>& rows) {
+    for (const auto& r : rows) {
+      form->ListView1->Append(QString::fromUtf8(r[0]),
+                              {QString::fromUtf8(r[1]), QString::fromUtf8(r[2]),
+                               QString::fromUtf8(r[3]), QString::fromUtf8(r[4])});
+    }
+  }
+  std::vector<std::string> Column(int column) {
+    std::vector<std::string> out;
+    for (int row = 0; row < form->ListView1->RowCount(); ++row) {
+      out.push_back(
+          (column == 0 ? form->ListView1->Caption(row) : form->ListView1->SubItem(row, column - 1))
+              .toStdString());
+    }
+    return out;
+  }
+
+  ScratchFolder folder;
+  MessageCatcher messages;
+  FakeFetcher* fetcher = nullptr;
+  std::unique_ptr<TForm2> form;
+};
+
+TEST_F(SearchWindowTest, LayoutAndStartState) {
+  EXPECT_EQ(form->windowTitle(), QStringLiteral("Zelvaro - 中継サイトを探索"));
+  EXPECT_EQ(form->size(), QSize(581, 348));
+  EXPECT_EQ(form->minimumSize(), form->maximumSize());
+  EXPECT_EQ(form->font().pixelSize(), 12);
+  EXPECT_EQ(form->ListView1->geometry(), QRect(16, 16, 545, 257));
+  EXPECT_EQ(form->Button1->geometry(), QRect(128, 288, 105, 33));
+  EXPECT_EQ(form->Button2->geometry(), QRect(376, 288, 89, 33));
+  EXPECT_EQ(form->Button1->text(), QStringLiteral("中継棋譜を探す"));
+  EXPECT_EQ(form->Button2->text(), QStringLiteral("終了"));
+  const QStringList captions = {"開始日時", "棋戦名", "先手", "後手", "URL"};
+  const std::vector<int> widths = {120, 150, 100, 100, 60};
+  ASSERT_EQ(form->ListView1->columnCount(), 5);
+  for (int c = 0; c < 5; ++c) {
+    EXPECT_EQ(form->ListView1->headerItem()->text(c), captions[c]);
+    EXPECT_EQ(form->ListView1->columnWidth(c), widths[c]);
+  }
+  EXPECT_EQ(form->FSortColumn, -1);
+  ASSERT_NE(form->FViewer, nullptr);
+  EXPECT_FALSE(form->FViewer->isVisible());
+  EXPECT_TRUE(form->FViewer->isWindow());
+  EXPECT_EQ(form->ListView1->RowCount(), 0);
+}
+
+TEST_F(SearchWindowTest, ColumnClicksFlipTheDirectionEveryTime) {
+  AddRows({{"2026/01/02", "b戦", "佐藤", "Ueda", "u1"},
+           {"2026/01/01", "a戦", "鈴木", "Abe", "u2"},
+           {"2026/01/03", "c戦", "伊藤", "Kato", "u3"}});
+  // The first click sorts ascending although the state starts at -1.
+  form->ListViewColumnClick(2);
+  EXPECT_EQ(form->FSortColumn, 3);
+  EXPECT_EQ(Column(4), (std::vector<std::string>{"u3", "u1", "u2"}));  // 伊藤 佐藤 鈴木
+  // The next click, on another column, sorts descending.
+  form->ListViewColumnClick(3);
+  EXPECT_EQ(form->FSortColumn, -4);
+  EXPECT_EQ(Column(3), (std::vector<std::string>{"Ueda", "Kato", "Abe"}));
+  // The same column again: ascending.
+  form->ListViewColumnClick(3);
+  EXPECT_EQ(form->FSortColumn, 4);
+  EXPECT_EQ(Column(3), (std::vector<std::string>{"Abe", "Kato", "Ueda"}));
+  form->ListViewColumnClick(0);
+  EXPECT_EQ(form->FSortColumn, -1);
+  EXPECT_EQ(Column(0), (std::vector<std::string>{"2026/01/03", "2026/01/02", "2026/01/01"}));
+  // Sub-items travel with their row.
+  EXPECT_EQ(Column(4), (std::vector<std::string>{"u3", "u1", "u2"}));
+}
+
+TEST_F(SearchWindowTest, ComparisonIsCaseSensitiveAndZeroWithoutASort) {
+  AddRows({{"x", "abc", "s", "g", "u"}, {"x", "ABC", "s", "g", "u"}, {"x", "abc", "s", "g", "u"}});
+  form->FSortColumn = 2;
+  EXPECT_NE(form->ListViewCompare(0, 1), 0);
+  EXPECT_EQ(form->ListViewCompare(0, 2), 0);
+  const int ascending = form->ListViewCompare(0, 1);
+  form->FSortColumn = -2;
+  EXPECT_EQ(form->ListViewCompare(0, 1), -ascending);
+  form->FSortColumn = 0;
+  EXPECT_EQ(form->ListViewCompare(0, 1), 0);
+  EXPECT_EQ(form->ListViewCompare(1, 0), 0);
+}
+
+TEST_F(SearchWindowTest, RowsAddedAfterASortGoToTheEnd) {
+  AddRows({{"2", "t", "s", "g", "u2"}, {"3", "t", "s", "g", "u3"}});
+  form->ListViewColumnClick(0);
+  AddRows({{"1", "t", "s", "g", "u1"}});
+  EXPECT_EQ(Column(0), (std::vector<std::string>{"2", "3", "1"}));
+  form->ListViewColumnClick(0);  // descending now
+  EXPECT_EQ(Column(0), (std::vector<std::string>{"3", "2", "1"}));
+}
+
+TEST_F(SearchWindowTest, SearchListsRowsAndKeepsTheButtonDisabledUntilItEnds) {
+  std::vector<bool> enabled_during_fetch;
+  std::vector<QString> progress;
+  fetcher->on_fetch = [&](const std::string&) {
+    enabled_during_fetch.push_back(form->Button1->isEnabled());
+    progress.push_back(form->ProgressLabel->text());
+  };
+  bool enabled_at_message = true;
+  messages.on_message = [&] { enabled_at_message = form->Button1->isEnabled(); };
+
+  form->Button1Click();
+
+  EXPECT_EQ(Column(0), (std::vector<std::string>{"2026/01/01 10:00", "2026/01/02 10:00"}));
+  EXPECT_EQ(Column(1), (std::vector<std::string>{"竜王戦", "竜王戦"}));
+  EXPECT_EQ(Column(2), (std::vector<std::string>{"先手A", "先手B"}));
+  EXPECT_EQ(Column(3), (std::vector<std::string>{"後手A", "後手B"}));
+  EXPECT_EQ(Column(4), (std::vector<std::string>{"http://srv.test/ryuou/kifu/a.kif",
+                                                 "http://srv.test/ryuou/kifu/b.kif"}));
+  ASSERT_EQ(messages.messages.size(), 1u);
+  EXPECT_EQ(messages.messages[0].caption, QStringLiteral("error"));
+  EXPECT_EQ(messages.messages[0].text, QStringLiteral("HTTP/1.1 404 Not Found"));
+  EXPECT_FALSE(enabled_at_message);
+  ASSERT_EQ(enabled_during_fetch.size(), 16u);
+  for (bool e : enabled_during_fetch) EXPECT_FALSE(e);
+  EXPECT_TRUE(form->Button1->isEnabled());
+  // Progress: page 1 with nothing found yet, page 2 after both rows, last page.
+  EXPECT_TRUE(progress[0].contains(QStringLiteral("1/14"))) << progress[0].toStdString();
+  EXPECT_TRUE(progress[3].contains(QStringLiteral("2/14"))) << progress[3].toStdString();
+  EXPECT_TRUE(progress[3].contains(QStringLiteral("2 局"))) << progress[3].toStdString();
+  EXPECT_TRUE(progress.back().contains(QStringLiteral("14/14")));
+  EXPECT_TRUE(form->ProgressLabel->text().isEmpty());
+  EXPECT_FALSE(form->Searching());
+
+  form->Button1Click();
+  EXPECT_EQ(form->ListView1->RowCount(), 4);
+  EXPECT_EQ(Column(2)[2], "先手A");
+}
+
+TEST_F(SearchWindowTest, DoubleClickWithoutASelectionDoesNothing) {
+  AddRows({{"2026/01/01 10:00", "竜王戦", "先手A", "後手A", "http://srv.test/ryuou/kifu/a.kif"}});
+  form->ListView1->Select(-1);
+  form->ListViewDoubleClick();
+  EXPECT_TRUE(fetcher->requested.empty());
+  EXPECT_FALSE(QFileInfo::exists(QString::fromUtf8(kRecordFileName)));
+  EXPECT_FALSE(form->FViewer->isVisible());
+  EXPECT_TRUE(messages.messages.empty());
+}
+
+TEST_F(SearchWindowTest, DoubleClickHandsTheRecordToTheViewer) {
+  form->show();
+  AddRows({{"2026/01/01 10:00", "竜王戦", "先手A", "後手A", "http://srv.test/ryuou/kifu/a.kif"}});
+  // Blank lines and a last line without its line end never reach the lines.
+  form->ListView1->Select(0);
+  form->ListViewDoubleClick();
+
+  std::string expected;
+  for (const auto& line : fetcher->pages["http://srv.test/ryuou/kifu/a.kif"])
+    expected += line + "\r\n";
+  EXPECT_EQ(ReadFile(kRecordFileName), expected);
+  EXPECT_TRUE(form->FViewer->isVisible());
+  EXPECT_FALSE(form->FViewer->Button1->isVisible());
+  EXPECT_EQ(form->FViewer->ListView1->RowCount(), 3);  // row 0 and two moves
+  EXPECT_EQ(form->FViewer->windowTitle(), QStringLiteral("Zelvaro - [ 竜王戦 ]"));
+  EXPECT_EQ(form->FViewer->SenteName, u"先手A");
+  EXPECT_TRUE(messages.messages.empty());
+  EXPECT_FALSE(QFileInfo::exists(QString::fromUtf8(kRecordFileName) + ".part"));
+}
+
+TEST_F(SearchWindowTest, AFailedDownloadLeavesFileAndViewerAsTheyWere) {
+  AddRows({{"2026/01/01 10:00", "竜王戦", "先手A", "後手A", "http://srv.test/ryuou/kifu/a.kif"},
+           {"2026/01/09 10:00", "竜王戦", "先手X", "後手X", "http://srv.test/ryuou/kifu/x.kif"}});
+  form->ListView1->Select(0);
+  form->ListViewDoubleClick();
+  const std::string before = ReadFile(kRecordFileName);
+  ASSERT_FALSE(before.empty());
+
+  // x.kif delivers a header and then breaks off.
+  fetcher->Serve("http://srv.test/ryuou/kifu/x.kif",
+                 {"開始日時：2026/01/09 10:00", "棋戦：別の棋戦"});
+  fetcher->failing["http://srv.test/ryuou/kifu/x.kif"] = "connection reset by peer";
+  form->ListView1->Select(1);
+  form->ListViewDoubleClick();
+  ASSERT_EQ(messages.messages.size(), 1u);
+  EXPECT_EQ(messages.messages[0].caption, QStringLiteral("error"));
+  EXPECT_EQ(messages.messages[0].text, QStringLiteral("connection reset by peer"));
+  EXPECT_EQ(ReadFile(kRecordFileName), before);
+  EXPECT_EQ(form->FViewer->windowTitle(), QStringLiteral("Zelvaro - [ 竜王戦 ]"));
+  EXPECT_EQ(form->FViewer->ListView1->RowCount(), 3);
+
+  // A record URL that answers 404 the same way.
+  form->ListView1->SetSubItem(1, 3, QStringLiteral("http://srv.test/ryuou/kifu/none.kif"));
+  form->ListViewDoubleClick();
+  ASSERT_EQ(messages.messages.size(), 2u);
+  EXPECT_EQ(ReadFile(kRecordFileName), before);
+}
+
+TEST_F(SearchWindowTest, AFailedWriteNamesTheFileAndDoesNotFeedTheViewer) {
+  AddRows({{"2026/01/01 10:00", "竜王戦", "先手A", "後手A", "http://srv.test/ryuou/kifu/a.kif"}});
+  // A folder in the file's place cannot be replaced by a file.
+  ASSERT_TRUE(QDir().mkdir(QString::fromUtf8(kRecordFileName)));
+  form->ListView1->Select(0);
+  form->ListViewDoubleClick();
+  ASSERT_EQ(messages.messages.size(), 1u);
+  EXPECT_EQ(messages.messages[0].caption, QStringLiteral("error"));
+  EXPECT_TRUE(messages.messages[0].text.contains(QString::fromUtf8(kRecordFileName)))
+      << messages.messages[0].text.toStdString();
+  EXPECT_FALSE(form->FViewer->isVisible());
+  EXPECT_EQ(form->FViewer->ListView1->RowCount(), 1);
+  EXPECT_TRUE(QFileInfo(QString::fromUtf8(kRecordFileName)).isDir());
+  EXPECT_FALSE(QFileInfo::exists(QString::fromUtf8(kRecordFileName) + ".part"));
+}
+
+TEST_F(SearchWindowTest, TheQuitButtonClosesTheWindowAndTheViewer) {
+  form->show();
+  form->FViewer->show();
+  form->Button2->click();
+  EXPECT_FALSE(form->isVisible());
+  EXPECT_FALSE(form->FViewer->isVisible());
+}
+
+}  // namespace
+}  // namespace zelvaro
