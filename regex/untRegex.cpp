@@ -37,7 +37,7 @@ int HexValue(uint8_t c) {
 }  // namespace
 
 TRegex::TRegex()
-    : modifier_flags_(kModR | kModS | kModG),
+    : modifier_flags_(kDefaultModifiers),
       space_chars_(" \t\n\r\f"),
       word_chars_("0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ_"),
       line_break_chars_("\r\n") {

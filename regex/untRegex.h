@@ -105,6 +105,7 @@ class TRegex {
     kModM = 16,  // "^" and "$" also at line separators
     kModX = 32,  // blanks and # comments in the pattern are ignored
   };
+  static constexpr uint32_t kDefaultModifiers = kModR | kModS | kModG;
   static constexpr int kGroupCount = 15;        // group 0 is the whole match
   static constexpr int kLoopStackSize = 10;     // nested counted loops
   static constexpr int kMaxMatchDepth = 20000;  // nested choice points of one run
