@@ -114,6 +114,7 @@ class TGzipDecompressStream : public TStream {
   std::unique_ptr<TDecompressionStream> inflater_;
   uint32_t crc_ = 0;
   uint32_t out_size_ = 0;
+  std::unique_ptr<unsigned char[]> out_buffer_;  // inflater output, made on first use
 };
 
 }  // namespace zelvaro

@@ -105,7 +105,7 @@ inline std::string ZlibGunzip(std::string_view gz, size_t size_hint = 0) {
 }
 
 // Text that looks like a Shift_JIS page: ASCII words and markup, two-byte
-// characters, CR LF and LF line ends. Compresses about as well as real pages.
+// characters from a vocabulary of a few hundred, CR LF and LF line ends.
 inline std::string SjisLikeText(size_t size, std::mt19937& rng) {
   static const char* const kWords[] = {"<a href=\"",
                                        "\">",
@@ -127,18 +127,23 @@ inline std::string SjisLikeText(size_t size, std::mt19937& rng) {
                                        "(",
                                        ")",
                                        "/"};
+  std::uniform_int_distribution<int> pick(0, 99);
+  // Lead bytes 0x81-0x9F or 0xE0-0xFC, trail bytes 0x40-0xFB.
+  std::string vocabulary;
+  for (int i = 0; i < 400; ++i) {
+    int r = pick(rng);
+    vocabulary.push_back(static_cast<char>((r & 1) ? 0x81 + r % 31 : 0xE0 + r % 29));
+    vocabulary.push_back(static_cast<char>(0x40 + (pick(rng) * 0xBC / 100)));
+  }
+  std::uniform_int_distribution<size_t> word(0, 399);
   std::string text;
   text.reserve(size + 16);
-  std::uniform_int_distribution<int> pick(0, 99);
   while (text.size() < size) {
     int r = pick(rng);
-    if (r < 50) {
+    if (r < 45) {
       text += kWords[r % (sizeof kWords / sizeof kWords[0])];
     } else if (r < 80) {
-      // A random two-byte character: lead 0x81-0x9F or 0xE0-0xFC.
-      int lead = (r & 1) ? 0x81 + pick(rng) % 31 : 0xE0 + pick(rng) % 29;
-      text.push_back(static_cast<char>(lead));
-      text.push_back(static_cast<char>(0x40 + pick(rng) % 0xBC));
+      text.append(vocabulary, 2 * word(rng), 2);
     } else if (r < 95) {
       text.push_back(static_cast<char>('a' + pick(rng) % 26));
       text.push_back(static_cast<char>('0' + pick(rng) % 10));
