@@ -1,0 +1,109 @@
+// Shared by the viewer tests: one QApplication for the whole executable, a
+// message-box catcher, a working folder of the test's own, and records.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QTemporaryDir>
+#include <QWidget>
+#include <algorithm>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "toolkit/TextCodec.h"
+#include "toolkit/qt/Platform.h"
+
+namespace zelvaro::testing {
+
+inline QApplication& TestApp() {
+  static int argc = 1;
+  static char name[] = "viewer_test";
+  static char* argv[] = {name, nullptr};
+  if (auto* app = qobject_cast<QApplication*>(QCoreApplication::instance())) return *app;
+  static QApplication* app = new QApplication(argc, argv);
+  return *app;
+}
+
+// Creates the QApplication before the first test of the executable, so that
+// no test creates a lesser QGuiApplication first.
+struct TestAppEnvironment : ::testing::Environment {
+  void SetUp() override { TestApp(); }
+};
+inline ::testing::Environment* const kTestAppEnvironment =
+    ::testing::AddGlobalTestEnvironment(new TestAppEnvironment);
+
+// Answers every message box and keeps what it said.
+struct MessageCatcher {
+  struct Message {
+    QString text, caption;
+  };
+  std::vector<Message> messages;
+  MessageCatcher() {
+    SetMessageHook([this](const QString& t, const QString& c) { messages.push_back({t, c}); });
+  }
+  ~MessageCatcher() { SetMessageHook({}); }
+};
+
+// Runs the test in a fresh current folder (tests of one executable run in
+// parallel processes from the same folder).
+struct ScratchFolder {
+  QTemporaryDir dir;
+  QString previous = QDir::currentPath();
+  ScratchFolder() { QDir::setCurrent(dir.path()); }
+  ~ScratchFolder() { QDir::setCurrent(previous); }
+};
+
+// The widgets of `among` in the order the focus chain reaches them from `first`.
+inline std::vector<QWidget*> FocusOrder(QWidget* first, const std::vector<QWidget*>& among) {
+  std::vector<QWidget*> order;
+  QWidget* w = first;
+  do {
+    if (std::find(among.begin(), among.end(), w) != among.end()) order.push_back(w);
+    w = w->nextInFocusChain();
+  } while (w != first && order.size() < among.size());
+  return order;
+}
+
+// Writes UTF-8 lines as a CP932 file with CR LF line ends.
+inline void WriteRecord(const std::string& path, const std::vector<std::string>& lines) {
+  std::ofstream out(path, std::ios::binary);
+  for (const auto& line : lines) out << Utf8ToSjis(line) << "\r\n";
+}
+
+// A move line in the record's layout: number in columns 1 to 4, the move
+// from column 6, the time field at the end.
+inline std::string MoveLine(int n, const std::string& move, const std::string& time) {
+  char number[8];
+  std::snprintf(number, sizeof number, "%4d", n);
+  return std::string(number) + " " + move + "   " + time;
+}
+
+// A record of `moves` moves: kings walking up and down, so every move is
+// valid, with a comment after every fifth move.
+inline std::vector<std::string> WalkingKingsRecord(int moves, const std::string& tournament,
+                                                   const std::string& sente,
+                                                   const std::string& gote) {
+  std::vector<std::string> lines = {"開始日時：2024/06/01 10:00"};
+  if (!tournament.empty()) lines.push_back("棋戦：" + tournament);
+  if (!sente.empty()) lines.push_back("先手：" + sente);
+  if (!gote.empty()) lines.push_back("後手：" + gote);
+  lines.push_back("手数----指手---------消費時間--");
+  lines.push_back("*対局開始前のコメント");
+  for (int n = 1; n <= moves; ++n) {
+    const bool sente_moves = n % 2 == 1;
+    const bool out = ((n + 1) / 2) % 2 == 1;  // each king goes out, then back
+    std::string move =
+        sente_moves ? (out ? "５八玉(59)" : "５九玉(58)") : (out ? "５二玉(51)" : "５一玉(52)");
+    lines.push_back(MoveLine(n, move, "( 0:30/00:0" + std::to_string(n % 10) + ":00)"));
+    if (n % 5 == 0)
+      lines.push_back("*" + std::to_string(n) + "手目の解説 http://example.jp/k" +
+                      std::to_string(n));
+  }
+  lines.push_back("まで" + std::to_string(moves) + "手で中断");
+  return lines;
+}
+
+}  // namespace zelvaro::testing

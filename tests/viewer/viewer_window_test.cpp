@@ -1,0 +1,345 @@
+#include <gtest/gtest.h>
+
+#include <QHeaderView>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+#include "tests/viewer/ViewerTestSupport.h"
+#include "toolkit/TextCodec.h"
+#include "viewer/untMain.h"
+
+namespace zelvaro {
+namespace {
+
+using testing::MoveLine;
+using testing::WalkingKingsRecord;
+using testing::WriteRecord;
+
+// A window created in a folder of its own, with message boxes caught.
+class ViewerWindow : public ::testing::Test {
+ protected:
+  ViewerWindow() { testing::TestApp(); }
+
+  void Write(const std::vector<std::string>& lines) { WriteRecord(kRecordFileName, lines); }
+  void Read(const std::vector<std::string>& lines) {
+    Write(lines);
+    form.Button1Click();
+  }
+  QString Html() const { return form.WebBrowser1->Source(); }
+  std::string Cell(int row, int column) const {
+    return (column == 0 ? form.ListView1->Caption(row) : form.ListView1->SubItem(row, column - 1))
+        .toStdString();
+  }
+  // The picture the window must show for a position, drawn on a fresh board.
+  QImage Expected(const TKyokumen& position) {
+    QImage picture;
+    TBoardRenderer renderer(&picture);
+    TKyokumen start;
+    std::u16string sente, gote;
+    renderer.InitBoard(start, sente, gote);
+    renderer.DrawPosition(position, form.SenteName, form.GoteName);
+    return picture;
+  }
+  void ClickRow(int row) {
+    QTreeWidgetItem* item = form.ListView1->topLevelItem(row);
+    form.ListView1->scrollToItem(item);
+    const QRect rect = form.ListView1->visualItemRect(item);
+    QTest::mouseClick(form.ListView1->viewport(), Qt::LeftButton, {}, rect.center());
+  }
+
+  testing::ScratchFolder folder;
+  testing::MessageCatcher catcher;
+  TForm1 form;
+};
+
+TEST_F(ViewerWindow, Layout) {
+  EXPECT_FALSE(form.isVisible());
+  EXPECT_TRUE(form.isWindow());
+  EXPECT_EQ(form.size(), QSize(760, 516));
+  EXPECT_EQ(form.minimumSize(), form.maximumSize());
+  EXPECT_EQ(form.pos(), QPoint(18, 29));
+  EXPECT_FALSE(form.windowFlags() & Qt::WindowMaximizeButtonHint);
+  EXPECT_TRUE(form.windowFlags() & Qt::WindowMinimizeButtonHint);
+  EXPECT_EQ(form.windowTitle(), QStringLiteral("Zelvaro"));
+  EXPECT_EQ(form.font().families().value(0), QStringLiteral("ＭＳ Ｐゴシック"));
+  EXPECT_TRUE(form.font().families().contains(QStringLiteral("IPAPGothic")));
+  EXPECT_EQ(form.font().pixelSize(), 12);
+
+  struct Control {
+    QWidget* widget;
+    const char* name;
+    QRect rect;
+    const char* caption;
+  } controls[] = {
+      {form.Image1, "Image1", {0, 0, 329, 417}, nullptr},
+      {form.WebBrowser1, "WebBrowser1", {336, 0, 417, 465}, nullptr},
+      {form.ListView1, "ListView1", {0, 416, 329, 97}, nullptr},
+      {form.Button1, "Button1", {528, 472, 73, 25}, "棋譜を開く"},
+      {form.Button2, "Button2", {344, 472, 57, 25}, "<"},
+      {form.Button3, "Button3", {432, 472, 57, 25}, ">"},
+      {form.Button4, "Button4", {688, 472, 57, 25}, "閉じる"},
+      {form.Button5, "Button5", {616, 472, 57, 25}, "設定"},
+  };
+  for (const auto& c : controls) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(form.findChild<QWidget*>(QString::fromLatin1(c.name)), c.widget);
+    EXPECT_EQ(c.widget->geometry(), c.rect);
+    if (c.caption) {
+      EXPECT_EQ(static_cast<QPushButton*>(c.widget)->text().toStdString(), c.caption);
+    }
+  }
+  // Tab order: HTML view, move list, then the buttons 1 to 5.
+  const std::vector<QWidget*> order = {form.WebBrowser1, form.ListView1, form.Button1, form.Button2,
+                                       form.Button3,     form.Button4,   form.Button5};
+  EXPECT_EQ(testing::FocusOrder(form.WebBrowser1, order), order);
+  EXPECT_EQ(form.Image1->focusPolicy(), Qt::NoFocus);
+
+  struct Column {
+    const char* caption;
+    int width;
+    Qt::Alignment alignment;
+  } columns[] = {{"手数", 38, Qt::AlignLeft},
+                 {"指し手", 110, Qt::AlignLeft},
+                 {"考慮時間", 90, Qt::AlignRight},
+                 {"その他", 60, Qt::AlignRight}};
+  ASSERT_EQ(form.ListView1->columnCount(), 4);
+  for (int i = 0; i < 4; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(form.ListView1->headerItem()->text(i).toStdString(), columns[i].caption);
+    EXPECT_EQ(form.ListView1->columnWidth(i), columns[i].width);
+  }
+  form.ListView1->header()->resizeSection(0, 80);
+  EXPECT_LE(form.ListView1->columnWidth(0), 38);
+
+  // Row 0 and the starting position from creation on.
+  ASSERT_EQ(form.ListView1->RowCount(), 1);
+  EXPECT_EQ(Cell(0, 0), "0");
+  EXPECT_EQ(Cell(0, 1), "開始局面");
+  EXPECT_EQ(Cell(0, 2), "0分(計0分)");
+  EXPECT_EQ(Cell(0, 3), " ");
+  EXPECT_EQ(form.Positions[0].Board[59], kOu);
+  EXPECT_EQ(Utf16ToUtf8(form.SenteName), " ");
+  EXPECT_EQ(form.Image1->Picture(), Expected(form.Positions[0]));
+}
+
+TEST_F(ViewerWindow, ReadsARecord) {
+  Read(WalkingKingsRecord(120, "竜王戦", "先手太郎", "後手次郎"));
+  EXPECT_TRUE(catcher.messages.empty());
+  EXPECT_EQ(form.ListView1->RowCount(), 121);
+  EXPECT_EQ(form.ListView1->SelectedIndex(), -1);
+  EXPECT_EQ(form.windowTitle(), QStringLiteral("Zelvaro - [ 竜王戦 ]"));
+  EXPECT_EQ(Cell(1, 1), "▲５八玉(59)");
+  EXPECT_EQ(Cell(2, 1), "△５二玉(51)");
+  EXPECT_EQ(Cell(10, 2), " 0分(計0分)");
+  EXPECT_EQ(Cell(0, 3), "ｺﾒﾝﾄ");
+  EXPECT_EQ(Cell(5, 3), "ｺﾒﾝﾄ");
+  EXPECT_EQ(Cell(6, 3), " ");
+  EXPECT_EQ(Html(), QStringLiteral("<html><body><font size=\"+1\"><b>"
+                                   "開始日時：2024/06/01 10:00<BR>棋戦：竜王戦<BR>"
+                                   "先手：先手太郎<BR>後手：後手次郎<BR>"
+                                   "</b></font></body></html>"));
+  EXPECT_EQ(Utf16ToUtf8(form.SenteName), "先手太郎");
+  EXPECT_EQ(Utf16ToUtf8(form.GoteName), "後手次郎");
+  EXPECT_EQ(form.Image1->Picture(), Expected(form.Positions[0]));
+  EXPECT_EQ(form.Positions[1].Board[58], kOu);
+  EXPECT_EQ(form.Positions[2].Board[52], kOu + kGoteOffset);
+}
+
+TEST_F(ViewerWindow, ClickingRowsShowsPositionAndComment) {
+  Read(WalkingKingsRecord(12, "竜王戦", "先手太郎", "後手次郎"));
+  ClickRow(5);
+  EXPECT_EQ(form.ListView1->SelectedIndex(), 5);
+  EXPECT_EQ(Html().toStdString(),
+            "<html><body><font size=\"+1\"><b>5手目の解説 <a href=\"http://example.jp/k5\" "
+            "title=\"リンク先を見る\">http://example.jp/k5</a><BR></b></font></body></html>");
+  EXPECT_EQ(form.Image1->Picture(), Expected(form.Positions[5]));
+  EXPECT_NE(form.Image1->Picture(), Expected(form.Positions[0]));
+
+  ClickRow(3);
+  EXPECT_EQ(Html(), QStringLiteral("<html><body><font size=\"+1\"><b></b></font></body></html>"));
+  EXPECT_EQ(form.Image1->Picture(), Expected(form.Positions[3]));
+}
+
+TEST_F(ViewerWindow, StepButtons) {
+  Read(WalkingKingsRecord(4, "竜王戦", "先手太郎", "後手次郎"));
+  const QString header = Html();
+  // No selection: "<" does nothing, ">" goes to row 0 with the comment before move 1.
+  form.Button2->click();
+  EXPECT_EQ(form.ListView1->SelectedIndex(), -1);
+  EXPECT_EQ(Html(), header);
+  form.Button3->click();
+  EXPECT_EQ(form.ListView1->SelectedIndex(), 0);
+  EXPECT_EQ(Html(), QStringLiteral("<html><body><font size=\"+1\"><b>対局開始前のコメント<BR>"
+                                   "</b></font></body></html>"));
+  // Row 0: "<" does nothing.
+  form.Button2->click();
+  EXPECT_EQ(form.ListView1->SelectedIndex(), 0);
+  for (int row = 1; row <= 4; ++row) {
+    form.Button3->click();
+    EXPECT_EQ(form.ListView1->SelectedIndex(), row);
+    EXPECT_EQ(form.Image1->Picture(), Expected(form.Positions[row])) << row;
+  }
+  // Last row: ">" does nothing.
+  form.Button3->click();
+  EXPECT_EQ(form.ListView1->SelectedIndex(), 4);
+  form.Button2->click();
+  EXPECT_EQ(form.ListView1->SelectedIndex(), 3);
+  EXPECT_EQ(form.Image1->Picture(), Expected(form.Positions[3]));
+
+  // The arrow keys in the move list step the same way.
+  form.ListView1->setFocus();
+  QTest::keyClick(form.ListView1, Qt::Key_Left);
+  EXPECT_EQ(form.ListView1->SelectedIndex(), 2);
+  EXPECT_EQ(form.Image1->Picture(), Expected(form.Positions[2]));
+  QTest::keyClick(form.ListView1, Qt::Key_Right);
+  QTest::keyClick(form.ListView1, Qt::Key_Right);
+  EXPECT_EQ(form.ListView1->SelectedIndex(), 4);
+  EXPECT_EQ(form.Image1->Picture(), Expected(form.Positions[4]));
+}
+
+TEST_F(ViewerWindow, StepKeepsTheSelectedRowInView) {
+  Read(WalkingKingsRecord(60, "", "", ""));
+  for (int i = 0; i < 40; ++i) form.Button3->click();
+  ASSERT_EQ(form.ListView1->SelectedIndex(), 39);
+  const QRect visible = form.ListView1->viewport()->rect();
+  EXPECT_TRUE(visible.intersects(form.ListView1->visualItemRect(form.ListView1->topLevelItem(39))));
+}
+
+TEST_F(ViewerWindow, FontSizeAppliesToTheNextDocumentOnly) {
+  Read(WalkingKingsRecord(6, "竜王戦", "先手太郎", "後手次郎"));
+  ClickRow(5);
+  const QString shown = Html();
+  QTimer::singleShot(0, [this] {
+    QWidget* modal = QApplication::activeModalWidget();
+    ASSERT_EQ(modal, form.OptionsDialog);
+    form.OptionsDialog->RadioGroup1->Item(0)->click();  // "極小 (-2)"
+    form.OptionsDialog->Button1->click();
+  });
+  form.Button5->click();  // returns when the dialog is closed
+  EXPECT_FALSE(form.OptionsDialog->isVisible());
+  EXPECT_EQ(form.OptionsDialog->RadioGroup1->ItemIndex(), 0);
+  EXPECT_EQ(Html(), shown);
+  ClickRow(5);
+  EXPECT_TRUE(Html().startsWith(QStringLiteral("<html><body><font size=\"-2\"><b>5手目")));
+  form.Button1Click();
+  EXPECT_TRUE(Html().startsWith(QStringLiteral("<html><body><font size=\"-2\"><b>開始日時")));
+}
+
+TEST_F(ViewerWindow, LaterRecordKeepsCaptionAndNamesItLacks) {
+  Read(WalkingKingsRecord(6, "竜王戦", "先手太郎", "後手次郎"));
+  Read(WalkingKingsRecord(3, "", "", "別の後手"));
+  EXPECT_EQ(form.windowTitle(), QStringLiteral("Zelvaro - [ 竜王戦 ]"));
+  EXPECT_EQ(Utf16ToUtf8(form.SenteName), "先手太郎");
+  EXPECT_EQ(Utf16ToUtf8(form.GoteName), "別の後手");
+  EXPECT_EQ(form.ListView1->RowCount(), 4);
+  EXPECT_EQ(form.Image1->Picture(), Expected(form.Positions[0]));
+}
+
+TEST_F(ViewerWindow, MissingFile) {
+  Read(WalkingKingsRecord(6, "竜王戦", "先手太郎", "後手次郎"));
+  ClickRow(2);
+  const QImage picture = form.Image1->Picture();
+  const QString html = Html();
+  QFile::remove(QString::fromUtf8(kRecordFileName));
+  form.Button1Click();
+  ASSERT_EQ(catcher.messages.size(), 1u);
+  EXPECT_EQ(catcher.messages[0].text, QStringLiteral("ファイル 棋譜中継.txt は開けません"));
+  EXPECT_EQ(form.ListView1->RowCount(), 1);
+  EXPECT_EQ(form.windowTitle(), QStringLiteral("Zelvaro - [ 竜王戦 ]"));
+  EXPECT_EQ(Utf16ToUtf8(form.SenteName), "先手太郎");
+  EXPECT_EQ(form.Image1->Picture(), picture);
+  EXPECT_EQ(Html(), html);
+}
+
+TEST_F(ViewerWindow, ReportsDuringTheReading) {
+  Read({"先手：甲", MoveLine(1, "７六歩(7x)", "( 0:01/00:00:01)"),
+        MoveLine(2, "３四歩(33)", "( 0:01/00:00:01)"),
+        MoveLine(300, "２六歩(27)", "( 0:01/00:00:01)"),
+        MoveLine(3, "２六歩(27)", "( 0:01/00:00:01)")});
+  ASSERT_EQ(catcher.messages.size(), 2u);
+  EXPECT_EQ(catcher.messages[0].text, QStringLiteral("指し手エラー ７六歩(7x)"));
+  EXPECT_EQ(catcher.messages[0].caption, QStringLiteral("error"));
+  EXPECT_TRUE(catcher.messages[1].text.contains(QStringLiteral("4 行目")))
+      << catcher.messages[1].text.toStdString();
+  EXPECT_TRUE(catcher.messages[1].text.contains(QStringLiteral("300")));
+  EXPECT_EQ(form.ListView1->RowCount(), 3);
+  // The rows read stay usable.
+  ClickRow(2);
+  EXPECT_EQ(form.Image1->Picture(), Expected(form.Positions[2]));
+}
+
+TEST_F(ViewerWindow, RowsPastThePositionTableShowNothing) {
+  std::vector<std::string> lines;
+  for (int n = 1; n <= 255; ++n)
+    lines.push_back(MoveLine(n, n % 2 ? "５八玉(59)" : "５二玉(51)", ""));
+  lines.push_back("変化：1手");
+  for (int n = 1; n <= 5; ++n)
+    lines.push_back(MoveLine(n, n % 2 ? "５八玉(59)" : "５二玉(51)", ""));
+  Read(lines);
+  ASSERT_EQ(form.ListView1->RowCount(), 261);
+  form.ListView1->Select(258);
+  const QString html = Html();
+  form.OnListViewClick();
+  EXPECT_EQ(Html(), html);
+  form.Button3Click();
+  EXPECT_EQ(form.ListView1->SelectedIndex(), 259);
+  EXPECT_EQ(Html(), html);
+}
+
+TEST_F(ViewerWindow, CloseHidesTheWindow) {
+  form.show();
+  ASSERT_TRUE(form.isVisible());
+  form.Button4->click();
+  EXPECT_FALSE(form.isVisible());
+  Read(WalkingKingsRecord(2, "棋聖戦", "", ""));
+  form.show();
+  EXPECT_EQ(form.windowTitle(), QStringLiteral("Zelvaro - [ 棋聖戦 ]"));
+  EXPECT_EQ(form.ListView1->RowCount(), 3);
+}
+
+TEST(OptionsDialog, Layout) {
+  testing::TestApp();
+  TForm3 dialog;
+  EXPECT_EQ(dialog.windowTitle(), QStringLiteral("設定オプション"));
+  EXPECT_EQ(dialog.size(), QSize(411, 266));
+  EXPECT_EQ(dialog.minimumSize(), dialog.maximumSize());
+  EXPECT_EQ(dialog.pos(), QPoint(238, 141));
+  EXPECT_FALSE(dialog.windowFlags() & Qt::WindowMaximizeButtonHint);
+  EXPECT_FALSE(dialog.windowFlags() & Qt::WindowMinimizeButtonHint);
+  EXPECT_EQ(dialog.Button1->geometry(), QRect(144, 216, 105, 25));
+  EXPECT_EQ(dialog.Button1->text(), QStringLiteral("設定する"));
+  EXPECT_EQ(dialog.RadioGroup1->geometry(), QRect(40, 32, 345, 129));
+  EXPECT_EQ(dialog.RadioGroup1->title(), QStringLiteral("コメント文字の大きさ"));
+  EXPECT_EQ(dialog.RadioGroup1->ItemIndex(), 3);
+  const char* labels[] = {"極小 (-2)",  "小さめ (-1)", "普通 (0)",
+                          "大きめ (1)", "特大 (2)",    "極大 (3)"};
+  ASSERT_EQ(dialog.RadioGroup1->Count(), 6);
+  for (int i = 0; i < 6; ++i) {
+    SCOPED_TRACE(i);
+    QRadioButton* item = dialog.RadioGroup1->Item(i);
+    EXPECT_EQ(item->text().toStdString(), labels[i]);
+    // Left column first, three rows.
+    const QRect first = dialog.RadioGroup1->Item(i % 3)->geometry();
+    const QRect right = dialog.RadioGroup1->Item(3 + i % 3)->geometry();
+    EXPECT_EQ(item->geometry().top(), first.top());
+    EXPECT_LT(first.left(), right.left());
+    EXPECT_TRUE(dialog.RadioGroup1->rect().contains(item->geometry()));
+  }
+  EXPECT_LT(dialog.RadioGroup1->Item(0)->y(), dialog.RadioGroup1->Item(1)->y());
+  const std::vector<QWidget*> order = {dialog.Button1, dialog.RadioGroup1->Item(0)};
+  EXPECT_EQ(testing::FocusOrder(dialog.Button1, order), order);
+
+  // The selection stays after the dialog is closed by either way and reopened.
+  dialog.RadioGroup1->Item(4)->click();
+  dialog.show();
+  dialog.close();
+  EXPECT_EQ(dialog.RadioGroup1->ItemIndex(), 4);
+  dialog.show();
+  dialog.Button1->click();
+  EXPECT_FALSE(dialog.isVisible());
+  EXPECT_EQ(dialog.RadioGroup1->ItemIndex(), 4);
+}
+
+}  // namespace
+}  // namespace zelvaro
