@@ -42,7 +42,13 @@ class TMemoryTransport : public TTransport {
     sent_.append(data, size);
   }
 
-  bool PeerOpen() override { return end_ == End::kStall || piece_ < pieces_.size(); }
+  bool PeerOpen() override {
+    if (end_ == End::kStall) return true;
+    for (size_t i = piece_; i < pieces_.size(); ++i) {
+      if (pieces_[i].size() > (i == piece_ ? offset_ : 0)) return true;
+    }
+    return false;
+  }
 
   // Everything the client sent.
   const std::string& Sent() const { return sent_; }

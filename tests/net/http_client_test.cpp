@@ -388,6 +388,50 @@ TEST_F(HttpClientTest, CookiesGoBackOnlyToTheirHost) {
   EXPECT_EQ(requests[2].find("Cookie:"), std::string::npos) << requests[2];
 }
 
+TEST_F(HttpClientTest, OtherMethodsAndHttp10) {
+  ScriptedServer server(
+      {{ReadRequest(), Send(Ok("stored", "")), ReadRequest(),
+        Send("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n"), ReadRequest(),
+        Send("HTTP/1.0 204 No Content\r\nConnection: keep-alive\r\n\r\n"), AwaitClose()}});
+  TStringStream source("a=1&b=2");
+  TStringStream reply;
+  client.Request.ContentType = "application/x-www-form-urlencoded";
+  client.Request.CustomHeaders.AddValue("X-Extra", "yes");
+  client.Post(server.Url("/form"), &source, &reply);
+  EXPECT_EQ(reply.DataString(), "stored");
+  // A HEAD reply announces a length but carries no body: no wait for it.
+  client.Head(server.Url("/page"));
+  EXPECT_EQ(client.Response.ContentLength, 100);
+  client.ProtocolVersion = THttpVersion::Http10;
+  client.Request.ContentType.clear();
+  client.Request.CustomHeaders.Clear();
+  client.Request.Username = "user";
+  client.Request.Password = "pw";
+  client.Request.BasicAuthentication = true;
+  client.Get(server.Url("/old"));
+  EXPECT_TRUE(client.Response.KeepAlive);
+
+  auto requests = server.Requests();
+  ASSERT_EQ(requests.size(), 3u);
+  EXPECT_EQ(requests[0],
+            "POST /form HTTP/1.1\r\nContent-Type: "
+            "application/x-www-form-urlencoded\r\nContent-Length: 7\r\n"
+            "X-Extra: yes\r\nHost: 127.0.0.1:" +
+                std::to_string(server.Port()) + "\r\nAccept: text/html, */*\r\nUser-Agent: " +
+                client.Request.UserAgent + "\r\n\r\na=1&b=2");
+  EXPECT_EQ(requests[1].rfind("HEAD /page HTTP/1.1\r\n", 0), 0u);
+  EXPECT_EQ(requests[2].rfind("GET /old HTTP/1.0\r\nConnection: keep-alive\r\n", 0), 0u)
+      << requests[2];
+  EXPECT_NE(requests[2].find("\r\nAuthorization: Basic dXNlcjpwdw==\r\n"), std::string::npos);
+
+  try {
+    client.Options(server.Url("/"), nullptr);
+    FAIL();
+  } catch (const EHttpError& e) {
+    EXPECT_EQ(e.Message(), "This request method is supported in HTTP 1.1");
+  }
+}
+
 TEST(HttpClientScripted, ResponseReaderOverMemoryTransport) {
   // The same reader without a socket: bytes split at every position.
   const std::string reply =
