@@ -1,0 +1,165 @@
+// Runs zelvaro-cli kif as a script would.
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <cstdio>
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "game/untKyokumen.h"
+#include "tests/viewer/ViewerTestSupport.h"
+#include "toolkit/TextCodec.h"
+#include "viewer/BoardRenderer.h"
+
+namespace zelvaro {
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+struct Result {
+  int status;
+  std::string out;
+};
+
+Result RunKif(const std::string& arguments) {
+  const std::string command =
+      std::string(ZELVARO_BINARY_DIR) + "/zelvaro-cli kif " + arguments + " 2>/dev/null";
+  Result result{-1, {}};
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return result;
+  char buffer[4096];
+  for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) result.out.append(buffer, n);
+  const int status = pclose(pipe);
+  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return result;
+}
+
+std::string Quote(const fs::path& p) { return "'" + p.string() + "'"; }
+
+class KifCli : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(fs::exists(fs::path(ZELVARO_BINARY_DIR) / "zelvaro-cli"))
+        << "build zelvaro-cli first";
+  }
+  testing::ScratchFolder folder;
+};
+
+TEST_F(KifCli, PrintsWhatTheViewerHolds) {
+  testing::WriteRecord(
+      "r.kif", {"棋戦：王座戦", "先手：甲", "後手：乙", "*前",
+                testing::MoveLine(1, "７六歩(77)", "( 0:01/00:00:01)"), "*see http://example.jp/x",
+                testing::MoveLine(2, "３四歩(3x)", "")});
+  const Result r = RunKif("r.kif --font-size 0");
+  ASSERT_EQ(r.status, 0);
+  const json out = json::parse(r.out);
+  const char* keys[] = {"caption",         "sente", "gote",      "tournament",
+                        "header_document", "rows",  "positions", "comment_documents",
+                        "errors"};
+  size_t at = 0;
+  for (const char* key : keys) {
+    const size_t found = r.out.find("\"" + std::string(key) + "\":");
+    EXPECT_NE(found, std::string::npos) << key;
+    EXPECT_GE(found, at) << key;  // in this order
+    at = found;
+  }
+  EXPECT_EQ(out["caption"], "Zelvaro - [ 王座戦 ]");
+  EXPECT_EQ(out["sente"], "甲");
+  EXPECT_EQ(out["gote"], "乙");
+  EXPECT_EQ(out["tournament"], "王座戦");
+  EXPECT_EQ(out["header_document"],
+            "<html><body><font size=\"-2\"><b>棋戦：王座戦<BR>先手：甲<BR>後手：乙<BR>"
+            "</b></font></body></html>");
+  EXPECT_EQ(out["rows"], json::parse(R"j([["0","開始局面","0分(計0分)","ｺﾒﾝﾄ"],
+      ["1","▲７六歩(77)"," 0分(計0分)","ｺﾒﾝﾄ"],["2","△３四歩(3x)",""," "]])j"));
+  ASSERT_EQ(out["positions"].size(), 3u);
+  EXPECT_EQ(out["positions"][1]["board"][76], 1);
+  EXPECT_EQ(out["positions"][1]["turn"], 1);
+  EXPECT_EQ(out["positions"][1]["last_square"], 76);
+  EXPECT_EQ(out["positions"][1]["comment"], "see http://example.jp/x<BR>");
+  EXPECT_EQ(out["positions"][2]["turn"], -1);
+  EXPECT_EQ(out["positions"][2]["board"], out["positions"][1]["board"]);
+  EXPECT_EQ(out["comment_documents"][1],
+            "<html><body><font size=\"-2\"><b>see <a href=\"http://example.jp/x\" "
+            "title=\"リンク先を見る\">http://example.jp/x</a><BR></b></font></body></html>");
+  EXPECT_EQ(out["comment_documents"][2],
+            "<html><body><font size=\"-2\"><b></b></font></body></html>");
+  EXPECT_EQ(out["errors"], json::parse(R"j(["指し手エラー ３四歩(3x)"])j"));
+
+  // The default size is +1; the picture is the viewer's after a click on row 1.
+  const Result picture = RunKif("r.kif --png 1 one.png");
+  ASSERT_EQ(picture.status, 0);
+  EXPECT_EQ(json::parse(picture.out)["comment_documents"][2],
+            "<html><body><font size=\"+1\"><b></b></font></body></html>");
+  QImage expected;
+  TBoardRenderer renderer(&expected);
+  TKyokumen position;
+  std::u16string sente, gote;
+  renderer.InitBoard(position, sente, gote);
+  position.ApplyMove(u"７六歩(77)");
+  renderer.DrawPosition(position, u"甲", u"乙");
+  EXPECT_EQ(QImage(QStringLiteral("one.png")).convertToFormat(QImage::Format_RGB888), expected);
+}
+
+TEST_F(KifCli, RefusesWhatItCannotDo) {
+  testing::WriteRecord("r.kif", {"棋戦：王座戦"});
+  for (const char* arguments :
+       {"missing.kif", "r.kif --font-size 6", "r.kif --font-size -1", "r.kif --png 256 x.png",
+        "r.kif --png x x.png", "r.kif --png 1", ""}) {
+    SCOPED_TRACE(arguments);
+    const Result r = RunKif(arguments);
+    EXPECT_NE(r.status, 0);
+    EXPECT_TRUE(r.out.empty());
+  }
+}
+
+// Every real record: no crash, one document per row, and after each move
+// that names its origin the destination holds a piece of the moving side.
+TEST_F(KifCli, RealRecords) {
+  const fs::path corpus = ZELVARO_SOURCE_DIR "/../shared/kif-corpus";
+  if (!fs::is_directory(corpus)) GTEST_SKIP() << "no corpus at " << corpus;
+  int files = 0;
+  for (const auto& entry : fs::directory_iterator(corpus)) {
+    if (entry.path().extension() != ".kif") continue;
+    SCOPED_TRACE(entry.path().filename().string());
+    ++files;
+    const Result r = RunKif(Quote(entry.path()));
+    ASSERT_EQ(r.status, 0);
+    const json out = json::parse(r.out);
+    const json& rows = out["rows"];
+    ASSERT_GE(rows.size(), 1u);
+    EXPECT_EQ(out["comment_documents"].size(), rows.size());
+    int highest = 0;
+    std::map<int, std::string> last_move;  // the last row of each number made its position
+    for (size_t i = 1; i < rows.size(); ++i) {
+      const int n = std::stoi(rows[i][0].get<std::string>());
+      highest = std::max(highest, n);
+      last_move[n] = rows[i][1].get<std::string>();
+    }
+    ASSERT_EQ(out["positions"].size(), static_cast<size_t>(highest + 1));
+    for (const auto& [n, shown] : last_move) {
+      const size_t paren = shown.find('(');
+      if (n < 1 || paren == std::string::npos) continue;
+      const std::string move = shown.substr(3);  // after ▲ or △
+      if (std::find(out["errors"].begin(), out["errors"].end(), "指し手エラー " + move) !=
+          out["errors"].end()) {
+        continue;
+      }
+      // Names the position model does not place (the variant 竜 and the like) are left out.
+      const std::u16string text = Utf8ToUtf16(move);
+      if (PieceCodeOfName(text.substr(2, text.size() > 2 && text[2] == u'成' ? 2 : 1)) == 0) {
+        continue;
+      }
+      const json& p = out["positions"][n];
+      const int piece = p["board"][p["last_square"].get<int>()];
+      EXPECT_EQ(piece != 0 && (piece > 100) == (p["turn"] == -1), true)
+          << "move " << n << " " << shown << " piece " << piece;
+    }
+  }
+  EXPECT_GT(files, 30);
+}
+
+}  // namespace
+}  // namespace zelvaro
