@@ -8,6 +8,18 @@
 namespace zelvaro {
 namespace {
 
+// A stream that is not a memory stream, so the reader takes it byte by byte.
+class ForwardingStream : public TStream {
+ public:
+  explicit ForwardingStream(TStream& inner) : inner_(inner) {}
+  int64_t Read(void* buffer, int64_t count) override { return inner_.Read(buffer, count); }
+  int64_t Write(const void* buffer, int64_t count) override { return inner_.Write(buffer, count); }
+  int64_t Seek(int64_t offset, SeekOrigin origin) override { return inner_.Seek(offset, origin); }
+
+ private:
+  TStream& inner_;
+};
+
 struct Line {
   std::string text;
   bool complete;
@@ -27,18 +39,24 @@ TEST(StreamReader, ReadLineOnByteSequences) {
       {"\r\n", {{"", true, 2}}},
       {"", {{"", false, 0}}},
       {"x\n\r\n\n", {{"x", true, 2}, {"", true, 5}}},
+      {"x\r", {{"x", false, 2}}},
+      {std::string("\n\0", 2), {{"", false, 2}}},
       // Shift_JIS two-byte characters pass unchanged.
       {"\x8a\xfb\x95\x88\r\n", {{"\x8a\xfb\x95\x88", true, 6}}},
   };
   for (const auto& c : cases) {
-    TStringStream stream(c.data);
-    TStreamReader reader(&stream);
-    for (size_t i = 0; i < c.calls.size(); ++i) {
-      SCOPED_TRACE(::testing::PrintToString(c.data) + " call " + std::to_string(i + 1));
-      std::string line = "stale";
-      EXPECT_EQ(reader.ReadLine(line), c.calls[i].complete);
-      EXPECT_EQ(line, c.calls[i].text);
-      EXPECT_EQ(stream.Position(), c.calls[i].position);
+    for (bool in_memory : {true, false}) {
+      TStringStream stream(c.data);
+      ForwardingStream forwarding(stream);
+      TStreamReader reader(in_memory ? static_cast<TStream*>(&stream) : &forwarding);
+      for (size_t i = 0; i < c.calls.size(); ++i) {
+        SCOPED_TRACE(::testing::PrintToString(c.data) + (in_memory ? " memory" : " forwarding") +
+                     " call " + std::to_string(i + 1));
+        std::string line = "stale";
+        EXPECT_EQ(reader.ReadLine(line), c.calls[i].complete);
+        EXPECT_EQ(line, c.calls[i].text);
+        EXPECT_EQ(stream.Position(), c.calls[i].position);
+      }
     }
   }
 }
