@@ -1,0 +1,98 @@
+// The viewer window offscreen: Button1Click on a 255-move record with a
+// comment (and a web address) after every move, and OnListViewClick on the
+// rows in turn. A click redraws the board and builds and shows a document;
+// it has to stay well under a frame (16 ms).
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QTemporaryDir>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "toolkit/TextCodec.h"
+#include "viewer/untMain.h"
+
+namespace {
+
+// Kings walking up and down: every move applies, every move has a comment.
+void WriteRecord(const std::string& path) {
+  std::ofstream out(path, std::ios::binary);
+  auto put = [&](const std::string& line) { out << zelvaro::Utf8ToSjis(line) << "\r\n"; };
+  put("開始日時：2026/11/14 10:00");
+  put("棋戦：ベンチマーク杯");
+  put("先手：先手太郎");
+  put("後手：後手次郎");
+  put("手数----指手---------消費時間--");
+  for (int n = 1; n <= 255; ++n) {
+    const bool out_move = ((n + 1) / 2) % 2 == 1;
+    const char* move =
+        n % 2 ? (out_move ? "５八玉(59)" : "５九玉(58)") : (out_move ? "５二玉(51)" : "５一玉(52)");
+    char number[8];
+    std::snprintf(number, sizeof number, "%4d", n);
+    put(std::string(number) + " " + move + "     ( 1:23/01:02:03)");
+    put("*" + std::to_string(n) +
+        "手目。控室の検討では先手が指しやすいとの見方が多い。"
+        "詳しくは http://live.zelvaro.example/2026/final/" +
+        std::to_string(n) + " を参照。");
+  }
+  put("まで255手で中断");
+}
+
+struct Fixture {
+  QTemporaryDir dir;
+  QString previous = QDir::currentPath();
+  std::unique_ptr<zelvaro::TForm1> form;
+  Fixture() {
+    QDir::setCurrent(dir.path());
+    WriteRecord(zelvaro::kRecordFileName);
+    form = std::make_unique<zelvaro::TForm1>();
+    form->show();
+  }
+  ~Fixture() {
+    form.reset();
+    QDir::setCurrent(previous);
+  }
+};
+
+void BM_ReadRecordIntoWindow(benchmark::State& state) {
+  Fixture f;
+  for (auto _ : state) {
+    f.form->Button1Click();
+    benchmark::DoNotOptimize(f.form->ListView1->RowCount());
+  }
+  if (f.form->ListView1->RowCount() != 256) state.SkipWithError("record not read whole");
+}
+BENCHMARK(BM_ReadRecordIntoWindow)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+
+void BM_OnListViewClick(benchmark::State& state) {
+  Fixture f;
+  f.form->Button1Click();
+  int row = 0;
+  for (auto _ : state) {
+    f.form->ListView1->Select(row);
+    f.form->OnListViewClick();
+    row = (row + 1) % f.form->ListView1->RowCount();
+  }
+  if (f.form->WebBrowser1->Source().isEmpty()) state.SkipWithError("nothing shown");
+}
+BENCHMARK(BM_OnListViewClick)
+    ->Unit(benchmark::kMicrosecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
