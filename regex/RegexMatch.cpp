@@ -5,6 +5,9 @@
 // program matched, so a node only has to undo its own changes (cursor, group
 // marks, loop state) when it fails. Every failing path restores what it
 // changed, which is what lets the search reuse the state between tries.
+#include <pthread.h>
+
+#include <algorithm>
 #include <cstring>
 
 #include "regex/RegexProgram.h"
@@ -24,6 +27,21 @@ inline const uint8_t* NextNode(const uint8_t* node) {
 inline bool IsDigitByte(uint8_t c) { return c >= '0' && c <= '9'; }
 
 inline bool InBitmap(const uint8_t* bitmap, uint8_t c) { return (bitmap[c >> 3] >> (c & 7)) & 1; }
+
+// Half of this thread's stack, at most 8 MB; asked once per thread.
+size_t ThreadStackBudget() {
+  thread_local const size_t budget = [] {
+    size_t size = 8u << 20;
+    pthread_attr_t attr;
+    if (pthread_getattr_np(pthread_self(), &attr) == 0) {
+      size_t reported = 0;
+      if (pthread_attr_getstacksize(&attr, &reported) == 0 && reported > 0) size = reported;
+      pthread_attr_destroy(&attr);
+    }
+    return std::min<size_t>(size / 2, 8u << 20);
+  }();
+  return budget;
+}
 
 inline bool IsGroupMark(uint8_t op) {
   return (op > OpOpen && op <= OpOpen + 14) || (op > OpClose && op <= OpClose + 14);
@@ -90,7 +108,8 @@ bool TRegex::ExecPrim(int32_t offset) {
   input_start_ = begin;
   input_end_ = end;
   loop_depth_ = 0;
-  depth_ = 0;
+  stack_base_ = static_cast<const char*>(__builtin_frame_address(0));
+  stack_budget_ = ThreadStackBudget();
   std::fill(back_passes_.begin(), back_passes_.end(), nullptr);
 
   try {
@@ -136,18 +155,11 @@ bool TRegex::TryAt(Pos start) {
   return true;
 }
 
-namespace {
-// Counts MatchPrim's nesting for the depth bound.
-struct DepthScope {
-  explicit DepthScope(int32_t* depth) : depth_(depth) { ++*depth_; }
-  ~DepthScope() { --*depth_; }
-  int32_t* depth_;
-};
-}  // namespace
-
 bool TRegex::MatchPrim(Pos scan) {
-  DepthScope scope(&depth_);
-  if (depth_ > kMaxMatchDepth) ReportError(kRegexErrRecursionTooDeep);
+  if (static_cast<size_t>(stack_base_ - static_cast<const char*>(__builtin_frame_address(0))) >
+      stack_budget_) {
+    ReportError(kRegexErrRecursionTooDeep);
+  }
   for (;;) {
     if (scan == nullptr) ReportError(kRegexErrMissingNode);
     Pos next = NextNode(scan);
