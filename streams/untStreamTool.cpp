@@ -7,8 +7,6 @@ namespace zelvaro {
 
 namespace {
 
-bool IsLineByte(char c) { return c != '\0' && c != '\r' && c != '\n'; }
-
 // The same as reading byte by byte, on the memory itself: the page fetch
 // reads every body this way.
 bool ReadLineFromMemory(TMemoryStream& stream, std::string& line) {
@@ -16,24 +14,36 @@ bool ReadLineFromMemory(TMemoryStream& stream, std::string& line) {
   const int64_t start = stream.Position();
   if (start >= static_cast<int64_t>(data.size())) return false;
   size_t i = static_cast<size_t>(start);
-  bool last_was_lf = false;
   while (i < data.size()) {
-    const char byte = data[i++];
-    last_was_lf = byte == '\n';
-    if (byte == '\0') break;
-    if (byte == '\r') continue;
-    if (byte == '\n') {
-      if (line.empty()) continue;
+    // The bytes up to the next LF, less CR bytes, up to a NUL if there is one.
+    size_t lf = data.find('\n', i);
+    const bool has_lf = lf != std::string_view::npos;
+    size_t end = has_lf ? lf : data.size();
+    const size_t nul = data.substr(0, end).find('\0', i);
+    if (nul != std::string_view::npos) end = nul;
+    for (size_t from = i; from < end;) {
+      size_t cr = data.substr(0, end).find('\r', from);
+      if (cr == std::string_view::npos) cr = end;
+      line.append(data.data() + from, cr - from);
+      from = cr + 1;
+    }
+    if (nul != std::string_view::npos) {
+      stream.Seek(static_cast<int64_t>(nul + 1), SeekOrigin::kBeginning);
+      return false;
+    }
+    if (!has_lf) {
+      i = data.size();
+      break;
+    }
+    i = lf + 1;
+    // An LF before any byte of the line is skipped; the data may end there.
+    if (!line.empty() || i == data.size()) {
       stream.Seek(static_cast<int64_t>(i), SeekOrigin::kBeginning);
       return true;
     }
-    size_t run = i;
-    while (run < data.size() && IsLineByte(data[run])) ++run;
-    line.append(data.data() + i - 1, run - i + 1);
-    i = run;
   }
   stream.Seek(static_cast<int64_t>(i), SeekOrigin::kBeginning);
-  return last_was_lf;
+  return false;
 }
 
 }  // namespace

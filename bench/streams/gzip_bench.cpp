@@ -3,42 +3,19 @@
 // and one byte at a time (at two sizes, to show the cost stays linear).
 #include <benchmark/benchmark.h>
 
-#include <filesystem>
-#include <fstream>
-#include <random>
 #include <string>
 
+#include "bench/streams/BenchPage.h"
 #include "bench/streams/MedianReporter.h"
 #include "streams/untGZIP.h"
 #include "tests/streams/GzipBuilder.h"
 
 namespace {
 
-// The real KIF records repeated to `size` bytes when they are there (they
-// compress like the pages the program reads), else generated text.
-std::string PageText(size_t size) {
-  std::string text;
-  std::error_code error;
-  for (int round = 0; text.size() < size && round < 1000; ++round) {
-    for (const auto& entry :
-         std::filesystem::directory_iterator(ZELVARO_SOURCE_DIR "/../shared/kif-corpus", error)) {
-      std::ifstream in(entry.path(), std::ios::binary);
-      text.append(std::istreambuf_iterator<char>(in), {});
-    }
-    if (text.empty()) break;
-  }
-  if (text.size() < size) {
-    std::mt19937 rng(42);
-    text = zelvaro::testing::SjisLikeText(size, rng);
-  }
-  text.resize(size);
-  return text;
-}
-
 struct Page {
   std::string text, gz;
   explicit Page(size_t size) {
-    text = PageText(size);
+    text = zelvaro::bench::PageText(size);
     zelvaro::testing::GzipOptions o;
     o.level = 9;
     gz = zelvaro::testing::Gzip(text, o);

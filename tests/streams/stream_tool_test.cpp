@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -57,6 +58,24 @@ TEST(StreamReader, ReadLineOnByteSequences) {
         EXPECT_EQ(line, c.calls[i].text);
         EXPECT_EQ(stream.Position(), c.calls[i].position);
       }
+    }
+  }
+}
+
+TEST(StreamReader, MemoryAndByteByByteReadingAgree) {
+  std::mt19937 rng(5);
+  const char alphabet[] = {'a', 'b', '\r', '\n', '\0'};
+  for (int round = 0; round < 2000; ++round) {
+    std::string data(rng() % 12, ' ');
+    for (char& c : data) c = alphabet[rng() % 5];
+    TStringStream memory(data), inner(data);
+    ForwardingStream forwarding(inner);
+    TStreamReader fast(&memory), slow(&forwarding);
+    for (int call = 0; call < 8; ++call) {
+      std::string a, b;
+      ASSERT_EQ(fast.ReadLine(a), slow.ReadLine(b)) << ::testing::PrintToString(data);
+      ASSERT_EQ(a, b) << ::testing::PrintToString(data);
+      ASSERT_EQ(memory.Position(), inner.Position()) << ::testing::PrintToString(data);
     }
   }
 }
