@@ -298,6 +298,31 @@ TEST_F(ViewerWindow, CloseHidesTheWindow) {
   EXPECT_EQ(form.ListView1->RowCount(), 3);
 }
 
+// A real record read and a commented move clicked: the grab of the window is
+// kept as viewer-window.png in the build folder for a look by eye.
+TEST_F(ViewerWindow, ScreenshotOfARealRecord) {
+  const QString record = QStringLiteral(
+      ZELVARO_SOURCE_DIR "/../shared/kif-corpus/01-broadcast-sennichite-url-comments.kif");
+  if (!QFile::exists(record)) GTEST_SKIP() << "no corpus";
+  ASSERT_TRUE(QFile::copy(record, QString::fromUtf8(kRecordFileName)));
+  form.show();
+  form.Button1Click();
+  ASSERT_TRUE(catcher.messages.empty());
+  int commented = -1;
+  for (int row = 10; row < form.ListView1->RowCount() && commented < 0; ++row) {
+    if (form.ListView1->SubItem(row, 2) == QStringLiteral("ｺﾒﾝﾄ")) commented = row;
+  }
+  ASSERT_GT(commented, 0);
+  ClickRow(commented);
+  EXPECT_TRUE(Html().contains(QStringLiteral("<BR>")));
+  const QImage grab = form.grab().toImage().convertToFormat(QImage::Format_RGB888);
+  grab.save(QStringLiteral(ZELVARO_BINARY_DIR "/viewer-window.png"));
+  EXPECT_EQ(grab.size(), QSize(760, 516));
+  // The board area shows the picture unscaled from its top-left corner (its
+  // last row lies under the move list).
+  EXPECT_EQ(grab.copy(0, 0, 329, 416), form.Image1->Picture().copy(0, 0, 329, 416));
+}
+
 TEST(OptionsDialog, Layout) {
   testing::TestApp();
   TForm3 dialog;
