@@ -1,0 +1,13 @@
+// The program's fetcher: every download of the search window goes through
+// the page fetch (net/PageFetch.h) with the program's request settings.
+#pragma once
+
+#include <memory>
+
+#include "search/Discovery.h"
+
+namespace zelvaro {
+
+std::unique_ptr<ILineFetcher> MakePageFetcher();
+
+}  // namespace zelvaro

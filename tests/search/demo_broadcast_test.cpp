@@ -1,0 +1,199 @@
+// End to end against the demo broadcast, started by the test on a free
+// port: the search window finds the games, sorts them, and hands one to the
+// viewer; zelvaro-cli search prints the same games.
+#include <gtest/gtest.h>
+
+#include <QHeaderView>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <nlohmann/json.hpp>
+#include <set>
+#include <thread>
+
+#include "search/PageLineFetcher.h"
+#include "search/untSubForm.h"
+#include "tests/search/SearchTestSupport.h"
+
+namespace zelvaro {
+namespace {
+
+using testing::MessageCatcher;
+using testing::ScratchFolder;
+
+// The demo broadcast as a child process; killed when the test ends.
+class DemoBroadcast {
+ public:
+  explicit DemoBroadcast(const QStringList& extra = {}) {
+    const QString port_file = dir_.filePath("port");
+    process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process_.start(
+        "python3",
+        QStringList{QString(ZELVARO_SOURCE_DIR) + "/tools/demo-broadcast/demo_broadcast.py",
+                    "--port", "0", "--port-file", port_file, "--live-interval", "0"} +
+            extra);
+    for (int i = 0; i < 200 && base_.empty(); ++i) {
+      QFile file(port_file);
+      if (file.open(QIODevice::ReadOnly)) {
+        base_ = "http://127.0.0.1:" + file.readAll().trimmed().toStdString();
+      } else {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      }
+    }
+  }
+  ~DemoBroadcast() {
+    process_.kill();
+    process_.waitForFinished(5000);
+  }
+  const std::string& Base() const { return base_; }
+
+  // The control paths answer in plain lines.
+  std::vector<std::string> Get(const std::string& path) {
+    auto fetcher = MakePageFetcher();
+    fetcher->FetchLines(base_ + path);
+    return fetcher->Lines();
+  }
+
+ private:
+  QTemporaryDir dir_;
+  QProcess process_;
+  std::string base_;
+};
+
+std::vector<std::string> ExpectedUrls(const std::string& base) {
+  std::vector<std::string> urls;
+  for (const char* path :
+       {"/ryuou/kifu/ryuou39_kt1.kif", "/ryuou/kifu/ryuou39_kt2.kif", "/oui/kifu/oui67_1.kif",
+        "/ouza/kifu/ouza74_t1.kif?v=2", "/kiou/kifu/kiou52_h2.kif", "/kisei/kifu/kisei97_1.kif",
+        "/asahi/kifu/asahi20_h1.kif", "/gakusei/kifu/gakusei_final.kif",
+        "/shinjin/kifu/shinjin57_1.kif", "/seiryu/kifu/seiryu_live.kif",
+        "/tatsujin/kifu/tatsujin3_1.kif", "/joryu_ouza/kifu/jouza16_1.kif",
+        "/joryumeijin/kifu/jmeijin53_2.kif", "/kurashikitouka/kifu/touka34_1.kif"}) {
+    urls.push_back(base + path);
+  }
+  return urls;
+}
+
+int FindRow(TListView* list, const std::string& url) {
+  for (int row = 0; row < list->RowCount(); ++row) {
+    if (list->SubItem(row, 3).toStdString() == url) return row;
+  }
+  return -1;
+}
+
+void DoubleClickRow(TListView* list, int row) {
+  list->ScrollIntoView(row);
+  const QRect rect = list->visualItemRect(list->topLevelItem(row));
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rect.center());
+  QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, rect.center());
+}
+
+TEST(DemoBroadcastTest, SearchSortOpenAndStep) {
+  testing::TestApp();
+  ScratchFolder folder;
+  MessageCatcher messages;
+  DemoBroadcast demo;
+  ASSERT_FALSE(demo.Base().empty()) << "the demo broadcast did not start";
+
+  TForm2 form({demo.Base(), demo.Base()}, MakePageFetcher());
+  form.show();
+  QTest::mouseClick(form.Button1, Qt::LeftButton);
+
+  TListView* list = form.ListView1;
+  std::vector<std::string> urls;
+  for (int row = 0; row < list->RowCount(); ++row)
+    urls.push_back(list->SubItem(row, 3).toStdString());
+  EXPECT_EQ(urls, ExpectedUrls(demo.Base()));
+  EXPECT_EQ(list->Caption(0), QStringLiteral("2026/11/20(金) 10:00"));
+  EXPECT_EQ(list->SubItem(0, 0), QStringLiteral("第39期竜王戦決勝トーナメント"));
+  EXPECT_EQ(list->SubItem(0, 1), QStringLiteral("三宅 陽介 七段"));
+  EXPECT_EQ(list->SubItem(0, 2), QStringLiteral("北沢 颯 六段"));
+  ASSERT_EQ(messages.messages.size(), 1u);  // the tournament page that answers 404
+  EXPECT_EQ(messages.messages[0].caption, QStringLiteral("error"));
+  EXPECT_TRUE(messages.messages[0].text.contains(QStringLiteral("404")))
+      << messages.messages[0].text.toStdString();
+  EXPECT_TRUE(form.Button1->isEnabled());
+
+  // Hidden, skipped and first-of-two links were never fetched.
+  const auto log = demo.Get("/_demo/log");
+  const std::set<std::string> requested(log.begin(), log.end());
+  for (const char* never :
+       {"/kiou/kifu/kiou52_old.kif", "/kisei/kifu/kisei97_multi.kif", "/kisei/archive/",
+        "/ryuou/kifu/ryuou39_pre.kif", "/ryuou/kifu/archive/2025.kif", "/oui/index.kif",
+        "/shinjin/kifu/shinjin57_2.kif"}) {
+    const bool fetched = requested.count(never) > 0;
+    EXPECT_EQ(fetched, std::string(never) == "/shinjin/kifu/shinjin57_2.kif") << never;
+  }
+
+  // Sort by sente, ascending.
+  QTest::mouseClick(list->header()->viewport(), Qt::LeftButton, {},
+                    QPoint(list->header()->sectionViewportPosition(2) + 5, 5));
+  EXPECT_EQ(form.FSortColumn, 3);
+  for (int row = 1; row < list->RowCount(); ++row) {
+    EXPECT_LE(LocaleCompare(list->SubItem(row - 1, 1), list->SubItem(row, 1)), 0) << row;
+  }
+
+  const int row = FindRow(list, demo.Base() + "/tatsujin/kifu/tatsujin3_1.kif");
+  ASSERT_GE(row, 0);
+  DoubleClickRow(list, row);
+  TForm1* viewer = form.FViewer;
+  ASSERT_TRUE(viewer->isVisible());
+  EXPECT_FALSE(viewer->Button1->isVisible());
+  EXPECT_EQ(viewer->windowTitle(), QStringLiteral("Zelvaro - [ 第3期達人戦 ]"));
+  EXPECT_EQ(viewer->ListView1->RowCount(), 47);  // row 0, 45 moves and 投了
+  EXPECT_EQ(viewer->ListView1->SubItem(45, 0), QStringLiteral("▲６一角打"));
+  EXPECT_EQ(viewer->ListView1->SubItem(45, 2), QStringLiteral("ｺﾒﾝﾄ"));
+  EXPECT_EQ(viewer->Positions[45].Board[61], 13);   // the dropped bishop
+  EXPECT_EQ(viewer->Positions[45].Board[42], 12);   // sente's dragon
+  EXPECT_EQ(viewer->Positions[45].Board[29], 112);  // gote's dragon
+  EXPECT_TRUE(messages.messages.size() == 1u);
+
+  // ">" from no selection goes to row 0, then on; "<" goes back.
+  QTest::mouseClick(viewer->Button3, Qt::LeftButton);
+  QTest::mouseClick(viewer->Button3, Qt::LeftButton);
+  EXPECT_EQ(viewer->ListView1->SelectedIndex(), 1);
+  QTest::mouseClick(viewer->Button2, Qt::LeftButton);
+  EXPECT_EQ(viewer->ListView1->SelectedIndex(), 0);
+
+  // The live game grows; opening it again shows the new move.
+  const int live = FindRow(list, demo.Base() + "/seiryu/kifu/seiryu_live.kif");
+  ASSERT_GE(live, 0);
+  DoubleClickRow(list, live);
+  const int rows_before = viewer->ListView1->RowCount();
+  EXPECT_EQ(viewer->windowTitle(), QStringLiteral("Zelvaro - [ 第7期青流戦 ]"));
+  demo.Get("/_demo/advance");
+  DoubleClickRow(list, live);
+  EXPECT_EQ(viewer->ListView1->RowCount(), rows_before + 1);
+}
+
+TEST(DemoBroadcastTest, CommandLineSearchWritesJsonLines) {
+  DemoBroadcast demo;
+  ASSERT_FALSE(demo.Base().empty()) << "the demo broadcast did not start";
+  QProcess cli;
+  cli.start(QString(ZELVARO_BINARY_DIR) + "/zelvaro-cli",
+            {"search", "--server", QString::fromStdString(demo.Base()), "--sponsor",
+             QString::fromStdString(demo.Base())});
+  ASSERT_TRUE(cli.waitForFinished(60000));
+  EXPECT_EQ(cli.exitCode(), 0);
+  const QList<QByteArray> out = cli.readAllStandardOutput().split('\n');
+  std::vector<std::string> urls;
+  for (const auto& line : out) {
+    if (line.isEmpty()) continue;
+    const auto json = nlohmann::json::parse(line.toStdString());
+    ASSERT_EQ(json.size(), 5u) << line.toStdString();
+    urls.push_back(json.at("url"));
+    if (urls.size() == 1) {
+      EXPECT_EQ(json.at("start"), "2026/11/20(金) 10:00");
+      EXPECT_EQ(json.at("tournament"), "第39期竜王戦決勝トーナメント");
+      EXPECT_EQ(json.at("sente"), "三宅 陽介 七段");
+      EXPECT_EQ(json.at("gote"), "北沢 颯 六段");
+    }
+  }
+  EXPECT_EQ(urls, ExpectedUrls(demo.Base()));
+  const QString err = QString::fromUtf8(cli.readAllStandardError());
+  EXPECT_EQ(err.count('\n'), 1) << err.toStdString();
+  EXPECT_TRUE(err.contains("404")) << err.toStdString();
+}
+
+}  // namespace
+}  // namespace zelvaro
