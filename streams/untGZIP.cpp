@@ -69,6 +69,19 @@ int64_t TGzipDecompressStream::Write(const void* buffer, int64_t count) {
   }
 
   int64_t used = 0;
+  // The bytes taken before an error were consumed all the same.
+  struct Settle {
+    TGzipDecompressStream& self;
+    int64_t& used;
+    ~Settle() {
+      if (self.pending_start_ > 0) {
+        self.pending_.erase(0, self.pending_start_);
+        self.pending_start_ = 0;
+      }
+      self.consumed_ += used;
+    }
+  } settle{*this, used};
+
   bool progress = true;
   while (progress) {
     switch (state_) {
@@ -102,12 +115,6 @@ int64_t TGzipDecompressStream::Write(const void* buffer, int64_t count) {
     }
     if (progress) ++state_;
   }
-
-  if (pending_start_ > 0) {
-    pending_.erase(0, pending_start_);
-    pending_start_ = 0;
-  }
-  consumed_ += used;
   return used;
 }
 

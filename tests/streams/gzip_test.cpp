@@ -209,6 +209,9 @@ TEST_F(GzipDecoder, CorruptDeflateDataRaisesAndResetRecovers) {
     EXPECT_EQ(e.Message(), "error-3 invalid block type");
   }
   EXPECT_EQ(gzip_.GzipState(), TGzipDecompressStream::kStateData);
+  EXPECT_EQ(gzip_.Consumed(), static_cast<int64_t>(gz.size()));
+  EXPECT_TRUE(gzip_.Pending().empty());
+  EXPECT_THROW(gzip_.Write("more", 4), EDecompressionError);  // stays broken
   gzip_.Reset();
   EXPECT_EQ(gzip_.GzipState(), 0);
   EXPECT_EQ(gzip_.Consumed(), 0);
