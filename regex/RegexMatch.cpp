@@ -8,6 +8,7 @@
 #include <pthread.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "regex/RegexProgram.h"
@@ -110,6 +111,7 @@ bool TRegex::ExecPrim(int32_t offset) {
   loop_depth_ = 0;
   stack_base_ = static_cast<const char*>(__builtin_frame_address(0));
   stack_budget_ = ThreadStackBudget();
+  steps_left_ = match_limit_ > 0 ? match_limit_ + 64 * length : INT64_MAX;
   std::fill(back_passes_.begin(), back_passes_.end(), nullptr);
 
   try {
@@ -156,6 +158,7 @@ bool TRegex::TryAt(Pos start) {
 }
 
 bool TRegex::MatchPrim(Pos scan) {
+  if (--steps_left_ < 0) ReportError(kRegexErrMatchLimit);
   if (static_cast<size_t>(stack_base_ - static_cast<const char*>(__builtin_frame_address(0))) >
       stack_budget_) {
     ReportError(kRegexErrRecursionTooDeep);
@@ -443,13 +446,20 @@ bool TRegex::MatchRepeat(Pos scan, Pos next) {
   // A literal after the repetition names the byte every try must stand on;
   // group marks and empty nodes before it do not change that.
   int required = -1;
-  for (Pos look = next; look != nullptr; look = NextNode(look)) {
+  for (Pos look = next; look != nullptr;) {
     const Byte lop = *look;
     if (lop == OpExact) {
       required = look[kNodeHeader];
       break;
     }
+    if (lop == OpBranch) {
+      const Pos other = NextNode(look);
+      if (other != nullptr && *other == OpBranch) break;  // a real choice
+      look += kNodeHeader;                                // the only alternative
+      continue;
+    }
     if (lop != OpNothing && lop != OpComment && !IsGroupMark(lop)) break;
+    look = NextNode(look);
   }
 
   const Pos start = cursor_;

@@ -134,6 +134,8 @@ std::string TRegex::ErrorMessage(int32_t code) const {
       return "TRegex(exec): Loop Without LoopEntry !";
     case 1016:
       return "TRegex(exec): Match Recursion Too Deep";
+    case 1017:
+      return "TRegex(exec): Match Limit Exceeded";
     case 2000:
       return "TRegex(misc): Bad p-code imported";
     default:

@@ -25,6 +25,7 @@
 //   108 bad hex digit           125 unclosed (?#comment)    1014 more than 10 nested loops
 //   109 invalid [] range        127 unrecognized modifier   1015 loop without entry
 //   110 trailing \ in []        128 bad paired separator    1016 recursion too deep
+//                                                           1017 match limit exceeded
 //   111 no hex code after \x                                (any other: "Unknown error",
 //   112 \x code above 0xFF                                   e.g. 1013, a bad modifier index)
 //
@@ -33,6 +34,12 @@
 // repeated group or alternation grows with the input. A run may use half of
 // the calling thread's stack (at most 8 MB); in a release build that is some
 // 40,000 nested choice points on an 8 MB stack.
+//
+// 1017 "TRegex(exec): Match Limit Exceeded" ends a search that has made more
+// than MatchLimit() + 64 steps per input byte (a step is a node visit that may
+// backtrack; MatchLimit() is 10,000,000 unless set), so that a pattern which
+// backtracks for exponential time reports an error instead of hanging, while
+// work that grows in step with the input is never cut short.
 //
 // A TRegex is used by one thread at a time. GroupText and the positions stay
 // valid until the next Exec.
@@ -93,6 +100,7 @@ enum : int32_t {
   kRegexErrLoopStackExceeded = 1014,
   kRegexErrLoopWithoutEntry = 1015,
   kRegexErrRecursionTooDeep = 1016,
+  kRegexErrMatchLimit = 1017,
 };
 
 class TRegex {
@@ -182,6 +190,11 @@ class TRegex {
   // start position is tried. Results never change; tests and benchmarks use
   // it to compare against the plain search.
   void SetPlainSearch(bool plain) { plain_search_ = plain; }
+
+  // Steps one search may take, besides 64 per input byte, before error 1017;
+  // 0 means no limit.
+  int64_t MatchLimit() const { return match_limit_; }
+  void SetMatchLimit(int64_t steps) { match_limit_ = steps; }
 
  private:
   using Byte = uint8_t;
@@ -273,6 +286,8 @@ class TRegex {
   std::bitset<256> word_set_;
   std::bitset<256> line_sep_set_;
   bool plain_search_ = false;
+  int64_t match_limit_ = 10'000'000;
+  int64_t steps_left_ = 0;
 };
 
 }  // namespace zelvaro

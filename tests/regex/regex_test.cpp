@@ -196,7 +196,7 @@ TEST(RegexRunErrors, DeepRecursionOnTenMegabytes) {
       re.Exec(big + "c");
       ADD_FAILURE() << pattern << ": no error";
     } catch (const ERegex& e) {
-      EXPECT_EQ(e.ErrorNumber, 1016) << pattern;
+      EXPECT_EQ(e.ErrorNumber, 1016) << pattern << " " << e.what();
     }
   }
   // Patterns that only loop over one-byte atoms stay flat.
@@ -207,6 +207,25 @@ TEST(RegexRunErrors, DeepRecursionOnTenMegabytes) {
   EXPECT_EQ(re.GroupText(1), "http://live.example.jp/kifu/a.html");
   re.SetExpression("[^a]a*b");
   EXPECT_FALSE(re.Exec(big));
+}
+
+// Exponential backtracking ends with an error instead of hanging; linear
+// work on a long input does not count against the limit.
+TEST(RegexRunErrors, MatchLimit) {
+  TRegex re;
+  re.SetExpression("(a|aa)*c");
+  try {
+    re.Exec(std::string(60, 'a') + "xc");
+    FAIL();
+  } catch (const ERegex& e) {
+    EXPECT_EQ(e.ErrorNumber, 1017);
+    EXPECT_STREQ(e.what(), "TRegex(exec): Match Limit Exceeded");
+  }
+  re.SetMatchLimit(1000);
+  re.SetExpression("(h)\\d");
+  EXPECT_FALSE(re.Exec(std::string(1 << 20, 'h').append("x").insert(0, "x")));
+  re.SetExpression("(a|aa)*c");
+  EXPECT_THROW(re.Exec(std::string(25, 'a') + "xc"), ERegex);
 }
 
 // Node programs, byte for byte.
