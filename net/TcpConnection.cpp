@@ -237,12 +237,14 @@ std::string TTcpConnection::ReadLine() {
   }
 }
 
-void TTcpConnection::ReadStream(TStream* target, int64_t count) {
+int64_t TTcpConnection::ReadStream(TStream* target, int64_t count) {
   if (!transport_) throw ENotConnected();
   const bool untilClose = count < 0;
   int64_t remaining = count;
-  auto deliver = [target](const char* bytes, size_t n) {
+  int64_t moved = 0;
+  auto deliver = [target, &moved](const char* bytes, size_t n) {
     if (target != nullptr && n > 0) target->WriteBuffer(bytes, static_cast<int64_t>(n));
+    moved += static_cast<int64_t>(n);
   };
 
   size_t take =
@@ -270,6 +272,7 @@ void TTcpConnection::ReadStream(TStream* target, int64_t count) {
     remaining -= static_cast<int64_t>(have);
     if (have < want) break;
   }
+  return moved;
 }
 
 void TTcpConnection::Write(std::string_view bytes) {

@@ -73,9 +73,9 @@ class TTcpConnection {
   // Moves `count` bytes (-1: until the server closes) to `target` (null:
   // discard): what is buffered first, then blocks of up to 32768 bytes,
   // each one write made once the block is complete or the server closed. A
-  // close before `count` bytes ends the read without an error. Every write
-  // is at most 32768 bytes.
-  void ReadStream(TStream* target, int64_t count);
+  // close before `count` bytes ends the read without an error; the result
+  // tells how many bytes were moved. Every write is at most 32768 bytes.
+  int64_t ReadStream(TStream* target, int64_t count);
 
   // Sends now, or collects into the write buffer while one is open.
   void Write(std::string_view bytes);

@@ -448,7 +448,11 @@ void THttpClient::ReadBody(TStream* target) {
   if (ContainsIgnoreCase(Response.HeaderLines.Value("Transfer-Encoding"), "chunked")) {
     ReadChunked(target);
   } else if (Response.ContentLength > 0) {
-    connection_.ReadStream(target, Response.ContentLength);
+    // A body that ends before its announced length is cut, not complete:
+    // taking it as the whole body would hand a truncated record on as good.
+    if (connection_.ReadStream(target, Response.ContentLength) < Response.ContentLength) {
+      throw EConnClosedGracefully();
+    }
   } else if (!Response.HasContentLength) {
     connection_.ReadStream(target, -1);
   }

@@ -163,7 +163,6 @@ TEST_F(PageFetchTest, LastLineWithoutLfIsTakenOnlyFromACompleteBody) {
              "Transfer-Encoding: chunked\r\n"),
        {"first", "second", "last line"}},
       {"gzip", WithLength(gz, "gzip"), {"first", "second", "last line"}},
-      {"cut short", "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n" + body, {"first", "second"}},
       {"gzip cut in the trailer",
        "HTTP/1.1 200 OK\r\nContent-Encoding: gzip\r\n\r\n" + gz.substr(0, gz.size() - 3),
        {"first", "second"}},
@@ -173,6 +172,14 @@ TEST_F(PageFetchTest, LastLineWithoutLfIsTakenOnlyFromACompleteBody) {
     fetcher.FetchLines(server.Url());
     EXPECT_EQ(fetcher.Lines(), c.lines) << c.label;
   }
+}
+
+TEST_F(PageFetchTest, BodyCutBeforeItsLengthFailsWithTheLinesThatArrived) {
+  const std::string body = "first\r\nsecond\r\nlast li";
+  ScriptedServer server(
+      {{ReadRequest(), Send("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n" + body), HalfClose()}});
+  EXPECT_THROW(fetcher.FetchLines(server.Url()), EConnClosedGracefully);
+  EXPECT_EQ(fetcher.Lines(), (Lines{"first", "second"}));
 }
 
 TEST_F(PageFetchTest, LinesSplitAcrossNetworkBlocks) {
