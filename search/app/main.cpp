@@ -6,9 +6,10 @@
 // options replace the broadcast server's and the sponsor host's base
 // addresses (a mirror, or the demo broadcast). Nothing else is read.
 #include <QApplication>
-#include <QStringList>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
+#include <string>
 
 #include "search/PageLineFetcher.h"
 #include "search/untSubForm.h"
@@ -36,19 +37,19 @@ class TApplication : public QApplication {
 
 // Reads --server and --sponsor (as "--name URL" or "--name=URL"). Returns
 // false after writing the reason to standard error.
-bool ReadArguments(const QStringList& args, zelvaro::TBroadcastHosts& hosts) {
-  for (int i = 1; i < args.size(); ++i) {
-    QString name = args[i], value;
-    const int eq = name.indexOf('=');
-    if (eq > 0) {
-      value = name.mid(eq + 1);
-      name = name.left(eq);
+bool ReadArguments(int argc, char** argv, zelvaro::TBroadcastHosts& hosts) {
+  for (int i = 1; i < argc; ++i) {
+    std::string name = argv[i], value;
+    const size_t eq = name.find('=');
+    if (eq != std::string::npos && name.rfind("--", 0) == 0) {
+      value = name.substr(eq + 1);
+      name.resize(eq);
     } else if (name == "--server" || name == "--sponsor") {
-      if (i + 1 >= args.size()) {
-        std::fprintf(stderr, "zelvaro: %s needs a URL\n%s", qPrintable(name), kUsage);
+      if (i + 1 >= argc) {
+        std::fprintf(stderr, "zelvaro: %s needs a URL\n%s", name.c_str(), kUsage);
         return false;
       }
-      value = args[++i];
+      value = argv[++i];
     }
     if (name == "-h" || name == "--help") {
       std::fputs(kUsage, stdout);
@@ -58,13 +59,13 @@ bool ReadArguments(const QStringList& args, zelvaro::TBroadcastHosts& hosts) {
                           : name == "--sponsor" ? &hosts.Sponsor
                                                 : nullptr;
     if (!target) {
-      std::fprintf(stderr, "zelvaro: unknown argument %s\n%s", qPrintable(args[i]), kUsage);
+      std::fprintf(stderr, "zelvaro: unknown argument %s\n%s", argv[i], kUsage);
       return false;
     }
     try {
-      *target = zelvaro::NormaliseBaseUrl(value.toStdString());
+      *target = zelvaro::NormaliseBaseUrl(value);
     } catch (const zelvaro::Exception& e) {
-      std::fprintf(stderr, "zelvaro: %s: %s\n", qPrintable(name), e.Message().c_str());
+      std::fprintf(stderr, "zelvaro: %s: %s\n", name.c_str(), e.Message().c_str());
       return false;
     }
   }
@@ -74,10 +75,12 @@ bool ReadArguments(const QStringList& args, zelvaro::TBroadcastHosts& hosts) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  TApplication app(argc, argv);
-  QApplication::setApplicationName(QStringLiteral("Zelvaro"));
   zelvaro::TBroadcastHosts hosts = zelvaro::DefaultHosts();
-  if (!ReadArguments(QApplication::arguments(), hosts)) return 2;
+  if (!ReadArguments(argc, argv, hosts)) return 2;
+  // Qt gets no arguments of its own: the program reads nothing else.
+  int qt_argc = 1;
+  TApplication app(qt_argc, argv);
+  QApplication::setApplicationName(QStringLiteral("Zelvaro"));
   zelvaro::TForm2 form(hosts, zelvaro::MakePageFetcher());
   form.show();
   return QApplication::exec();

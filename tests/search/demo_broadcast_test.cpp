@@ -195,5 +195,30 @@ TEST(DemoBroadcastTest, CommandLineSearchWritesJsonLines) {
   EXPECT_TRUE(err.contains("404")) << err.toStdString();
 }
 
+TEST(ProgramArgumentsTest, OnlyServerAndSponsorAreAccepted) {
+  struct Case {
+    QStringList args;
+    int status;
+    const char* says;
+  };
+  const std::vector<Case> cases = {
+      {{"--bogus"}, 2, "unknown argument --bogus"},
+      {{"--server"}, 2, "--server needs a URL"},
+      {{"--sponsor", "ftp://x.test"}, 2, "ftp://x.test"},
+      {{"--server=http://a.test/(x)"}, 2, "not a usable base address"},
+      {{"-platform", "offscreen"}, 2, "unknown argument -platform"},
+      {{"--help"}, 0, "usage: zelvaro [--server URL] [--sponsor URL]"},
+  };
+  for (const auto& c : cases) {
+    QProcess program;
+    program.start(QString(ZELVARO_BINARY_DIR) + "/zelvaro", c.args);
+    ASSERT_TRUE(program.waitForFinished(20000)) << c.args.join(' ').toStdString();
+    EXPECT_EQ(program.exitCode(), c.status) << c.args.join(' ').toStdString();
+    const QString said =
+        QString::fromUtf8(program.readAllStandardOutput() + program.readAllStandardError());
+    EXPECT_TRUE(said.contains(QString::fromUtf8(c.says))) << said.toStdString();
+  }
+}
+
 }  // namespace
 }  // namespace zelvaro

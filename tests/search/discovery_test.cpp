@@ -62,6 +62,8 @@ struct ScanCase {
   std::vector<std::string> expected;
 };
 
+void PrintTo(const ScanCase& c, std::ostream* os) { *os << c.name; }
+
 class LinkScanTest : public ::testing::TestWithParam<ScanCase> {};
 
 TEST_P(LinkScanTest, Candidates) {
