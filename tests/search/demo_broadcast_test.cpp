@@ -195,6 +195,28 @@ TEST(DemoBroadcastTest, CommandLineSearchWritesJsonLines) {
   EXPECT_TRUE(err.contains("404")) << err.toStdString();
 }
 
+TEST(DemoBroadcastTest, LiveRecordGrowsAndTakesCorrections) {
+  DemoBroadcast demo({"--live-start", "5"});
+  ASSERT_FALSE(demo.Base().empty()) << "the demo broadcast did not start";
+  auto move_lines = [&] {
+    std::vector<std::string> moves;
+    for (const auto& line : demo.Get("/seiryu/kifu/seiryu_live.kif")) {
+      if (!line.empty() && line[0] == ' ') moves.push_back(SjisToUtf8(line));
+    }
+    return moves;
+  };
+  const auto before = move_lines();
+  ASSERT_EQ(before.size(), 5u);
+  EXPECT_EQ(before[1], "   2 ８四歩(83)    ( 1:47/00:01:47)");
+  demo.Get("/_demo/advance");
+  EXPECT_EQ(move_lines().size(), 6u);
+  demo.Get("/_demo/replace?n=2&move=%EF%BC%93%E5%9B%9B%E6%AD%A9(33)");  // ３四歩(33)
+  const auto after = move_lines();
+  ASSERT_EQ(after.size(), 6u);
+  EXPECT_EQ(after[1], "   2 ３四歩(33)    ( 1:47/00:01:47)");
+  EXPECT_EQ(after[0], before[0]);
+}
+
 TEST(ProgramArgumentsTest, OnlyServerAndSponsorAreAccepted) {
   struct Case {
     QStringList args;
