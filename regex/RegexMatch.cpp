@@ -6,6 +6,9 @@
 // marks, loop state) when it fails. Every failing path restores what it
 // changed, which is what lets the search reuse the state between tries.
 #include <pthread.h>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include <algorithm>
 #include <cstdint>
@@ -48,23 +51,84 @@ inline bool IsGroupMark(uint8_t op) {
   return (op > OpOpen && op <= OpOpen + 14) || (op > OpClose && op <= OpClose + 14);
 }
 
+// A literal after a repetition names the byte every try must stand on; group
+// marks, empty nodes and a lone alternative before it do not change that.
+// -1 when there is no such byte.
+int RequiredNextByte(const uint8_t* next) {
+  for (const uint8_t* look = next; look != nullptr;) {
+    const uint8_t lop = *look;
+    if (lop == OpExact) return look[kNodeHeader];
+    if (lop == OpBranch) {
+      const uint8_t* other = NextNode(look);
+      if (other != nullptr && *other == OpBranch) return -1;  // a real choice
+      look += kNodeHeader;                                    // the only alternative
+      continue;
+    }
+    if (lop != OpNothing && lop != OpComment && !IsGroupMark(lop)) return -1;
+    look = NextNode(look);
+  }
+  return -1;
+}
+
+}  // namespace
+
+// Copies `src` up to its first byte 0 into `dst` (room for n + 16 bytes) and
+// returns the length copied. One pass does both the search for the 0 and the
+// copy, 16 bytes at a time; most inputs are short lines, where two library
+// calls would cost more than the copy itself.
+namespace {
+size_t CopyUpToNul(uint8_t* dst, const uint8_t* src, size_t n) {
+  size_t i = 0;
+#if defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128();
+  for (; i + 16 <= n; i += 16) {
+    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), chunk);
+    const int mask = _mm_movemask_epi8(_mm_cmpeq_epi8(chunk, zero));
+    if (mask != 0) return i + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
+  }
+  if (i < n && n >= 16) {
+    // The last bytes as one chunk overlapping the copied ones, which hold no 0.
+    const size_t at = n - 16;
+    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + at));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + at), chunk);
+    const int mask = _mm_movemask_epi8(_mm_cmpeq_epi8(chunk, zero));
+    if (mask != 0) return at + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
+    return n;
+  }
+#endif
+  for (; i < n; ++i) {
+    if ((dst[i] = src[i]) == 0) return i;
+  }
+  return n;
+}
 }  // namespace
 
 bool TRegex::Exec(std::string_view input) {
-  const size_t len = std::min(input.find('\0'), input.size());
   ClearGroups();
-  input_.assign(input.data(), len);
+  const size_t room = input.size() + 16;
+  if (room > input_capacity_) {
+    input_buffer_.reset(new uint8_t[room]);
+    input_capacity_ = room;
+  }
+  input_length_ = CopyUpToNul(input_buffer_.get(), reinterpret_cast<const uint8_t*>(input.data()),
+                              input.size());
+  input_buffer_[input_length_] = 0;
   has_input_ = true;
   return ExecPrim(1);
 }
 
 bool TRegex::ExecPos(int32_t offset) { return ExecPrim(offset); }
 
+// A failed try leaves every group as it found it, so only a match (or an
+// error in the middle of a try) leaves positions to clear.
 void TRegex::ClearGroups() {
+  if (!groups_dirty_) return;
   for (int i = 0; i < kGroupCount; ++i) {
     group_start_[i] = nullptr;
     group_end_[i] = nullptr;
   }
+  groups_dirty_ = false;
 }
 
 std::string TRegex::GroupText(int n) const {
@@ -80,7 +144,7 @@ int32_t TRegex::MatchPos(int n) const {
       group_end_[n] == nullptr || group_end_[n] < group_start_[n]) {
     return -1;
   }
-  return static_cast<int32_t>(group_start_[n] - reinterpret_cast<Pos>(input_.data()));
+  return static_cast<int32_t>(group_start_[n] - input_buffer_.get());
 }
 
 int32_t TRegex::MatchLen(int n) const {
@@ -91,8 +155,6 @@ int32_t TRegex::MatchLen(int n) const {
 bool TRegex::ExecPrim(int32_t offset) {
   ClearGroups();
   if (modifier_flags_ != compiled_flags_) DiscardProgram();
-  line_sep_set_.reset();
-  for (uint8_t c : line_break_chars_) line_sep_set_.set(c);
   if (program_.empty()) {
     if (expression_.empty()) ReportError(kRegexErrNoExpression);
     CompileExpression();
@@ -100,10 +162,10 @@ bool TRegex::ExecPrim(int32_t offset) {
   if (program_[0] != kProgramMagic) ReportError(kRegexErrCorruptedProgram);
   if (!has_input_) ReportError(kRegexErrNoInput);
   if (offset < 1) ReportError(kRegexErrBadOffset);
-  const auto length = static_cast<int64_t>(input_.size());
+  const auto length = static_cast<int64_t>(input_length_);
   if (offset > length + 1) return false;
 
-  const Pos begin = reinterpret_cast<Pos>(input_.data());
+  const Pos begin = input_buffer_.get();
   const Pos end = begin + length;
   const Pos from = begin + (offset - 1);
   input_start_ = begin;
@@ -144,6 +206,7 @@ bool TRegex::ExecPrim(int32_t offset) {
     }
     return false;
   } catch (...) {
+    groups_dirty_ = true;
     ClearGroups();
     throw;
   }
@@ -154,6 +217,7 @@ bool TRegex::TryAt(Pos start) {
   if (!MatchPrim(program_.data() + 1)) return false;
   group_start_[0] = start;
   group_end_[0] = cursor_;
+  groups_dirty_ = true;
   return true;
 }
 
@@ -443,25 +507,6 @@ bool TRegex::MatchRepeat(Pos scan, Pos next) {
   }
   const bool lazy = op == OpStarLazy || op == OpPlusLazy || op == OpBracesLazy;
 
-  // A literal after the repetition names the byte every try must stand on;
-  // group marks and empty nodes before it do not change that.
-  int required = -1;
-  for (Pos look = next; look != nullptr;) {
-    const Byte lop = *look;
-    if (lop == OpExact) {
-      required = look[kNodeHeader];
-      break;
-    }
-    if (lop == OpBranch) {
-      const Pos other = NextNode(look);
-      if (other != nullptr && *other == OpBranch) break;  // a real choice
-      look += kNodeHeader;                                // the only alternative
-      continue;
-    }
-    if (lop != OpNothing && lop != OpComment && !IsGroupMark(lop)) break;
-    look = NextNode(look);
-  }
-
   const Pos start = cursor_;
   if (*atom == OpBackRef || *atom == OpBackRefCI) {
     // Repetitions of a group's text: whole copies, given back one at a time.
@@ -470,6 +515,7 @@ bool TRegex::MatchRepeat(Pos scan, Pos next) {
     const int64_t len = (gs != nullptr && ge != nullptr && ge >= gs) ? ge - gs : -1;
     const int32_t n = RegRepeat(atom, max);
     if (n < min) return false;
+    const int required = RequiredNextByte(next);
     if (len <= 0) {
       // Unset: no copies; empty: any number of copies, all in the same place.
       cursor_ = start;
@@ -486,6 +532,7 @@ bool TRegex::MatchRepeat(Pos scan, Pos next) {
   if (!lazy) {
     const int32_t n = RegRepeat(atom, max);
     if (n < min) return false;
+    const int required = RequiredNextByte(next);
     const Pos low = start + min;
     Pos high = start + n;
     if (required >= 0) {
@@ -507,6 +554,7 @@ bool TRegex::MatchRepeat(Pos scan, Pos next) {
   }
 
   if (RegRepeat(atom, min) < min) return false;
+  const int required = RequiredNextByte(next);
   Pos p = start + min;
   for (int32_t count = min;; ++count) {
     if (required < 0 || *p == required) {

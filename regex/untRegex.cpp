@@ -43,6 +43,7 @@ TRegex::TRegex()
       line_break_chars_("\r\n") {
   for (int c = 0; c < 256; ++c) case_flip_[c] = DefaultCaseFlip(static_cast<uint8_t>(c));
   for (uint8_t c : word_chars_) word_set_.set(c);
+  for (uint8_t c : line_break_chars_) line_sep_set_.set(c);
   SetPairedSeparator("\r\n");
 }
 
@@ -265,6 +266,8 @@ void TRegex::SetWordCharacters(std::string_view chars) {
 
 void TRegex::SetLineBreakCharacters(std::string_view chars) {
   line_break_chars_.assign(chars);
+  line_sep_set_.reset();
+  for (uint8_t c : line_break_chars_) line_sep_set_.set(c);
   DiscardProgram();
 }
 

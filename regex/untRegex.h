@@ -239,6 +239,7 @@ class TRegex {
   // Working state of a run.
   Pos group_start_[kGroupCount] = {};
   Pos group_end_[kGroupCount] = {};
+  bool groups_dirty_ = false;  // some group position may be set
   int32_t loop_counters_[kLoopStackSize + 1] = {};
   Pos loop_starts_[kLoopStackSize + 1] = {};
   int32_t loop_depth_ = 0;
@@ -270,7 +271,9 @@ class TRegex {
 
   std::vector<Byte> program_;
   std::string expression_;
-  std::string input_;
+  std::unique_ptr<uint8_t[]> input_buffer_;  // the stored input, ended by a byte 0
+  size_t input_capacity_ = 0;
+  size_t input_length_ = 0;
   bool has_input_ = false;
   int32_t last_error_code_ = 0;
   uint32_t modifier_flags_;
