@@ -24,7 +24,8 @@
 namespace zelvaro::cli {
 namespace {
 
-using nlohmann::json;
+// Keys keep the order they are written in: "matched" before "groups".
+using json = nlohmann::ordered_json;
 
 // A JSON string of code points 0..255 to the bytes it stands for.
 bool ToBytes(const std::string& utf8, std::string* bytes) {
