@@ -25,9 +25,9 @@
 //   108 bad hex digit           125 unclosed (?#comment)    1014 more than 10 nested loops
 //   109 invalid [] range        127 unrecognized modifier   1015 loop without entry
 //   110 trailing \ in []        128 bad paired separator    1016 recursion too deep
-//                                                           1017 match limit exceeded
-//   111 no hex code after \x                                (any other: "Unknown error",
-//   112 \x code above 0xFF                                   e.g. 1013, a bad modifier index)
+//   111 no hex code after \x                                1017 match limit exceeded
+//   112 \x code above 0xFF
+// Any other code reads "Unknown error" (e.g. 1013, a modifier index outside 1..6).
 //
 // 1016 "TRegex(exec): Match Recursion Too Deep" is raised instead of running
 // out of stack: the matcher recurses once per open choice point, which for a
@@ -40,6 +40,10 @@
 // backtrack; MatchLimit() is 10,000,000 unless set), so that a pattern which
 // backtracks for exponential time reports an error instead of hanging, while
 // work that grows in step with the input is never cut short.
+//
+// A repeated operand that can match the empty string (e.g. "(a{0,3})*") stops
+// repeating once an iteration has consumed nothing: the loop-back of * and +
+// then fails and the way out is taken; a counted loop is left.
 //
 // A TRegex is used by one thread at a time. GroupText and the positions stay
 // valid until the next Exec.

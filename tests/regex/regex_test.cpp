@@ -607,3 +607,38 @@ TEST(RegexLifecycle, SettingsRebuildTheProgram) {
 
 }  // namespace
 }  // namespace zelvaro
+
+namespace zelvaro {
+namespace {
+
+// A counted-loop visit that failed used to return with the loop depth still
+// lowered, so the next alternative met the loop node at the wrong depth
+// (error 1015 on valid input).
+TEST(RegexRegression, FailedLoopVisitRestoresLoopDepth) {
+  RunTable({
+      {"(a|ab){1,2}c", "abc", Groups{"abc", "ab"}},
+      {"((a|ab){1,2}c|x){2}", "abcabc", Groups{"abcabc", "abc", "ab"}},
+      {"(a|ab){1,2}?c(b|d){1,2}", "abcbd", Groups{"abcbd", "ab", "d"}},
+  });
+}
+
+// A "(?m)$" alone compiled a line anchor, but the start set only held the
+// end of the input, so line ends in the middle were never tried.
+TEST(RegexRegression, InlineMultiLineDollarStartsAtLineBreaks) {
+  RunTable({
+      {"(?m)$", "a\nb", Groups{""}},
+      {"(?m)$\\n(b)", "a\nb", Groups{"\nb", "b"}},
+  });
+}
+
+// The start set of a loop over an operand that can match nothing walked the
+// loop-back for ever.
+TEST(RegexRegression, StartSetOfEmptyLoopEnds) {
+  RunTable({
+      {"(a{0,2})*x", "bx", Groups{"x", ""}},
+      {"((a{0,1})+){2,}?x", "x", Groups{"x", "", ""}},
+  });
+}
+
+}  // namespace
+}  // namespace zelvaro
