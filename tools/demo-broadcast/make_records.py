@@ -83,8 +83,8 @@ def display_width(text):
     return sum(1 if ord(c) < 0x80 else 2 for c in text)
 
 
-def make_record(spec):
-    (name, game, plies, start, tournament, sente, gote, extra, comments, winner, omit) = spec
+def make_record(entry):
+    (name, game, plies, start, tournament, sente, gote, extra, comments, winner, omit) = entry
     rng = random.Random(name)
     moves = GAMES[game].split()
     if plies is not None:
@@ -123,8 +123,8 @@ def make_record(spec):
 def main():
     out = HERE / "records"
     out.mkdir(exist_ok=True)
-    for spec in RECORDS:
-        (out / (spec[0] + ".kif")).write_bytes(make_record(spec))
+    for entry in RECORDS:
+        (out / (entry[0] + ".kif")).write_bytes(make_record(entry))
     print(f"wrote {len(RECORDS)} records to {out}")
 
 
