@@ -51,4 +51,9 @@ void SaveRecordLines(const std::string& path, const std::vector<std::string>& li
   }
 }
 
+void DownloadRecord(ILineFetcher& fetcher, std::string_view url, const std::string& path) {
+  fetcher.FetchLines(url);
+  SaveRecordLines(path, fetcher.Lines());
+}
+
 }  // namespace zelvaro

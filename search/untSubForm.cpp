@@ -128,6 +128,7 @@ void TForm2::Button1Click() {
       form.ProgressLabel->clear();
       form.Button1->setEnabled(true);
       form.searching_ = false;
+      form.FViewer->RunPendingRefresh();
     }
   } restore{*this};
   Listener listener(*this);
@@ -140,26 +141,44 @@ void TForm2::ListViewDoubleClick() {
   const int row = ListView1->SelectedIndex();
   if (row < 0) return;
   const std::string url = Utf16ToSjis(ToU16(ListView1->SubItem(row, 3)));
+  // Until the viewer has read the file, a refresh of the game shown before
+  // must neither fetch nor overwrite it.
+  const bool outer = !handing_over_;
+  handing_over_ = true;
+  struct Restore {
+    TForm2& form;
+    bool outer;
+    ~Restore() {
+      if (!outer) return;
+      form.handing_over_ = false;
+      if (!form.searching_) form.FViewer->RunPendingRefresh();
+    }
+  } restore{*this, outer};
   try {
-    FFetcher->FetchLines(url);
+    // What arrives before a failure is at best part of the record: the
+    // file and the game the viewer shows stay as they are.
+    DownloadRecord(*FFetcher, url, kRecordFileName);
   } catch (const std::exception& e) {
-    // What arrived is at best part of the record: keep the file and the
-    // game the viewer shows as they are.
     ShowMessage(QString::fromStdString(FetchErrorMessage(e)), QString::fromLatin1(kErrorCaption));
     return;
   }
-  try {
-    SaveRecordLines(kRecordFileName, FFetcher->Lines());
-  } catch (const Exception& e) {
-    ShowMessage(QString::fromStdString(e.Message()), QString::fromLatin1(kErrorCaption));
-    return;
-  }
+  FViewer->FollowRecord([this, url] { return RefreshDownload(url); });
   FViewer->Button1->hide();
   FViewer->show();
   FViewer->raise();
   FViewer->activateWindow();
   ProcessPendingEvents();
   FViewer->Button1Click();
+}
+
+TRefreshResult TForm2::RefreshDownload(const std::string& url) {
+  if (FetchBusy() || closing_) return {TRefreshResult::kBusy, {}};
+  try {
+    DownloadRecord(*FFetcher, url, kRecordFileName);
+  } catch (const std::exception& e) {
+    return {TRefreshResult::kFailed, FetchErrorMessage(e)};
+  }
+  return {};
 }
 
 void TForm2::ListViewColumnClick(int column) {

@@ -42,7 +42,8 @@ class TForm2 : public QWidget {
   // Closes the window, which ends the program.
   void Button2Click();
   // Opens the selected game: download, record file, viewer. A failed
-  // download or a failed write shows a box and changes nothing else.
+  // download or a failed write shows a box and changes nothing else. The
+  // viewer can then refresh the game through RefreshDownload.
   void ListViewDoubleClick();
   // Flips the sort direction on every click and sorts by column `column`.
   void ListViewColumnClick(int column);
@@ -50,6 +51,14 @@ class TForm2 : public QWidget {
   int ListViewCompare(int row_a, int row_b) const;
 
   bool Searching() const { return searching_; }
+  // A search or a hand-over is using the page fetch.
+  bool FetchBusy() const { return searching_ || handing_over_; }
+
+  // The viewer's refresh of the game at `url`: the record file replaced
+  // through the page fetch, or kBusy while a search or a hand-over uses it
+  // (the viewer is told when it is free again), or kFailed with the
+  // message and the file as it was.
+  TRefreshResult RefreshDownload(const std::string& url);
   const TBroadcastHosts& Hosts() const { return hosts_; }
 
  protected:
@@ -61,6 +70,7 @@ class TForm2 : public QWidget {
   TBroadcastHosts hosts_;
   std::unique_ptr<ILineFetcher> FFetcher;
   bool searching_ = false;
+  bool handing_over_ = false;
   bool closing_ = false;
 };
 

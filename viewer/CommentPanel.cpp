@@ -142,7 +142,9 @@ bool THtmlView::FollowLink(const QUrl& url) {
 
 void ShowDocument(THtmlView* view, std::u16string_view html) {
   view->Navigate(QStringLiteral("about:blank"));
+  const unsigned navigation = view->Navigation();
   while (view->ReadyState() < THtmlView::kInteractive) ProcessPendingEvents();
+  if (view->Navigation() != navigation) return;
   view->Write(QString::fromStdU16String(std::u16string(html)));
   view->Refresh();
 }

@@ -54,6 +54,8 @@ class THtmlView : public QTextBrowser {
   // kComplete once pending events have been processed.
   void Navigate(const QString& url);
   int ReadyState() const { return ready_state_; }
+  // Counts the navigations; a later one makes an earlier one stale.
+  unsigned Navigation() const { return navigation_; }
   // Puts `html` into the current document in one write.
   void Write(const QString& html);
   void Refresh();
@@ -76,6 +78,8 @@ class THtmlView : public QTextBrowser {
 
 // Shows `html` in `view`: blank page, wait (processing events) until the view
 // is interactive, one write, refresh. Every document replaces the last whole.
+// When a handler run by those events shows another document meanwhile, that
+// one stays: the later request wins and this call writes nothing.
 void ShowDocument(THtmlView* view, std::u16string_view html);
 
 }  // namespace zelvaro

@@ -1,6 +1,8 @@
 #include "viewer/untMain.h"
 
 #include <QKeyEvent>
+#include <QShortcut>
+#include <algorithm>
 
 #include "resources/Resources.h"
 #include "toolkit/Exception.h"
@@ -29,7 +31,8 @@ class TForm1::Sink : public TKifSink {
   void SetGoteName(std::u16string_view name) override { form_.GoteName = name; }
   void SetTournamentName(std::u16string_view name) override {
     form_.TournamentName = name;
-    form_.setWindowTitle(ToQString(CaptionFor(name)));
+    form_.base_caption_ = ToQString(CaptionFor(name));
+    form_.ShowCaption();
   }
   void Report(std::u16string_view message, std::u16string_view caption) override {
     ShowMessage(ToQString(message), ToQString(caption));
@@ -39,7 +42,38 @@ class TForm1::Sink : public TKifSink {
   TForm1& form_;
 };
 
+// Counts a user action for as long as it runs. A refresh asked for meanwhile
+// (from events the action processes) runs once the outermost one has ended.
+class TForm1::ActionScope {
+ public:
+  explicit ActionScope(TForm1& form) : form_(form) { ++form_.action_depth_; }
+  ~ActionScope() {
+    if (--form_.action_depth_ == 0) form_.RunPendingRefresh();
+  }
+  ActionScope(const ActionScope&) = delete;
+  ActionScope& operator=(const ActionScope&) = delete;
+
+ private:
+  TForm1& form_;
+};
+
 namespace {
+
+constexpr char16_t kRefreshFailed[] = u"更新できません: ";
+
+bool SamePicture(const TKyokumen& a, const TKyokumen& b) {
+  return a.Board == b.Board && a.SenteHand == b.SenteHand && a.GoteHand == b.GoteHand &&
+         a.Turn == b.Turn && a.LastSquare == b.LastSquare;
+}
+
+QStringList RowTexts(const TListView* list, int row) {
+  if (row < 0 || row >= list->RowCount()) return {};
+  return {list->Caption(row), list->SubItem(row, 0), list->SubItem(row, 1), list->SubItem(row, 2)};
+}
+
+QStringList RowTexts(const TKifRecord::Row& row) {
+  return {ToQString(row.caption), ToQString(row.move), ToQString(row.time), ToQString(row.other)};
+}
 
 QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption,
                         const QRect& rect) {
@@ -95,7 +129,11 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent, Qt::Window) {
   setTabOrder(Button3, Button4);
   setTabOrder(Button4, Button5);
 
-  connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
+  // A record opened with the button is a local file: nothing to refresh it from.
+  connect(Button1, &QPushButton::clicked, this, [this] {
+    FollowRecord({});
+    Button1Click();
+  });
   connect(Button2, &QPushButton::clicked, this, &TForm1::Button2Click);
   connect(Button3, &QPushButton::clicked, this, &TForm1::Button3Click);
   connect(Button4, &QPushButton::clicked, this, &TForm1::Button4Click);
@@ -111,6 +149,17 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent, Qt::Window) {
   sink_ = std::make_unique<Sink>(*this);
   renderer_->InitBoard(Positions[0], SenteName, GoteName);
   AddFirstRow();
+
+  base_caption_ = windowTitle();
+  refresh_timer_ = new QTimer(this);
+  refresh_timer_->setSingleShot(true);
+  connect(refresh_timer_, &QTimer::timeout, this, &TForm1::RefreshRecord);
+  refresh_interval_ms_ = RefreshIntervalMs(OptionsDialog->RadioGroup2->ItemIndex());
+  connect(OptionsDialog->RadioGroup2, &TRadioGroup::ItemIndexChanged, this,
+          [this](int choice) { SetRefreshInterval(RefreshIntervalMs(choice)); });
+  auto* f5 = new QShortcut(QKeySequence(Qt::Key_F5), this);
+  f5->setContext(Qt::WindowShortcut);
+  connect(f5, &QShortcut::activated, this, &TForm1::RefreshRecord);
 }
 
 TForm1::~TForm1() {
@@ -131,9 +180,15 @@ std::u16string TForm1::FontSizePrefix() const {
 }
 
 void TForm1::Button1Click() {
+  ActionScope action(*this);
+  // The file read now is the newest there is.
+  refresh_pending_ = false;
+  refresh_note_.clear();
+  ShowCaption();
+  const std::u16string prefix = FontSizePrefix();
   TKifReader reader(*sink_);
   ListView1->BeginUpdate();
-  reader.Begin(FontSizePrefix());
+  reader.Begin(prefix);
   ListView1->EndUpdate();
 
   std::vector<std::string> lines;
@@ -146,22 +201,28 @@ void TForm1::Button1Click() {
   ListView1->BeginUpdate();
   reader.ReadLines(lines);
   ListView1->EndUpdate();
+  header_body_ = reader.HeaderText().substr(prefix.size());
+  shown_row_ = 0;
+  RestartRefreshTimer();
 
   ShowDocument(WebBrowser1, reader.HeaderText() + std::u16string(kDocumentSuffix));
   renderer_->DrawPosition(Positions[0], SenteName, GoteName);
 }
 
 void TForm1::OnListViewClick() {
+  ActionScope action(*this);
   const int row = ListView1->SelectedIndex();
   // Variation rows can number more than the position table holds.
   if (row < 0 || row >= kPositionCount) return;
   const TKyokumen& position = Positions[row];
+  shown_row_ = row;
   ShowDocument(WebBrowser1,
                FontSizePrefix() + LinkifyUrls(position.Comment) + std::u16string(kDocumentSuffix));
   renderer_->DrawPosition(position, SenteName, GoteName);
 }
 
 void TForm1::Button2Click() {
+  ActionScope action(*this);
   const int row = ListView1->SelectedIndex();
   if (row <= 0) return;
   ListView1->Select(row - 1);
@@ -170,6 +231,7 @@ void TForm1::Button2Click() {
 }
 
 void TForm1::Button3Click() {
+  ActionScope action(*this);
   const int row = ListView1->SelectedIndex();
   if (row >= 0 && row == ListView1->RowCount() - 1) return;
   const int next = row < 0 ? 0 : row + 1;
@@ -181,6 +243,179 @@ void TForm1::Button3Click() {
 void TForm1::Button4Click() { close(); }
 
 void TForm1::Button5Click() { OptionsDialog->exec(); }
+
+void TForm1::ShowCaption() {
+  setWindowTitle(refresh_note_.isEmpty()
+                     ? base_caption_
+                     : base_caption_ + QStringLiteral(" (") + refresh_note_ + QStringLiteral(")"));
+}
+
+void TForm1::FollowRecord(TRecordDownload download) {
+  download_ = std::move(download);
+  if (!download_) refresh_pending_ = false;
+  RestartRefreshTimer();
+}
+
+void TForm1::SetRefreshInterval(int milliseconds) {
+  refresh_interval_ms_ = std::max(milliseconds, 0);
+  RestartRefreshTimer();
+}
+
+void TForm1::RestartRefreshTimer() {
+  if (isVisible() && download_ && refresh_interval_ms_ > 0 && !refreshing_) {
+    refresh_timer_->start(refresh_interval_ms_);
+  } else {
+    refresh_timer_->stop();
+  }
+}
+
+void TForm1::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  RestartRefreshTimer();
+}
+
+void TForm1::hideEvent(QHideEvent* event) {
+  QWidget::hideEvent(event);
+  refresh_pending_ = false;
+  RestartRefreshTimer();
+}
+
+void TForm1::RunPendingRefresh() {
+  if (!refresh_pending_) return;
+  // Queued: the caller (the end of an action, of a search) unwinds first.
+  QTimer::singleShot(0, this, [this] {
+    if (refresh_pending_ && action_depth_ == 0 && !refreshing_) RefreshRecord();
+  });
+}
+
+void TForm1::RefreshRecord() {
+  if (!download_ || !isVisible()) return;
+  if (refreshing_ || action_depth_ > 0) {
+    refresh_pending_ = true;
+    return;
+  }
+  refresh_pending_ = false;
+  refreshing_ = true;
+  refresh_timer_->stop();
+  struct Done {
+    TForm1& form;
+    bool busy = false;
+    ~Done() {
+      form.refreshing_ = false;
+      form.RestartRefreshTimer();
+      // One asked for while this one ran; after a busy answer the owner of
+      // the page fetch says when to try again.
+      if (!busy) form.RunPendingRefresh();
+    }
+  } done{*this};
+
+  // A copy: a hand-over running inside this refresh may replace it.
+  const TRecordDownload download = download_;
+  const TRefreshResult result = download();
+  if (result.status == TRefreshResult::kBusy) {
+    refresh_pending_ = done.busy = true;
+    return;
+  }
+  std::vector<std::string> lines;
+  try {
+    if (result.status == TRefreshResult::kFailed) throw Exception(result.message);
+    lines = LoadRecordLines(kRecordFileName);
+  } catch (const Exception& e) {
+    refresh_note_ = ToQString(kRefreshFailed) + QString::fromStdString(e.Message());
+    ShowCaption();
+    return;
+  }
+
+  // Read aside first: the window changes only once the whole record is known.
+  // A record that lacks a name keeps the one shown, as a reading does.
+  TKifRecord record;
+  record.sente_name = SenteName;
+  record.gote_name = GoteName;
+  record.tournament_name = TournamentName;
+  record.caption = ToU16(base_caption_);
+  TKifReader reader(record);
+  reader.Begin(u"");
+  reader.ReadLines(lines);
+  // A move the record cannot apply is told once when the game is opened;
+  // a refresh only notes it quietly.
+  refresh_note_ = record.reports.empty() ? QString() : ToQString(record.reports.front());
+  ApplyRefreshedRecord(record, reader.HeaderText());
+}
+
+void TForm1::ApplyRefreshedRecord(const TKifRecord& record, const std::u16string& header_body) {
+  const int old_count = ListView1->RowCount();
+  const int selected = ListView1->SelectedIndex();
+  const int new_count = record.RowCount();
+  const QStringList selected_texts = RowTexts(ListView1, selected);
+  const TKyokumen shown_before = Positions[shown_row_];
+  const bool names_changed = SenteName != record.sente_name || GoteName != record.gote_name;
+  const bool header_changed = header_body != header_body_;
+
+  ListView1->BeginUpdate();
+  for (int row = 0; row < new_count; ++row) {
+    const QStringList texts = RowTexts(record.rows[row]);
+    if (row >= old_count) {
+      ListView1->Append(texts[0], texts.mid(1));
+      continue;
+    }
+    QTreeWidgetItem* item = ListView1->topLevelItem(row);
+    for (int column = 0; column < texts.size(); ++column) {
+      if (item->text(column) != texts[column]) item->setText(column, texts[column]);
+    }
+  }
+  while (ListView1->RowCount() > new_count) {
+    delete ListView1->takeTopLevelItem(ListView1->RowCount() - 1);
+  }
+  ListView1->EndUpdate();
+
+  Positions = record.positions;
+  SenteName = record.sente_name;
+  GoteName = record.gote_name;
+  TournamentName = record.tournament_name;
+  base_caption_ = ToQString(record.caption);
+  ShowCaption();
+  header_body_ = header_body;
+
+  if (selected < 0) {
+    // The header stays on show, brought up to date when it changed.
+    if (names_changed || !SamePicture(shown_before, Positions[shown_row_])) {
+      renderer_->DrawPosition(Positions[shown_row_], SenteName, GoteName);
+    }
+    if (header_changed) {
+      ShowDocument(WebBrowser1, FontSizePrefix() + header_body_ + std::u16string(kDocumentSuffix));
+    }
+    return;
+  }
+  // On the last row the user follows the game; a row that is gone leaves
+  // them at the new end too.
+  const bool following = selected == old_count - 1;
+  const int target = following || selected >= new_count ? new_count - 1 : selected;
+  if (target != selected || ListView1->SelectedIndex() != target) {
+    ListView1->Select(target);
+    ListView1->ScrollIntoView(target);
+  }
+  if (target >= kPositionCount) return;  // such rows show nothing
+  const bool moved = target != selected;
+  const bool row_changed = moved || RowTexts(ListView1, target) != selected_texts;
+  const TKyokumen& now = Positions[target];
+  const bool picture =
+      moved || names_changed || shown_row_ != target || !SamePicture(shown_before, now);
+  const bool document = row_changed || shown_before.Comment != now.Comment;
+  ShowRow(target, document, picture);
+}
+
+void TForm1::ShowRow(int row, bool document, bool picture) {
+  const TKyokumen& position = Positions[row];
+  if (picture) {
+    shown_row_ = row;
+    renderer_->DrawPosition(position, SenteName, GoteName);
+  }
+  // Last: showing a document processes events, and what they do wins.
+  if (document) {
+    ShowDocument(WebBrowser1, FontSizePrefix() + LinkifyUrls(position.Comment) +
+                                  std::u16string(kDocumentSuffix));
+  }
+}
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
   if (watched == ListView1 && event->type() == QEvent::KeyPress) {

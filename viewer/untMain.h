@@ -6,10 +6,19 @@
 // positions and names through a sink the window provides, the board renderer
 // draws the picture, and the comment panel builds and shows the documents.
 // Message boxes go through ShowMessage, so tests answer them with its hook.
+//
+// A game opened from the search window can be refreshed: F5, or a timer at
+// the interval chosen in the options dialog, downloads it again through the
+// download the search window gives (FollowRecord) and re-reads the record
+// file keeping the user's place. A refresh never runs inside another refresh
+// or inside a user action (reading, a click, "<", ">"): showing a document
+// processes events, so such a request waits until the action has ended.
 #pragma once
 
 #include <QPushButton>
+#include <QTimer>
 #include <QWidget>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -24,6 +33,18 @@ namespace zelvaro {
 
 // The file every reading reads, in the current directory.
 inline constexpr char kRecordFileName[] = "棋譜中継.txt";
+
+// What a download for a refresh came to.
+struct TRefreshResult {
+  enum Status {
+    kDone,    // the record file holds the record just downloaded
+    kBusy,    // not started: the page fetch is in use; ask again later
+    kFailed,  // the record file is as it was; `message` says why
+  };
+  Status status = kDone;
+  std::string message;  // UTF-8
+};
+using TRecordDownload = std::function<TRefreshResult()>;
 
 class TForm1 : public QWidget {
   Q_OBJECT
@@ -65,15 +86,63 @@ class TForm1 : public QWidget {
 
   TBoardRenderer& Renderer() { return *renderer_; }
 
+  // The game on show can be refreshed with `download` (the hand-over sets
+  // it before it calls Button1Click); an empty one means no refresh.
+  void FollowRecord(TRecordDownload download);
+  bool Following() const { return static_cast<bool>(download_); }
+
+  // F5: downloads the game again and re-reads the record file. Nothing
+  // without a download or while the window is hidden; inside a refresh or a
+  // user action, or while the download answers kBusy, the refresh waits
+  // (RunPendingRefresh). A failure changes nothing but the caption, which
+  // says so until the next refresh succeeds; no message box opens.
+  void RefreshRecord();
+  // Runs, after the events now pending, a refresh that had to wait. The
+  // search window calls it when the page fetch is free again.
+  void RunPendingRefresh();
+  bool RefreshPending() const { return refresh_pending_; }
+
+  // Milliseconds between automatic refreshes, 0 for none. Set from the
+  // options dialog's "自動更新" when its selection changes; tests set short
+  // intervals directly. The timer runs only while the window is shown and
+  // a download is set, and counts from the end of the last refresh.
+  void SetRefreshInterval(int milliseconds);
+  int RefreshInterval() const { return refresh_interval_ms_; }
+  bool RefreshTimerActive() const { return refresh_timer_->isActive(); }
+
+  // The quiet note in the caption after the last refresh (a failure, or a
+  // move the refreshed record could not apply); empty when there is none.
+  const QString& RefreshNote() const { return refresh_note_; }
+
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
 
  private:
   class Sink;
+  class ActionScope;
   void AddFirstRow();
+  void ShowCaption();
+  void RestartRefreshTimer();
+  // Puts a record re-read from the file into the window, keeping the place.
+  void ApplyRefreshedRecord(const TKifRecord& record, const std::u16string& header_body);
+  void ShowRow(int row, bool document, bool picture);
 
   std::unique_ptr<TBoardRenderer> renderer_;
   std::unique_ptr<Sink> sink_;
+
+  QString base_caption_;  // what the record made of the caption
+  QString refresh_note_;
+  std::u16string header_body_;  // header lines of the record on show, without frame
+  int shown_row_ = 0;           // whose position the picture shows
+
+  TRecordDownload download_;
+  QTimer* refresh_timer_;
+  int refresh_interval_ms_;
+  int action_depth_ = 0;  // user actions under way, nested ones counted
+  bool refreshing_ = false;
+  bool refresh_pending_ = false;
 };
 
 }  // namespace zelvaro

@@ -1,7 +1,9 @@
 #include "viewer/untOptionForm.h"
 
 #include <algorithm>
+#include <string>
 
+#include "toolkit/Exception.h"
 #include "toolkit/qt/Platform.h"
 
 namespace zelvaro {
@@ -22,6 +24,9 @@ TRadioGroup::TRadioGroup(const QString& caption, const QStringList& items, int c
     group_->addButton(item, i);
     items_.push_back(item);
   }
+  connect(group_, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
+    if (checked) emit ItemIndexChanged(id);
+  });
   LayOutItems();
 }
 
@@ -57,13 +62,23 @@ void TRadioGroup::LayOutItems() {
   }
 }
 
+int RefreshIntervalMs(int refresh_choice) {
+  static constexpr int kIntervals[kRefreshChoiceCount] = {0, 30'000, 60'000, 180'000};
+  if (refresh_choice < 0 || refresh_choice >= kRefreshChoiceCount) {
+    throw ERangeError("refresh choice " + std::to_string(refresh_choice) + " out of range");
+  }
+  return kIntervals[refresh_choice];
+}
+
 TForm3::TForm3(QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("Form3"));
   setWindowTitle(QStringLiteral("設定オプション"));
   setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
                  Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
   setFont(WindowFont());
-  setFixedSize(411, 266);
+  // The refresh group is added below the original layout, which keeps every
+  // rectangle it had; only the client area grows downward.
+  setFixedSize(411, 330);
   move(238, 141);
 
   Button1 = new QPushButton(QStringLiteral("設定する"), this);
@@ -80,8 +95,17 @@ TForm3::TForm3(QWidget* parent) : QDialog(parent) {
   RadioGroup1->setGeometry(40, 32, 345, 129);
   RadioGroup1->SetItemIndex(3);
 
-  // Button1 first, then the radio group.
+  RadioGroup2 = new TRadioGroup(QStringLiteral("自動更新"),
+                                {QStringLiteral("しない"), QStringLiteral("30秒"),
+                                 QStringLiteral("1分"), QStringLiteral("3分")},
+                                kRefreshChoiceCount, this);
+  RadioGroup2->setObjectName(QStringLiteral("RadioGroup2"));
+  RadioGroup2->setGeometry(40, 256, 345, 49);
+  RadioGroup2->SetItemIndex(kDefaultRefreshChoice);
+
+  // Button1 first, then the radio groups.
   setTabOrder(Button1, RadioGroup1->Item(0));
+  setTabOrder(RadioGroup1->Item(0), RadioGroup2->Item(0));
   Button1->setFocus();
 
   connect(Button1, &QPushButton::clicked, this, &TForm3::Button1Click);

@@ -1,6 +1,8 @@
-// TForm3: the options dialog. Its one setting is the text size of the
-// comment panel, the selected item of RadioGroup1 (0..5, 3 at creation). It
-// keeps nothing else and stores nothing.
+// TForm3: the options dialog. Its settings are the text size of the comment
+// panel, the selected item of RadioGroup1 (0..5, 3 at creation), and how
+// often the viewer refreshes the game on show, the selected item of
+// RadioGroup2 (0..3, 2 at creation). It keeps nothing else and stores
+// nothing.
 #pragma once
 
 #include <QButtonGroup>
@@ -29,6 +31,10 @@ class TRadioGroup : public QGroupBox {
   QRadioButton* Item(int index) const { return items_.at(index); }
   int Count() const { return static_cast<int>(items_.size()); }
 
+ signals:
+  // An item became selected, by the user or by SetItemIndex.
+  void ItemIndexChanged(int index);
+
  protected:
   void resizeEvent(QResizeEvent* event) override;
 
@@ -39,6 +45,13 @@ class TRadioGroup : public QGroupBox {
   int columns_;
 };
 
+// The items of "自動更新" and the time between two automatic refreshes
+// each stands for; 0 means none.
+inline constexpr int kRefreshChoiceCount = 4;
+inline constexpr int kDefaultRefreshChoice = 2;  // "1分"
+// Throws ERangeError for an index outside 0..3.
+int RefreshIntervalMs(int refresh_choice);
+
 class TForm3 : public QDialog {
   Q_OBJECT
  public:
@@ -46,6 +59,7 @@ class TForm3 : public QDialog {
 
   QPushButton* Button1;
   TRadioGroup* RadioGroup1;
+  TRadioGroup* RadioGroup2;  // "自動更新", below "設定する"
 
   // "設定する": closes the dialog; the selection stays in force.
   void Button1Click();

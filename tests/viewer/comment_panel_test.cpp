@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QSignalSpy>
+#include <QTimer>
 
 #include "tests/viewer/ViewerTestSupport.h"
 #include "toolkit/Exception.h"
@@ -96,6 +97,16 @@ TEST(CommentPanel, ShowDocumentReplacesThePage) {
   EXPECT_TRUE(view.toPlainText().isEmpty());
   ProcessPendingEvents();
   EXPECT_EQ(view.ReadyState(), THtmlView::kComplete);
+}
+
+// Handlers run while a document waits for the view; one that shows its own
+// document was asked for later, and its document stays.
+TEST(CommentPanel, ADocumentShownWhileAnotherWaitsWins) {
+  testing::TestApp();
+  THtmlView view;
+  QTimer::singleShot(0, &view, [&] { ShowDocument(&view, u"<html><body>後</body></html>"); });
+  ShowDocument(&view, u"<html><body>先</body></html>");
+  EXPECT_EQ(view.Source(), QStringLiteral("<html><body>後</body></html>"));
 }
 
 TEST(CommentPanel, ClickedLinksGoToTheWebBrowser) {

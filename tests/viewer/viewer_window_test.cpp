@@ -5,53 +5,16 @@
 #include <QTest>
 #include <QTimer>
 
-#include "tests/viewer/ViewerTestSupport.h"
+#include "tests/viewer/ViewerWindowFixture.h"
 #include "toolkit/TextCodec.h"
-#include "viewer/untMain.h"
 
 namespace zelvaro {
 namespace {
 
 using testing::MoveLine;
+using testing::ViewerWindow;
 using testing::WalkingKingsRecord;
 using testing::WriteRecord;
-
-// A window created in a folder of its own, with message boxes caught.
-class ViewerWindow : public ::testing::Test {
- protected:
-  ViewerWindow() { testing::TestApp(); }
-
-  void Write(const std::vector<std::string>& lines) { WriteRecord(kRecordFileName, lines); }
-  void Read(const std::vector<std::string>& lines) {
-    Write(lines);
-    form.Button1Click();
-  }
-  QString Html() const { return form.WebBrowser1->Source(); }
-  std::string Cell(int row, int column) const {
-    return (column == 0 ? form.ListView1->Caption(row) : form.ListView1->SubItem(row, column - 1))
-        .toStdString();
-  }
-  // The picture the window must show for a position, drawn on a fresh board.
-  QImage Expected(const TKyokumen& position) {
-    QImage picture;
-    TBoardRenderer renderer(&picture);
-    TKyokumen start;
-    std::u16string sente, gote;
-    renderer.InitBoard(start, sente, gote);
-    renderer.DrawPosition(position, form.SenteName, form.GoteName);
-    return picture;
-  }
-  void ClickRow(int row) {
-    QTreeWidgetItem* item = form.ListView1->topLevelItem(row);
-    form.ListView1->scrollToItem(item);
-    const QRect rect = form.ListView1->visualItemRect(item);
-    QTest::mouseClick(form.ListView1->viewport(), Qt::LeftButton, {}, rect.center());
-  }
-
-  testing::ScratchFolder folder;
-  testing::MessageCatcher catcher;
-  TForm1 form;
-};
 
 TEST_F(ViewerWindow, Layout) {
   EXPECT_FALSE(form.isVisible());
@@ -327,7 +290,8 @@ TEST(OptionsDialog, Layout) {
   testing::TestApp();
   TForm3 dialog;
   EXPECT_EQ(dialog.windowTitle(), QStringLiteral("設定オプション"));
-  EXPECT_EQ(dialog.size(), QSize(411, 266));
+  // 266 pixels high before "自動更新" was added below the button.
+  EXPECT_EQ(dialog.size(), QSize(411, 330));
   EXPECT_EQ(dialog.minimumSize(), dialog.maximumSize());
   EXPECT_EQ(dialog.pos(), QPoint(238, 141));
   EXPECT_FALSE(dialog.windowFlags() & Qt::WindowMaximizeButtonHint);

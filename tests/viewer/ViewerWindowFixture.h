@@ -1,0 +1,51 @@
+// The viewer window created in a folder of its own, with message boxes
+// caught, and what its tests read back from it.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QTest>
+
+#include "tests/viewer/ViewerTestSupport.h"
+#include "viewer/untMain.h"
+
+namespace zelvaro::testing {
+
+// A window created in a folder of its own, with message boxes caught.
+class ViewerWindow : public ::testing::Test {
+ protected:
+  ViewerWindow() { TestApp(); }
+
+  void Write(const std::vector<std::string>& lines) { WriteRecord(kRecordFileName, lines); }
+  void Read(const std::vector<std::string>& lines) {
+    Write(lines);
+    form.Button1Click();
+  }
+  QString Html() const { return form.WebBrowser1->Source(); }
+  std::string Cell(int row, int column) const {
+    return (column == 0 ? form.ListView1->Caption(row) : form.ListView1->SubItem(row, column - 1))
+        .toStdString();
+  }
+  // The picture the window must show for a position, drawn on a fresh board.
+  QImage Expected(const TKyokumen& position) {
+    QImage picture;
+    TBoardRenderer renderer(&picture);
+    TKyokumen start;
+    std::u16string sente, gote;
+    renderer.InitBoard(start, sente, gote);
+    renderer.DrawPosition(position, form.SenteName, form.GoteName);
+    return picture;
+  }
+  void ClickRow(int row) {
+    QTreeWidgetItem* item = form.ListView1->topLevelItem(row);
+    form.ListView1->scrollToItem(item);
+    const QRect rect = form.ListView1->visualItemRect(item);
+    QTest::mouseClick(form.ListView1->viewport(), Qt::LeftButton, {}, rect.center());
+  }
+
+  ScratchFolder folder;
+  MessageCatcher catcher;
+  TForm1 form;
+};
+
+}  // namespace zelvaro::testing

@@ -1,0 +1,308 @@
+// Refreshing the game on show, offscreen, with a download that writes the
+// record file from lines the test holds: where the user's place goes, what
+// a failure leaves, F5, the timer, and refreshes asked for inside actions.
+#include <gtest/gtest.h>
+
+#include <QTest>
+#include <QTimer>
+
+#include "tests/viewer/ViewerWindowFixture.h"
+#include "toolkit/Exception.h"
+#include "toolkit/TextCodec.h"
+
+namespace zelvaro {
+namespace {
+
+using testing::WalkingKingsRecord;
+
+class Refresh : public testing::ViewerWindow {
+ protected:
+  // Opens the record as the hand-over does and shows the window.
+  void Open(const std::vector<std::string>& lines) {
+    served = lines;
+    form.FollowRecord([this] { return Download(); });
+    form.show();
+    Read(lines);
+  }
+  TRefreshResult Download() {
+    ++downloads;
+    if (on_download) on_download();
+    if (answer.status == TRefreshResult::kDone) Write(served);
+    return answer;
+  }
+  // A record of `moves` moves with one move's text replaced.
+  static std::vector<std::string> Corrected(int moves, int n, const std::string& move) {
+    std::vector<std::string> lines = WalkingKingsRecord(moves, "竜王戦", "先手太郎", "後手次郎");
+    for (auto& line : lines) {
+      if (line.rfind(testing::MoveLine(n, "", "").substr(0, 5), 0) == 0) {
+        line = testing::MoveLine(n, move, "( 0:30/00:0" + std::to_string(n % 10) + ":00)");
+      }
+    }
+    return lines;
+  }
+  static std::vector<std::string> Record(int moves) {
+    return WalkingKingsRecord(moves, "竜王戦", "先手太郎", "後手次郎");
+  }
+  int Selected() const { return form.ListView1->SelectedIndex(); }
+
+  std::vector<std::string> served;
+  TRefreshResult answer;
+  std::function<void()> on_download;
+  int downloads = 0;
+};
+
+TEST_F(Refresh, FollowingMovesToTheNewLastRow) {
+  Open(Record(58));
+  ClickRow(58);
+  ASSERT_EQ(Selected(), 58);
+  served = Record(71);
+  form.RefreshRecord();
+  EXPECT_EQ(downloads, 1);
+  ASSERT_EQ(form.ListView1->RowCount(), 72);
+  EXPECT_EQ(Selected(), 71);
+  EXPECT_EQ(Cell(70, 3), "ｺﾒﾝﾄ");
+  EXPECT_EQ(Cell(71, 1), "▲５九玉(58)");
+  EXPECT_EQ(form.Image1->Picture(), Expected(form.Positions[71]));
+  EXPECT_EQ(Html(), QStringLiteral("<html><body><font size=\"+1\"><b></b></font></body></html>"));
+  const QRect last = form.ListView1->visualItemRect(form.ListView1->topLevelItem(71));
+  EXPECT_TRUE(form.ListView1->viewport()->rect().intersects(last));
+
+  // Nothing new: nothing is shown again.
+  const unsigned navigation = form.WebBrowser1->Navigation();
+  form.RefreshRecord();
+  EXPECT_EQ(Selected(), 71);
+  EXPECT_EQ(form.WebBrowser1->Navigation(), navigation);
+  EXPECT_TRUE(catcher.messages.empty());
+}
+
+TEST_F(Refresh, ReviewingKeepsTheRowItsDocumentAndPicture) {
+  Open(Record(8));
+  ClickRow(5);
+  const QString html = Html();
+  const QImage picture = form.Image1->Picture();
+  const unsigned navigation = form.WebBrowser1->Navigation();
+  served = Record(11);
+  form.RefreshRecord();
+  EXPECT_EQ(form.ListView1->RowCount(), 12);
+  EXPECT_EQ(Cell(10, 3), "ｺﾒﾝﾄ") << "the mark follows the record";
+  EXPECT_EQ(Selected(), 5);
+  EXPECT_EQ(Html(), html);
+  EXPECT_EQ(form.WebBrowser1->Navigation(), navigation);
+  EXPECT_EQ(form.Image1->Picture(), picture);
+}
+
+TEST_F(Refresh, ACorrectedMoveIsShown) {
+  Open(Record(6));
+  ClickRow(5);
+  const QImage before = form.Image1->Picture();
+  served = Corrected(6, 5, "４八玉(59)");
+  form.RefreshRecord();
+  EXPECT_EQ(Selected(), 5);
+  EXPECT_EQ(Cell(5, 1), "▲４八玉(59)");
+  EXPECT_EQ(form.Positions[5].Board[48], kOu);
+  EXPECT_EQ(form.Image1->Picture(), Expected(form.Positions[5]));
+  EXPECT_NE(form.Image1->Picture(), before);
+  // The later position follows the correction, though no row of it is shown.
+  EXPECT_EQ(form.Positions[6].Board[48], kOu);
+  EXPECT_TRUE(catcher.messages.empty());
+}
+
+TEST_F(Refresh, WithoutASelectionTheHeaderStays) {
+  Open(Record(4));
+  const QString header = Html();
+  const unsigned navigation = form.WebBrowser1->Navigation();
+  served = Record(6);
+  form.RefreshRecord();
+  EXPECT_EQ(form.ListView1->RowCount(), 7);
+  EXPECT_EQ(Selected(), -1);
+  EXPECT_EQ(Html(), header);
+  EXPECT_EQ(form.WebBrowser1->Navigation(), navigation);
+
+  // A new header is shown, and names and caption follow it.
+  served = WalkingKingsRecord(7, "王位戦", "別の先手", "後手次郎");
+  form.RefreshRecord();
+  EXPECT_EQ(Selected(), -1);
+  EXPECT_TRUE(Html().contains(QStringLiteral("棋戦：王位戦<BR>"))) << Html().toStdString();
+  EXPECT_EQ(form.windowTitle(), QStringLiteral("Zelvaro - [ 王位戦 ]"));
+  EXPECT_EQ(form.SenteName, u"別の先手");
+  EXPECT_EQ(form.Image1->Picture(), Expected(form.Positions[0]));
+
+  // A record that lacks a name keeps the one shown, as a reading does.
+  served = WalkingKingsRecord(7, "", "", "");
+  form.RefreshRecord();
+  EXPECT_EQ(form.windowTitle(), QStringLiteral("Zelvaro - [ 王位戦 ]"));
+  EXPECT_EQ(form.SenteName, u"別の先手");
+}
+
+TEST_F(Refresh, AFailureChangesNothingAndShowsQuietly) {
+  Open(Record(6));
+  ClickRow(3);
+  const QString html = Html();
+  const QImage picture = form.Image1->Picture();
+  served = Record(9);
+  answer = {TRefreshResult::kFailed, "HTTP/1.1 404 Not Found"};
+  form.RefreshRecord();
+  EXPECT_TRUE(catcher.messages.empty());
+  EXPECT_EQ(form.ListView1->RowCount(), 7);
+  EXPECT_EQ(Selected(), 3);
+  EXPECT_EQ(Html(), html);
+  EXPECT_EQ(form.Image1->Picture(), picture);
+  EXPECT_EQ(form.windowTitle(),
+            QStringLiteral("Zelvaro - [ 竜王戦 ] (更新できません: HTTP/1.1 404 Not Found)"));
+  form.RefreshRecord();
+  EXPECT_EQ(form.RefreshNote(), QStringLiteral("更新できません: HTTP/1.1 404 Not Found"));
+
+  answer = {};
+  form.RefreshRecord();
+  EXPECT_EQ(form.ListView1->RowCount(), 10);
+  EXPECT_EQ(form.windowTitle(), QStringLiteral("Zelvaro - [ 竜王戦 ]"));
+  EXPECT_TRUE(form.RefreshNote().isEmpty());
+}
+
+TEST_F(Refresh, AMoveThatCannotBeAppliedIsNotedWithoutABox) {
+  Open(Record(4));
+  served = Corrected(6, 5, "５八玉(5x)");
+  form.RefreshRecord();
+  EXPECT_TRUE(catcher.messages.empty());
+  EXPECT_EQ(form.ListView1->RowCount(), 7);
+  EXPECT_EQ(form.RefreshNote(), QStringLiteral("指し手エラー ５八玉(5x)"));
+  EXPECT_TRUE(form.windowTitle().endsWith(QStringLiteral("(指し手エラー ５八玉(5x))")));
+}
+
+TEST_F(Refresh, NothingWithoutADownloadOrWhileHidden) {
+  Read(Record(4));
+  form.show();
+  form.RefreshRecord();  // a local file: nothing to download
+  EXPECT_EQ(downloads, 0);
+  Open(Record(4));
+  form.hide();
+  form.RefreshRecord();
+  EXPECT_EQ(downloads, 0);
+  EXPECT_FALSE(form.RefreshTimerActive());
+  form.show();
+  EXPECT_TRUE(form.RefreshTimerActive());
+  form.FollowRecord({});
+  EXPECT_FALSE(form.RefreshTimerActive());
+}
+
+TEST_F(Refresh, ABusyFetchWaitsUntilItIsFree) {
+  Open(Record(4));
+  ClickRow(4);
+  served = Record(5);
+  answer = {TRefreshResult::kBusy, {}};
+  form.RefreshRecord();
+  EXPECT_EQ(downloads, 1);
+  EXPECT_TRUE(form.RefreshPending());
+  EXPECT_EQ(form.ListView1->RowCount(), 5);
+  QTest::qWait(20);
+  EXPECT_EQ(downloads, 1) << "no retry until the fetch is free";
+
+  answer = {};
+  form.RunPendingRefresh();
+  QTRY_COMPARE(downloads, 2);
+  EXPECT_FALSE(form.RefreshPending());
+  EXPECT_EQ(Selected(), 5);
+}
+
+// Showing a document processes events: a refresh asked for then must not
+// move the selection under the user's click or step.
+TEST_F(Refresh, ARefreshAskedForDuringAUserActionWaitsForItsEnd) {
+  Open(Record(6));
+  ClickRow(6);
+  served = Record(8);
+  bool step_done = false;
+  int selected_at_download = -2;
+  on_download = [&] { selected_at_download = step_done ? Selected() : -3; };
+  QTimer::singleShot(0, &form, [&] { form.RefreshRecord(); });
+  form.Button2->click();  // "<" to row 5; its document processes the timer
+  step_done = true;
+  EXPECT_EQ(downloads, 0);
+  EXPECT_EQ(Selected(), 5);
+  EXPECT_TRUE(form.RefreshPending());
+  QTRY_COMPARE(downloads, 1);
+  EXPECT_EQ(selected_at_download, 5);
+  EXPECT_EQ(Selected(), 5) << "the user left the last row: no longer following";
+  EXPECT_EQ(form.ListView1->RowCount(), 9);
+
+  // A refresh asked for inside a refresh runs after it, once.
+  on_download = [&] {
+    if (downloads == 2) form.RefreshRecord();
+  };
+  form.RefreshRecord();
+  EXPECT_EQ(downloads, 2);
+  QTRY_COMPARE(downloads, 3);
+  QTest::qWait(20);
+  EXPECT_EQ(downloads, 3);
+}
+
+// A click handled while a refresh shows its document wins over it.
+TEST_F(Refresh, AClickDuringTheRefreshDocumentKeepsItsOwn) {
+  Open(Record(6));
+  ClickRow(6);
+  served = Record(7);
+  on_download = [&] { QTimer::singleShot(0, &form, [&] { ClickRow(5); }); };
+  form.RefreshRecord();
+  QTest::qWait(10);
+  EXPECT_EQ(Selected(), 5);
+  EXPECT_TRUE(Html().contains(QStringLiteral("5手目の解説"))) << Html().toStdString();
+  EXPECT_EQ(form.Image1->Picture(), Expected(form.Positions[5]));
+}
+
+TEST_F(Refresh, F5AndTheTimer) {
+  Open(Record(4));
+  form.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+  QTest::keyClick(form.ListView1, Qt::Key_F5);
+  EXPECT_EQ(downloads, 1);
+  QTest::keyClick(&form, Qt::Key_F5);
+  EXPECT_EQ(downloads, 2);
+
+  EXPECT_EQ(form.RefreshInterval(), 60'000) << "1分 by default";
+  served = Record(6);
+  ClickRow(4);
+  form.SetRefreshInterval(30);
+  QTRY_VERIFY(downloads >= 4);
+  EXPECT_EQ(Selected(), 6);
+  // Off: no more downloads.
+  form.SetRefreshInterval(0);
+  EXPECT_FALSE(form.RefreshTimerActive());
+  const int seen = downloads;
+  QTest::qWait(100);
+  EXPECT_EQ(downloads, seen);
+
+  // The options dialog sets the interval.
+  struct Choice {
+    int item;
+    int ms;
+  } choices[] = {{1, 30'000}, {3, 180'000}, {0, 0}, {2, 60'000}};
+  for (const auto& c : choices) {
+    form.OptionsDialog->RadioGroup2->Item(c.item)->click();
+    EXPECT_EQ(form.RefreshInterval(), c.ms) << c.item;
+    EXPECT_EQ(form.RefreshTimerActive(), c.ms > 0) << c.item;
+  }
+}
+
+TEST(OptionsDialog, RefreshGroupBelowTheOriginalLayout) {
+  testing::TestApp();
+  TForm3 dialog;
+  EXPECT_EQ(dialog.Button1->geometry(), QRect(144, 216, 105, 25));
+  EXPECT_EQ(dialog.RadioGroup1->geometry(), QRect(40, 32, 345, 129));
+  const QRect group = dialog.RadioGroup2->geometry();
+  EXPECT_GE(group.top(), dialog.Button1->geometry().bottom());
+  EXPECT_TRUE(dialog.rect().contains(group));
+  EXPECT_EQ(dialog.RadioGroup2->title(), QStringLiteral("自動更新"));
+  const char* labels[] = {"しない", "30秒", "1分", "3分"};
+  ASSERT_EQ(dialog.RadioGroup2->Count(), 4);
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(dialog.RadioGroup2->Item(i)->text().toStdString(), labels[i]);
+    EXPECT_TRUE(dialog.RadioGroup2->rect().contains(dialog.RadioGroup2->Item(i)->geometry()));
+  }
+  EXPECT_EQ(dialog.RadioGroup2->ItemIndex(), 2);
+  EXPECT_THROW(RefreshIntervalMs(4), ERangeError);
+  const std::vector<QWidget*> order = {dialog.Button1, dialog.RadioGroup1->Item(0),
+                                       dialog.RadioGroup2->Item(0)};
+  EXPECT_EQ(testing::FocusOrder(dialog.Button1, order), order);
+}
+
+}  // namespace
+}  // namespace zelvaro
