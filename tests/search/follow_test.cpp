@@ -1,0 +1,243 @@
+// Following a live game: the viewer refreshes a game opened from the search
+// window against the demo broadcast's growing record, never while a search
+// or a hand-over uses the page fetch; zelvaro-cli follow prints one line
+// per download.
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <QTest>
+#include <QTimer>
+#include <nlohmann/json.hpp>
+
+#include "game/KifReader.h"
+#include "search/PageLineFetcher.h"
+#include "search/untSubForm.h"
+#include "tests/search/DemoBroadcast.h"
+#include "tests/search/SearchTestSupport.h"
+
+namespace zelvaro {
+namespace {
+
+using testing::DemoBroadcast;
+using testing::MessageCatcher;
+using testing::ScratchFolder;
+
+constexpr char kLivePath[] = "/seiryu/kifu/seiryu_live.kif";
+
+// The search window over a fetcher, with rows put in by the test rather
+// than found by a search.
+class FollowTest : public ::testing::Test {
+ protected:
+  FollowTest() { testing::TestApp(); }
+
+  void Make(TBroadcastHosts hosts, std::unique_ptr<ILineFetcher> fetcher) {
+    form = std::make_unique<TForm2>(std::move(hosts), std::move(fetcher));
+    form->show();
+    viewer = form->FViewer;
+  }
+  void AddGame(const std::string& url) {
+    form->ListView1->Append(QStringLiteral("2026/11/21 10:00"),
+                            {QStringLiteral("棋戦"), QStringLiteral("先手"), QStringLiteral("後手"),
+                             QString::fromStdString(url)});
+  }
+  void Open(int row) {
+    form->ListView1->Select(row);
+    form->ListViewDoubleClick();
+  }
+  int Rows() const { return viewer->ListView1->RowCount(); }
+  int Selected() const { return viewer->ListView1->SelectedIndex(); }
+  void Select(int row) {
+    viewer->ListView1->Select(row);
+    viewer->OnListViewClick();
+  }
+  QString Html() const { return viewer->WebBrowser1->Source(); }
+
+  ScratchFolder folder;
+  MessageCatcher messages;
+  std::unique_ptr<TForm2> form;
+  TForm1* viewer = nullptr;
+};
+
+TEST_F(FollowTest, RefreshFollowsTheDemoBroadcastsLiveGame) {
+  DemoBroadcast demo({"--live-start", "5"});
+  ASSERT_FALSE(demo.Base().empty()) << "the demo broadcast did not start";
+  Make({demo.Base(), demo.Base()}, MakePageFetcher());
+  AddGame(demo.Base() + kLivePath);
+  Open(0);
+  ASSERT_TRUE(viewer->isVisible());
+  ASSERT_EQ(Rows(), 6);
+  EXPECT_TRUE(viewer->Following());
+  const QString header = Html();
+
+  // The header on show stays; the new move appears.
+  demo.Get("/_demo/advance");
+  viewer->RefreshRecord();
+  EXPECT_EQ(Rows(), 7);
+  EXPECT_EQ(Selected(), -1);
+  EXPECT_EQ(Html(), header);
+  EXPECT_EQ(LoadRecordLines(kRecordFileName), demo.Get(kLivePath)) << "the file is replaced";
+
+  // Following: the new last row is selected and shown.
+  Select(6);
+  demo.Get("/_demo/advance");
+  viewer->RefreshRecord();
+  ASSERT_EQ(Rows(), 8);
+  EXPECT_EQ(Selected(), 7);
+  EXPECT_EQ(viewer->ListView1->Caption(7), QStringLiteral("7"));
+
+  // Reviewing: the row and its document stay.
+  Select(3);
+  const QString reviewed = Html();
+  const QImage picture = viewer->Image1->Picture();
+  demo.Get("/_demo/advance");
+  viewer->RefreshRecord();
+  EXPECT_EQ(Rows(), 9);
+  EXPECT_EQ(Selected(), 3);
+  EXPECT_EQ(Html(), reviewed);
+  EXPECT_EQ(viewer->Image1->Picture(), picture);
+
+  // A corrected move under the reviewed row is shown.
+  EXPECT_EQ(viewer->ListView1->SubItem(3, 0), QStringLiteral("▲６六歩(67)"));
+  demo.Get("/_demo/replace?n=3&move=%EF%BC%92%E5%85%AD%E6%AD%A9(27)");  // ２六歩(27)
+  viewer->RefreshRecord();
+  EXPECT_EQ(Selected(), 3);
+  EXPECT_EQ(viewer->ListView1->SubItem(3, 0), QStringLiteral("▲２六歩(27)"));
+  EXPECT_EQ(viewer->Positions[3].Board[26], kFu);
+  EXPECT_EQ(viewer->Positions[3].Board[66], kEmpty);
+  EXPECT_NE(viewer->Image1->Picture(), picture);
+  EXPECT_TRUE(messages.messages.empty());
+
+  // The server gone: nothing changes but the caption, no box.
+  const std::vector<std::string> file = LoadRecordLines(kRecordFileName);
+  const QString caption = viewer->windowTitle();
+  demo.Stop();
+  viewer->RefreshRecord();
+  EXPECT_TRUE(messages.messages.empty());
+  EXPECT_EQ(Rows(), 9);
+  EXPECT_EQ(Selected(), 3);
+  EXPECT_EQ(LoadRecordLines(kRecordFileName), file);
+  EXPECT_TRUE(viewer->windowTitle().startsWith(caption + QStringLiteral(" (更新できません: ")))
+      << viewer->windowTitle().toStdString();
+}
+
+TEST_F(FollowTest, TheTimerFollowsAGrowingGame) {
+  DemoBroadcast demo({"--live-start", "3", "--live-interval", "0.2"});
+  ASSERT_FALSE(demo.Base().empty()) << "the demo broadcast did not start";
+  Make({demo.Base(), demo.Base()}, MakePageFetcher());
+  AddGame(demo.Base() + kLivePath);
+  Open(0);
+  const int opened = Rows();
+  Select(opened - 1);
+  viewer->SetRefreshInterval(150);
+  QTRY_VERIFY_WITH_TIMEOUT(Rows() >= opened + 2, 10000);
+  EXPECT_EQ(Selected(), Rows() - 1);
+  // Closed: no more refreshes.
+  viewer->Button4Click();
+  EXPECT_FALSE(viewer->RefreshTimerActive());
+}
+
+// Over a fetcher that serves from a table: what the page fetch is asked
+// for, and when.
+class FollowGuardTest : public FollowTest {
+ protected:
+  static constexpr char kA[] = "http://srv.test/ryuou/kifu/a.kif";
+  static constexpr char kB[] = "http://srv.test/ryuou/kifu/b.kif";
+  FollowGuardTest() {
+    auto owned = std::make_unique<testing::FakeFetcher>();
+    fetcher = owned.get();
+    const TBroadcastHosts hosts{"http://srv.test", "http://sp.test"};
+    for (const auto& page : TournamentTable(hosts)) fetcher->Serve(page, {"<html>"});
+    fetcher->Serve(kA, testing::RecordLines("2026/01/01 10:00", "竜王戦", "先手A", "後手A"));
+    fetcher->Serve(kB, testing::RecordLines("2026/01/02 10:00", "王位戦", "先手B", "後手B"));
+    Make(hosts, std::move(owned));
+    AddGame(kA);
+    AddGame(kB);
+  }
+  testing::FakeFetcher* fetcher = nullptr;
+};
+
+TEST_F(FollowGuardTest, ARefreshDuringASearchWaitsForItsEnd) {
+  Open(0);
+  fetcher->requested.clear();
+  bool asked = false;
+  fetcher->on_fetch = [&](const std::string&) {
+    if (!asked) viewer->RefreshRecord();
+    asked = true;
+  };
+  form->Button1Click();
+  ASSERT_EQ(fetcher->requested.size(), 14u);
+  EXPECT_EQ(std::count(fetcher->requested.begin(), fetcher->requested.end(), kA), 0);
+  EXPECT_TRUE(viewer->RefreshPending());
+  QTRY_COMPARE(fetcher->requested.size(), 15u);
+  EXPECT_EQ(fetcher->requested.back(), kA);
+  EXPECT_FALSE(viewer->RefreshPending());
+}
+
+TEST_F(FollowGuardTest, ARefreshDuringAHandOverNeitherFetchesNorOverwrites) {
+  Open(0);
+  fetcher->requested.clear();
+  // Runs while the hand-over lets the viewer draw, after B was saved.
+  QTimer::singleShot(0, viewer, [this] { viewer->RefreshRecord(); });
+  Open(1);
+  EXPECT_EQ(fetcher->requested, std::vector<std::string>{kB});
+  EXPECT_EQ(viewer->windowTitle(), QStringLiteral("Zelvaro - [ 王位戦 ]"));
+  EXPECT_EQ(viewer->SenteName, u"先手B");
+  // The viewer now follows B.
+  viewer->RefreshRecord();
+  EXPECT_EQ(fetcher->requested.back(), kB);
+  EXPECT_EQ(viewer->windowTitle(), QStringLiteral("Zelvaro - [ 王位戦 ]"));
+  EXPECT_TRUE(messages.messages.empty());
+}
+
+TEST_F(FollowGuardTest, AFailedOpenKeepsFollowingTheGameOnShow) {
+  Open(0);
+  form->ListView1->SetSubItem(1, 3, QStringLiteral("http://srv.test/ryuou/kifu/none.kif"));
+  Open(1);
+  ASSERT_EQ(messages.messages.size(), 1u);
+  fetcher->requested.clear();
+  viewer->RefreshRecord();
+  EXPECT_EQ(fetcher->requested, std::vector<std::string>{kA});
+  EXPECT_EQ(messages.messages.size(), 1u);
+}
+
+// Reads the JSON lines of zelvaro-cli follow as they come.
+TEST(FollowCliTest, OneLinePerDownload) {
+  DemoBroadcast demo({"--live-start", "5"});
+  ASSERT_FALSE(demo.Base().empty()) << "the demo broadcast did not start";
+  QProcess cli;
+  cli.start(QString(ZELVARO_BINARY_DIR) + "/zelvaro-cli",
+            {"follow", QString::fromStdString(demo.Base() + kLivePath), "--interval", "1",
+             "--count", "3"});
+  auto next_line = [&] {
+    while (!cli.canReadLine()) {
+      if (!cli.waitForReadyRead(10000)) return nlohmann::json();
+    }
+    return nlohmann::json::parse(cli.readLine().toStdString());
+  };
+  const auto first = next_line();
+  demo.Get("/_demo/advance");
+  const auto second = next_line();
+  const auto third = next_line();
+  ASSERT_TRUE(cli.waitForFinished(10000));
+  EXPECT_EQ(cli.exitCode(), 0);
+  EXPECT_EQ(first, nlohmann::json::parse(R"j({"moves":5,"last_row":["5","▲６八銀(79)",)j"
+                                         R"j(" 0分(計1分)"," "],"changed":true})j"));
+  EXPECT_EQ(second.at("moves"), 6);
+  EXPECT_EQ(second.at("last_row").at(0), "6");
+  EXPECT_EQ(second.at("changed"), true);
+  EXPECT_EQ(third.at("moves"), 6);
+  EXPECT_EQ(third.at("changed"), false);
+
+  // A failing download prints no line, says why and ends with status 1.
+  QProcess failing;
+  failing.start(
+      QString(ZELVARO_BINARY_DIR) + "/zelvaro-cli",
+      {"follow", QString::fromStdString(demo.Base() + "/nope/kifu/x.kif"), "--count", "1"});
+  ASSERT_TRUE(failing.waitForFinished(10000));
+  EXPECT_EQ(failing.exitCode(), 1);
+  EXPECT_TRUE(failing.readAllStandardOutput().isEmpty());
+  EXPECT_TRUE(failing.readAllStandardError().contains("404"));
+}
+
+}  // namespace
+}  // namespace zelvaro
