@@ -321,7 +321,8 @@ void TForm1::RefreshRecord() {
     if (result.status == TRefreshResult::kFailed) throw Exception(result.message);
     lines = LoadRecordLines(kRecordFileName);
   } catch (const Exception& e) {
-    refresh_note_ = ToQString(kRefreshFailed) + QString::fromStdString(e.Message());
+    // Some messages run over two lines; the caption has one.
+    refresh_note_ = (ToQString(kRefreshFailed) + QString::fromStdString(e.Message())).simplified();
     ShowCaption();
     return;
   }

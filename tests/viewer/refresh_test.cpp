@@ -149,8 +149,10 @@ TEST_F(Refresh, AFailureChangesNothingAndShowsQuietly) {
   EXPECT_EQ(form.Image1->Picture(), picture);
   EXPECT_EQ(form.windowTitle(),
             QStringLiteral("Zelvaro - [ 竜王戦 ] (更新できません: HTTP/1.1 404 Not Found)"));
+  answer.message = "Socket Error # 111\nConnection refused";
   form.RefreshRecord();
-  EXPECT_EQ(form.RefreshNote(), QStringLiteral("更新できません: HTTP/1.1 404 Not Found"));
+  EXPECT_EQ(form.RefreshNote(),
+            QStringLiteral("更新できません: Socket Error # 111 Connection refused"));
 
   answer = {};
   form.RefreshRecord();
