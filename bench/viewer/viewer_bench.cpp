@@ -1,12 +1,15 @@
 // The viewer window offscreen: Button1Click on a 255-move record with a
 // comment (and a web address) after every move, and OnListViewClick on the
 // rows in turn. A click redraws the board and builds and shows a document;
-// it has to stay well under a frame (16 ms).
+// it has to stay well under a frame (16 ms). A refresh of the record while
+// the user follows the game (one more move each time) is measured beside the
+// whole read it replaces.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
 #include <QDir>
 #include <QTemporaryDir>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -17,7 +20,7 @@
 namespace {
 
 // Kings walking up and down: every move applies, every move has a comment.
-void WriteRecord(const std::string& path) {
+void WriteRecord(const std::string& path, int moves = 255) {
   std::ofstream out(path, std::ios::binary);
   auto put = [&](const std::string& line) { out << zelvaro::Utf8ToSjis(line) << "\r\n"; };
   put("開始日時：2026/11/14 10:00");
@@ -25,7 +28,7 @@ void WriteRecord(const std::string& path) {
   put("先手：先手太郎");
   put("後手：後手次郎");
   put("手数----指手---------消費時間--");
-  for (int n = 1; n <= 255; ++n) {
+  for (int n = 1; n <= moves; ++n) {
     const bool out_move = ((n + 1) / 2) % 2 == 1;
     const char* move =
         n % 2 ? (out_move ? "５八玉(59)" : "５九玉(58)") : (out_move ? "５二玉(51)" : "５一玉(52)");
@@ -37,7 +40,7 @@ void WriteRecord(const std::string& path) {
         "詳しくは http://live.zelvaro.example/2026/final/" +
         std::to_string(n) + " を参照。");
   }
-  put("まで255手で中断");
+  put("まで" + std::to_string(moves) + "手で中断");
 }
 
 struct Fixture {
@@ -82,6 +85,36 @@ void BM_OnListViewClick(benchmark::State& state) {
 }
 BENCHMARK(BM_OnListViewClick)
     ->Unit(benchmark::kMicrosecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+
+// Each refresh's download brings the record with one move more or less than
+// the last; the user is on the last row, so every refresh moves and shows.
+void BM_RefreshWhileFollowing(benchmark::State& state) {
+  Fixture f;
+  WriteRecord("254.kif", 254);
+  WriteRecord("255.kif", 255);
+  bool longer = false;
+  f.form->FollowRecord([&longer] {
+    longer = !longer;
+    std::filesystem::copy_file(longer ? "255.kif" : "254.kif", zelvaro::kRecordFileName,
+                               std::filesystem::copy_options::overwrite_existing);
+    return zelvaro::TRefreshResult{};
+  });
+  f.form->SetRefreshInterval(0);
+  f.form->Button1Click();
+  f.form->ListView1->Select(f.form->ListView1->RowCount() - 1);
+  f.form->OnListViewClick();
+  for (auto _ : state) {
+    f.form->RefreshRecord();
+    benchmark::DoNotOptimize(f.form->ListView1->SelectedIndex());
+  }
+  if (f.form->ListView1->SelectedIndex() != f.form->ListView1->RowCount() - 1) {
+    state.SkipWithError("not following");
+  }
+}
+BENCHMARK(BM_RefreshWhileFollowing)
+    ->Unit(benchmark::kMillisecond)
     ->Repetitions(5)
     ->ReportAggregatesOnly(true);
 
