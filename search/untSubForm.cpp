@@ -113,6 +113,7 @@ TForm2::TForm2(TBroadcastHosts hosts, std::unique_ptr<ILineFetcher> fetcher, QWi
 }
 
 TForm2::~TForm2() {
+  FViewer->FollowRecord({});  // its download uses the fetcher
   FFetcher.reset();
   delete FViewer;
 }
