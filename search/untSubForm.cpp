@@ -7,7 +7,7 @@
 #include "toolkit/Exception.h"
 #include "toolkit/TextCodec.h"
 #include "toolkit/qt/Platform.h"
-#include "viewer/untOptionForm.h"
+#include "toolkit/qt/Forms.h"
 
 namespace zelvaro {
 namespace {
@@ -15,15 +15,6 @@ namespace {
 constexpr char kErrorCaption[] = "error";
 
 QString FromSjis(const std::string& bytes) { return ToQString(SjisToUtf16(bytes)); }
-
-QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption,
-                        const QRect& rect) {
-  auto* button = new QPushButton(caption, parent);
-  button->setObjectName(QString::fromLatin1(name));
-  button->setGeometry(rect);
-  button->setAutoDefault(false);
-  return button;
-}
 
 }  // namespace
 
@@ -68,14 +59,8 @@ class TForm2::Listener : public ISearchListener {
 
 TForm2::TForm2(TBroadcastHosts hosts, std::unique_ptr<ILineFetcher> fetcher, QWidget* parent)
     : QWidget(parent, Qt::Window), hosts_(std::move(hosts)) {
-  setObjectName(QStringLiteral("Form2"));
-  setWindowTitle(QStringLiteral("Zelvaro - 中継サイトを探索"));
-  setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
-                 Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                 Qt::WindowCloseButtonHint);
-  setFont(WindowFont());
-  setFixedSize(581, 348);
-  move(192, 107);
+  SetUpFixedWindow(this, "Form2", QStringLiteral("Zelvaro - 中継サイトを探索"), TBorder::kSingle,
+                   {581, 348}, {192, 107});
 
   ListView1 = new TListView(this);
   ListView1->setObjectName(QStringLiteral("ListView1"));

@@ -7,6 +7,7 @@
 #include "resources/Resources.h"
 #include "toolkit/Exception.h"
 #include "toolkit/TextCodec.h"
+#include "toolkit/qt/Forms.h"
 #include "toolkit/qt/Platform.h"
 
 namespace zelvaro {
@@ -75,26 +76,11 @@ QStringList RowTexts(const TKifRecord::Row& row) {
   return {ToQString(row.caption), ToQString(row.move), ToQString(row.time), ToQString(row.other)};
 }
 
-QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption,
-                        const QRect& rect) {
-  auto* button = new QPushButton(caption, parent);
-  button->setObjectName(QString::fromLatin1(name));
-  button->setGeometry(rect);
-  button->setAutoDefault(false);
-  return button;
-}
-
 }  // namespace
 
 TForm1::TForm1(QWidget* parent) : QWidget(parent, Qt::Window) {
-  setObjectName(QStringLiteral("Form1"));
-  setWindowTitle(QStringLiteral("Zelvaro"));
-  setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
-                 Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                 Qt::WindowCloseButtonHint);
-  setFont(WindowFont());
-  setFixedSize(760, 516);
-  move(18, 29);
+  SetUpFixedWindow(this, "Form1", QStringLiteral("Zelvaro"), TBorder::kSingle, {760, 516},
+                   {18, 29});
 
   Image1 = new TImage(this);
   Image1->setObjectName(QStringLiteral("Image1"));

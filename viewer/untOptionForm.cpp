@@ -4,16 +4,10 @@
 #include <string>
 
 #include "toolkit/Exception.h"
+#include "toolkit/qt/Forms.h"
 #include "toolkit/qt/Platform.h"
 
 namespace zelvaro {
-
-QFont WindowFont() {
-  QFont font;
-  font.setFamilies({QStringLiteral("ＭＳ Ｐゴシック"), JapaneseFontFamily()});
-  font.setPixelSize(12);
-  return font;
-}
 
 TRadioGroup::TRadioGroup(const QString& caption, const QStringList& items, int columns,
                          QWidget* parent)
@@ -71,20 +65,12 @@ int RefreshIntervalMs(int refresh_choice) {
 }
 
 TForm3::TForm3(QWidget* parent) : QDialog(parent) {
-  setObjectName(QStringLiteral("Form3"));
-  setWindowTitle(QStringLiteral("設定オプション"));
-  setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
-                 Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-  setFont(WindowFont());
   // The refresh group is added below the original layout, which keeps every
   // rectangle it had; only the client area grows downward.
-  setFixedSize(411, 330);
-  move(238, 141);
+  SetUpFixedWindow(this, "Form3", QStringLiteral("設定オプション"), TBorder::kDialog, {411, 330},
+                   {238, 141});
 
-  Button1 = new QPushButton(QStringLiteral("設定する"), this);
-  Button1->setObjectName(QStringLiteral("Button1"));
-  Button1->setGeometry(144, 216, 105, 25);
-  Button1->setAutoDefault(false);
+  Button1 = MakeButton(this, "Button1", QStringLiteral("設定する"), {144, 216, 105, 25});
 
   RadioGroup1 = new TRadioGroup(
       QStringLiteral("コメント文字の大きさ"),

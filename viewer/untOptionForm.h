@@ -16,10 +16,6 @@
 
 namespace zelvaro {
 
-// The windows' font: "ＭＳ Ｐゴシック" at 12 pixels, falling back to the
-// installed Japanese Gothic face.
-QFont WindowFont();
-
 // A framed group of radio items laid out in columns, filled column by column.
 class TRadioGroup : public QGroupBox {
   Q_OBJECT
