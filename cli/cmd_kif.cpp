@@ -2,8 +2,6 @@
 // viewer reads "棋譜中継.txt" and prints what the viewer would hold as one
 // JSON object (texts UTF-8); optionally writes the board picture of
 // position N as the viewer shows it after a click on row N.
-#include <QGuiApplication>
-#include <QImage>
 #include <algorithm>
 #include <iostream>
 #include <memory>
@@ -11,11 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "cli/BoardPicture.h"
 #include "cli/Command.h"
 #include "game/KifReader.h"
 #include "toolkit/Exception.h"
 #include "toolkit/TextCodec.h"
-#include "viewer/BoardRenderer.h"
 #include "viewer/CommentPanel.h"
 
 namespace zelvaro::cli {
@@ -24,26 +22,6 @@ namespace {
 using Json = nlohmann::ordered_json;
 
 std::string U8(std::u16string_view s) { return Utf16ToUtf8(s); }
-
-void WritePicture(const TKifRecord& record, int n, const std::string& path) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  std::unique_ptr<QGuiApplication> app;
-  if (QGuiApplication::instance() == nullptr) {
-    static int argc = 1;
-    static char name[] = "zelvaro-cli";
-    static char* argv[] = {name, nullptr};
-    app = std::make_unique<QGuiApplication>(argc, argv);
-  }
-  QImage picture;
-  TBoardRenderer renderer(&picture);
-  TKyokumen start;
-  std::u16string sente_name, gote_name;
-  renderer.InitBoard(start, sente_name, gote_name);
-  renderer.DrawPosition(record.positions.at(n), record.sente_name, record.gote_name);
-  if (!picture.save(QString::fromStdString(path), "PNG")) {
-    throw EFileError("cannot write " + path);
-  }
-}
 
 void Run(const std::string& path, int font_size, const std::vector<std::string>& png) {
   int png_position = -1;
@@ -108,7 +86,10 @@ void Run(const std::string& path, int font_size, const std::vector<std::string>&
   for (const auto& report : record.reports) errors.push_back(U8(report));
   out["errors"] = std::move(errors);
 
-  if (png_position >= 0) WritePicture(record, png_position, png[1]);
+  if (png_position >= 0) {
+    WriteBoardPicture(record.positions.at(png_position), record.sente_name, record.gote_name,
+                      png[1]);
+  }
   std::cout << out.dump(-1, ' ', false, Json::error_handler_t::replace) << "\n";
 }
 

@@ -1,8 +1,6 @@
 // zelvaro-cli position [--moves FILE] [--png OUT]: applies move texts to the
 // starting position and prints the result as one JSON object; optionally
 // writes the board picture of the final position.
-#include <QGuiApplication>
-#include <QImage>
 #include <fstream>
 #include <iostream>
 #include <memory>
@@ -11,11 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "cli/BoardPicture.h"
 #include "cli/Command.h"
 #include "game/untKyokumen.h"
 #include "toolkit/Exception.h"
 #include "toolkit/TextCodec.h"
-#include "viewer/BoardRenderer.h"
 
 namespace zelvaro::cli {
 namespace {
@@ -38,27 +36,6 @@ std::vector<std::string> ReadMoveTexts(const std::string& path) {
   return moves;
 }
 
-// Draws the position as the viewer does after InitBoard, names " ".
-void WritePicture(const TKyokumen& position, const std::string& path) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  std::unique_ptr<QGuiApplication> app;
-  if (QGuiApplication::instance() == nullptr) {
-    static int argc = 1;
-    static char name[] = "zelvaro-cli";
-    static char* argv[] = {name, nullptr};
-    app = std::make_unique<QGuiApplication>(argc, argv);
-  }
-  QImage picture;
-  TBoardRenderer renderer(&picture);
-  TKyokumen scratch;
-  std::u16string sente_name, gote_name;
-  renderer.InitBoard(scratch, sente_name, gote_name);
-  renderer.DrawPosition(position, sente_name, gote_name);
-  if (!picture.save(QString::fromStdString(path), "PNG")) {
-    throw EFileError("cannot write " + path);
-  }
-}
-
 void Run(const std::string& moves_path, const std::string& png_path) {
   TKyokumen position;
   LayOutStartingPosition(position);
@@ -78,7 +55,7 @@ void Run(const std::string& moves_path, const std::string& png_path) {
       }
     }
   }
-  if (!png_path.empty()) WritePicture(position, png_path);
+  if (!png_path.empty()) WriteBoardPicture(position, u" ", u" ", png_path);
 
   nlohmann::ordered_json out;
   out["board"] = position.Board;

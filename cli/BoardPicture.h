@@ -1,0 +1,16 @@
+// The board picture for zelvaro-cli: drawn as the viewer draws it, on an
+// offscreen QGuiApplication when no application runs yet.
+#pragma once
+
+#include <string>
+
+#include "game/untKyokumen.h"
+
+namespace zelvaro::cli {
+
+// Writes the 380 x 420 picture of `position` with the two names as a PNG.
+// Throws EFileError when the file cannot be written.
+void WriteBoardPicture(const TKyokumen& position, const std::u16string& sente_name,
+                       const std::u16string& gote_name, const std::string& path);
+
+}  // namespace zelvaro::cli
