@@ -1,53 +1,19 @@
-// Shared by the search tests: one QApplication, a message-box catcher, a
-// current folder of the test's own, and a fetcher that serves lines from a
-// table instead of the network.
+// Shared by the search tests: a fetcher that serves lines from a table
+// instead of the network, and records (with tests/common's Qt support).
 #pragma once
 
-#include <QApplication>
-#include <QDir>
-#include <QTemporaryDir>
 #include <functional>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "search/Discovery.h"
+#include "tests/common/QtTestSupport.h"
 #include "toolkit/Exception.h"
 #include "toolkit/TextCodec.h"
 #include "toolkit/qt/Platform.h"
 
 namespace zelvaro::testing {
-
-inline QApplication& TestApp() {
-  static int argc = 1;
-  static char name[] = "search_test";
-  static char* argv[] = {name, nullptr};
-  if (auto* app = qobject_cast<QApplication*>(QCoreApplication::instance())) return *app;
-  static QApplication* app = new QApplication(argc, argv);
-  return *app;
-}
-
-struct MessageCatcher {
-  struct Message {
-    QString text, caption;
-  };
-  std::vector<Message> messages;
-  std::function<void()> on_message;
-  MessageCatcher() {
-    SetMessageHook([this](const QString& t, const QString& c) {
-      messages.push_back({t, c});
-      if (on_message) on_message();
-    });
-  }
-  ~MessageCatcher() { SetMessageHook({}); }
-};
-
-struct ScratchFolder {
-  QTemporaryDir dir;
-  QString previous = QDir::currentPath();
-  ScratchFolder() { QDir::setCurrent(dir.path()); }
-  ~ScratchFolder() { QDir::setCurrent(previous); }
-};
 
 inline std::vector<std::string> Sjis(const std::vector<std::string>& utf8_lines) {
   std::vector<std::string> out;

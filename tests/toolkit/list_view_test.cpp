@@ -6,24 +6,17 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include "tests/common/QtTestSupport.h"
 #include "toolkit/Exception.h"
 #include "toolkit/qt/ListView.h"
 
 namespace zelvaro {
 namespace {
 
-void EnsureApplication() {
-  if (QApplication::instance() != nullptr) return;
-  static int argc = 1;
-  static char name[] = "toolkit_test";
-  static char* argv[] = {name, nullptr};
-  new QApplication(argc, argv);  // lives as long as the test program
-}
-
 class ListViewTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    EnsureApplication();
+    zelvaro::testing::TestApp();
     list_ = std::make_unique<TListView>();
     list_->SetColumns({{"開始日時", 120}, {"棋戦名", 150, 200}, {"先手", 100, 0, Qt::AlignRight}});
     list_->resize(400, 200);
@@ -109,7 +102,8 @@ TEST_F(ListViewTest, MouseEventsReachTheSignals) {
   QSignalSpy column_clicked(list_.get(), &TListView::ColumnClicked);
 
   int selected_at_click = -2;
-  QObject::connect(list_.get(), &TListView::Clicked, [&] { selected_at_click = list_->SelectedIndex(); });
+  QObject::connect(list_.get(), &TListView::Clicked,
+                   [&] { selected_at_click = list_->SelectedIndex(); });
   QTest::mouseClick(list_->viewport(), Qt::LeftButton, {}, RowCentre(2));
   EXPECT_EQ(clicked.count(), 1);
   EXPECT_EQ(selected_at_click, 2);  // the handler already sees the new row

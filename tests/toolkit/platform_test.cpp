@@ -8,19 +8,12 @@
 #include <vector>
 
 #include "resources/Resources.h"
+#include "tests/common/QtTestSupport.h"
 #include "toolkit/Exception.h"
 #include "toolkit/qt/ImageControl.h"
 
 namespace zelvaro {
 namespace {
-
-void EnsureApplication() {
-  if (QApplication::instance() != nullptr) return;
-  static int argc = 1;
-  static char name[] = "toolkit_test";
-  static char* argv[] = {name, nullptr};
-  new QApplication(argc, argv);  // lives as long as the test program
-}
 
 QImage WhitePicture() {
   QImage picture(380, 420, QImage::Format_RGB888);
@@ -40,7 +33,7 @@ QRect InkBox(const QImage& picture) {
 }
 
 TEST(MessageHook, ReplacesTheBoxWhileSet) {
-  EnsureApplication();
+  zelvaro::testing::TestApp();
   std::vector<std::pair<QString, QString>> shown;
   SetMessageHook(
       [&](const QString& text, const QString& caption) { shown.emplace_back(text, caption); });
@@ -52,7 +45,7 @@ TEST(MessageHook, ReplacesTheBoxWhileSet) {
 }
 
 TEST(ProcessPendingEvents, RunsQueuedHandlersAndReturns) {
-  EnsureApplication();
+  zelvaro::testing::TestApp();
   int runs = 0;
   QTimer::singleShot(0, [&] { ++runs; });
   ProcessPendingEvents();
@@ -62,7 +55,7 @@ TEST(ProcessPendingEvents, RunsQueuedHandlersAndReturns) {
 }
 
 TEST(LocaleCompare, FollowsTheLocaleAndKeepsCase) {
-  EnsureApplication();
+  zelvaro::testing::TestApp();
   const QLocale saved;
   QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
   EXPECT_LT(LocaleCompare("a", "B"), 0);  // by code units "B" would come first
@@ -87,7 +80,7 @@ TEST(TextConversion, QStringAndU16StringRoundTrip) {
 }
 
 TEST(ImageResources, LoadAsTwentyFourBitPicturesOfTheirSize) {
-  EnsureApplication();
+  zelvaro::testing::TestApp();
   InitResources();
   const QImage blank = LoadImageResource("initialize_ban");
   EXPECT_EQ(blank.size(), QSize(380, 420));
@@ -147,7 +140,7 @@ TEST(ImageResources, LoadAsTwentyFourBitPicturesOfTheirSize) {
 }
 
 TEST(DrawTextOn, DrawsFromTheTopLeftCornerInTheColour) {
-  EnsureApplication();
+  zelvaro::testing::TestApp();
   QImage picture = WhitePicture();
   DrawTextOn(picture, 40, 100, "羽生善治", QColor(255, 0, 0), 14);
   const QRect ink = InkBox(picture);
@@ -171,7 +164,7 @@ TEST(DrawTextOn, DrawsFromTheTopLeftCornerInTheColour) {
 }
 
 TEST(DrawTextOn, OpaqueBackgroundCoversEarlierText) {
-  EnsureApplication();
+  zelvaro::testing::TestApp();
   const QString spaces(14, QChar(0x3000));
   QImage picture = WhitePicture();
   DrawTextOn(picture, 20, 376, "▲持ち駒　歩12 香3 桂3 銀3 金3 角2 飛2" + spaces, Qt::black, 12);
@@ -192,7 +185,7 @@ TEST(DrawTextOn, OpaqueBackgroundCoversEarlierText) {
 }
 
 TEST(ImageControl, ShowsThePictureUnscaledFromTheTopLeft) {
-  EnsureApplication();
+  zelvaro::testing::TestApp();
   TImage image;
   image.resize(100, 80);
   image.Picture() = QImage(380, 420, QImage::Format_RGB888);

@@ -1,60 +1,20 @@
-// Shared by the viewer tests: one QApplication for the whole executable, a
-// message-box catcher, a working folder of the test's own, and records.
+// Shared by the viewer tests: focus order and records (with tests/common's
+// Qt support).
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
-#include <QDir>
-#include <QTemporaryDir>
 #include <QWidget>
 #include <algorithm>
 #include <fstream>
 #include <string>
 #include <vector>
 
+#include "tests/common/QtTestSupport.h"
 #include "toolkit/TextCodec.h"
 #include "toolkit/qt/Platform.h"
 
 namespace zelvaro::testing {
-
-inline QApplication& TestApp() {
-  static int argc = 1;
-  static char name[] = "viewer_test";
-  static char* argv[] = {name, nullptr};
-  if (auto* app = qobject_cast<QApplication*>(QCoreApplication::instance())) return *app;
-  static QApplication* app = new QApplication(argc, argv);
-  return *app;
-}
-
-// Creates the QApplication before the first test of the executable, so that
-// no test creates a lesser QGuiApplication first.
-struct TestAppEnvironment : ::testing::Environment {
-  void SetUp() override { TestApp(); }
-};
-inline ::testing::Environment* const kTestAppEnvironment =
-    ::testing::AddGlobalTestEnvironment(new TestAppEnvironment);
-
-// Answers every message box and keeps what it said.
-struct MessageCatcher {
-  struct Message {
-    QString text, caption;
-  };
-  std::vector<Message> messages;
-  MessageCatcher() {
-    SetMessageHook([this](const QString& t, const QString& c) { messages.push_back({t, c}); });
-  }
-  ~MessageCatcher() { SetMessageHook({}); }
-};
-
-// Runs the test in a fresh current folder (tests of one executable run in
-// parallel processes from the same folder).
-struct ScratchFolder {
-  QTemporaryDir dir;
-  QString previous = QDir::currentPath();
-  ScratchFolder() { QDir::setCurrent(dir.path()); }
-  ~ScratchFolder() { QDir::setCurrent(previous); }
-};
 
 // The widgets of `among` in the order the focus chain reaches them from `first`.
 inline std::vector<QWidget*> FocusOrder(QWidget* first, const std::vector<QWidget*>& among) {

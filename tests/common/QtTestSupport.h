@@ -1,0 +1,60 @@
+// Shared by the window tests: one QApplication for the whole executable, a
+// message-box catcher and a current folder of the test's own.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QTemporaryDir>
+#include <functional>
+#include <vector>
+
+#include "toolkit/qt/Platform.h"
+
+namespace zelvaro::testing {
+
+inline QApplication& TestApp() {
+  static int argc = 1;
+  static char name[] = "zelvaro_test";
+  static char* argv[] = {name, nullptr};
+  if (auto* app = qobject_cast<QApplication*>(QCoreApplication::instance())) return *app;
+  static QApplication* app = new QApplication(argc, argv);
+  return *app;
+}
+
+// Creates the QApplication before the first test of the executable, so that
+// no test creates a lesser QGuiApplication first.
+struct TestAppEnvironment : ::testing::Environment {
+  void SetUp() override { TestApp(); }
+};
+inline ::testing::Environment* const kTestAppEnvironment =
+    ::testing::AddGlobalTestEnvironment(new TestAppEnvironment);
+
+// Answers every message box and keeps what it said; `on_message` runs after
+// each one.
+struct MessageCatcher {
+  struct Message {
+    QString text, caption;
+  };
+  std::vector<Message> messages;
+  std::function<void()> on_message;
+  MessageCatcher() {
+    SetMessageHook([this](const QString& t, const QString& c) {
+      messages.push_back({t, c});
+      if (on_message) on_message();
+    });
+  }
+  ~MessageCatcher() { SetMessageHook({}); }
+};
+
+// Runs the test in a fresh current folder (tests of one executable run in
+// parallel processes from the same folder).
+struct ScratchFolder {
+  QTemporaryDir dir;
+  QString previous = QDir::currentPath();
+  ScratchFolder() { QDir::setCurrent(dir.path()); }
+  ~ScratchFolder() { QDir::setCurrent(previous); }
+};
+
+}  // namespace zelvaro::testing
