@@ -8,6 +8,7 @@
 #include <string>
 
 #include "game/untKyokumen.h"
+#include "tests/common/CliRun.h"
 #include "tests/viewer/ViewerTestSupport.h"
 #include "toolkit/TextCodec.h"
 #include "viewer/BoardRenderer.h"
@@ -18,23 +19,9 @@ namespace {
 namespace fs = std::filesystem;
 using nlohmann::json;
 
-struct Result {
-  int status;
-  std::string out;
-};
+using Result = testing::CliResult;
 
-Result RunKif(const std::string& arguments) {
-  const std::string command =
-      std::string(ZELVARO_BINARY_DIR) + "/zelvaro-cli kif " + arguments + " 2>/dev/null";
-  Result result{-1, {}};
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return result;
-  char buffer[4096];
-  for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) result.out.append(buffer, n);
-  const int status = pclose(pipe);
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return result;
-}
+Result RunKif(const std::string& arguments) { return testing::RunCli("kif " + arguments); }
 
 std::string Quote(const fs::path& p) { return "'" + p.string() + "'"; }
 

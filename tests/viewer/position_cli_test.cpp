@@ -10,6 +10,7 @@
 #include <string>
 
 #include "game/untKyokumen.h"
+#include "tests/common/CliRun.h"
 #include "viewer/BoardRenderer.h"
 
 namespace zelvaro {
@@ -17,23 +18,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Result {
-  int status;
-  std::string out;
-};
+using Result = testing::CliResult;
 
-Result RunCli(const std::string& arguments) {
-  const std::string command =
-      std::string(ZELVARO_BINARY_DIR) + "/zelvaro-cli position " + arguments + " 2>/dev/null";
-  Result result{-1, {}};
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return result;
-  char buffer[4096];
-  for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) result.out.append(buffer, n);
-  const int status = pclose(pipe);
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return result;
-}
+Result RunCli(const std::string& arguments) { return testing::RunCli("position " + arguments); }
 
 class PositionCliTest : public ::testing::Test {
  protected:

@@ -1,0 +1,30 @@
+// Runs zelvaro-cli as a script would: the arguments go through the shell,
+// standard error is dropped, standard output and the exit status come back.
+#pragma once
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <string>
+
+namespace zelvaro::testing {
+
+struct CliResult {
+  int status;  // -1 when the program did not exit normally
+  std::string out;
+};
+
+inline CliResult RunCli(const std::string& arguments) {
+  const std::string command =
+      std::string(ZELVARO_BINARY_DIR) + "/zelvaro-cli " + arguments + " 2>/dev/null";
+  CliResult result{-1, {}};
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return result;
+  char buffer[4096];
+  for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) result.out.append(buffer, n);
+  const int status = pclose(pipe);
+  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return result;
+}
+
+}  // namespace zelvaro::testing
