@@ -13,74 +13,16 @@
 #include <string>
 #include <thread>
 
+#include "bench/common/LoopbackServer.h"
 #include "bench/streams/BenchPage.h"
 #include "bench/streams/MedianReporter.h"
 #include "net/PageFetch.h"
 
 namespace {
 
-// Serves one fixed response per path ("/plain", "/gzip") to every
-// connection, then closes it.
-class LoopbackServer {
- public:
-  LoopbackServer(std::string plain, std::string gzip)
-      : plain_(std::move(plain)), gzip_(std::move(gzip)) {
-    listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    int one = 1;
-    ::setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(listener_, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-    ::listen(listener_, 16);
-    socklen_t length = sizeof addr;
-    ::getsockname(listener_, reinterpret_cast<sockaddr*>(&addr), &length);
-    port_ = ntohs(addr.sin_port);
-    thread_ = std::thread([this] { Serve(); });
-  }
-  ~LoopbackServer() {
-    stop_ = true;
-    ::shutdown(listener_, SHUT_RDWR);
-    thread_.join();
-    ::close(listener_);
-  }
-  uint16_t Port() const { return port_; }
-  std::string Url(const char* path) const {
-    return "http://127.0.0.1:" + std::to_string(port_) + path;
-  }
-
- private:
-  void Serve() {
-    while (!stop_) {
-      int fd = ::accept(listener_, nullptr, nullptr);
-      if (fd < 0) break;
-      std::string request;
-      char buffer[4096];
-      while (request.find("\r\n\r\n") == std::string::npos) {
-        ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
-        if (n <= 0) break;
-        request.append(buffer, static_cast<size_t>(n));
-      }
-      const std::string& reply = request.find(" /gzip ") != std::string::npos ? gzip_ : plain_;
-      for (size_t sent = 0; sent < reply.size();) {
-        ssize_t n = ::send(fd, reply.data() + sent, reply.size() - sent, MSG_NOSIGNAL);
-        if (n <= 0) break;
-        sent += static_cast<size_t>(n);
-      }
-      ::close(fd);
-    }
-  }
-
-  std::string plain_, gzip_;
-  int listener_ = -1;
-  uint16_t port_ = 0;
-  std::atomic<bool> stop_{false};
-  std::thread thread_;
-};
-
 struct Fixture {
   std::string text, gz;
-  LoopbackServer server;
+  zelvaro::bench::LoopbackServer server;
   static std::string Reply(const std::string& body, const char* extra) {
     return "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: " +
            std::to_string(body.size()) + "\r\n" + extra + "Connection: close\r\n\r\n" + body;
@@ -88,7 +30,7 @@ struct Fixture {
   Fixture(std::string page, std::string gzipped)
       : text(std::move(page)),
         gz(std::move(gzipped)),
-        server(Reply(text, ""), Reply(gz, "Content-Encoding: gzip\r\n")) {}
+        server({{"", Reply(text, "")}, {"/gzip", Reply(gz, "Content-Encoding: gzip\r\n")}}) {}
 };
 
 Fixture& Shared() {

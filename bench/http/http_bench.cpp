@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/common/LoopbackServer.h"
 #include "net/untHttp.h"
 
 extern char** environ;
@@ -26,68 +27,16 @@ namespace {
 constexpr int kRequests = 200;
 constexpr size_t kBodySize = 200 * 1024;
 
-// Answers every connection with the same 200 KB reply, then closes it.
-class LoopbackServer {
- public:
-  LoopbackServer() {
-    std::string body(kBodySize, 'k');
-    for (size_t i = 0; i < body.size(); ++i) body[i] = static_cast<char>('a' + i % 26);
-    reply_ = "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: " +
-             std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
-    listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    int one = 1;
-    ::setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(listener_, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-    ::listen(listener_, 128);
-    socklen_t length = sizeof addr;
-    ::getsockname(listener_, reinterpret_cast<sockaddr*>(&addr), &length);
-    port_ = ntohs(addr.sin_port);
-    thread_ = std::thread([this] { Serve(); });
-  }
-  ~LoopbackServer() {
-    stop_ = true;
-    thread_.join();
-    ::close(listener_);
-  }
-  std::string Url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/page.html"; }
+// Every connection gets the same 200 KB reply.
+std::string Reply() {
+  std::string body(kBodySize, 'k');
+  for (size_t i = 0; i < body.size(); ++i) body[i] = static_cast<char>('a' + i % 26);
+  return "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: " +
+         std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
+}
 
- private:
-  void Serve() {
-    while (!stop_) {
-      pollfd p{listener_, POLLIN, 0};
-      if (::poll(&p, 1, 50) <= 0) continue;
-      int fd = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
-      if (fd < 0) continue;
-      std::string request;
-      char buffer[4096];
-      while (request.find("\r\n\r\n") == std::string::npos) {
-        ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
-        if (n <= 0) break;
-        request.append(buffer, static_cast<size_t>(n));
-      }
-      std::string_view rest = reply_;
-      while (!rest.empty()) {
-        ssize_t n = ::send(fd, rest.data(), rest.size(), MSG_NOSIGNAL);
-        if (n <= 0) break;
-        rest.remove_prefix(static_cast<size_t>(n));
-      }
-      ::shutdown(fd, SHUT_WR);
-      ::close(fd);
-    }
-  }
-
-  std::string reply_;
-  int listener_ = -1;
-  uint16_t port_ = 0;
-  std::atomic<bool> stop_{false};
-  std::thread thread_;
-};
-
-LoopbackServer& Server() {
-  static LoopbackServer server;
+zelvaro::bench::LoopbackServer& Server() {
+  static zelvaro::bench::LoopbackServer server({{"", Reply()}});
   return server;
 }
 
@@ -108,7 +57,7 @@ class NullStream : public zelvaro::TStream {
 };
 
 void BM_THttpClient(benchmark::State& state) {
-  const std::string url = Server().Url();
+  const std::string url = Server().Url("/page.html");
   zelvaro::THttpClient client;
   zelvaro::ApplyProgramRequestSettings(client);
   for (auto _ : state) {
@@ -126,7 +75,7 @@ BENCHMARK(BM_THttpClient)
     ->Repetitions(7);
 
 void BM_Curl(benchmark::State& state) {
-  const std::string url = Server().Url();
+  const std::string url = Server().Url("/page.html");
   std::vector<std::string> args = {"curl", "-s", "--fail"};
   for (int i = 0; i < kRequests; ++i) {
     args.push_back(url);
