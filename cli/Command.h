@@ -12,6 +12,7 @@
 
 #include <CLI/CLI.hpp>
 #include <functional>
+#include <string_view>
 
 namespace zelvaro::cli {
 
@@ -23,5 +24,9 @@ struct CommandRegistration {
 
 // Ends the program with `status` once the callback returns to main.
 [[noreturn]] void Exit(int status);
+
+// Flushes what was written to standard output, writes `message` and a line
+// end to standard error and ends the program with `status`.
+[[noreturn]] void Fail(std::string_view message, int status = 1);
 
 }  // namespace zelvaro::cli

@@ -32,8 +32,7 @@ CommandRegistration registration([](CLI::App& app) {
       fetcher->FetchLines(*url);
     } catch (const Exception& e) {
       WriteLines(*fetcher);
-      std::cerr << e.Message() << "\n";
-      Exit(1);
+      Fail(e.Message());
     }
     WriteLines(*fetcher);
   });

@@ -53,9 +53,7 @@ CommandRegistration registration([](CLI::App& app) {
     try {
       client.Get(*url, &out);
     } catch (const Exception& e) {
-      std::fflush(stdout);
-      std::cerr << e.Message() << "\n";
-      Exit(1);
+      Fail(e.Message());
     }
     std::fflush(stdout);
   });

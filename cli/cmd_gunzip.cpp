@@ -47,9 +47,7 @@ CommandRegistration registration([](CLI::App& app) {
         }
       }
     } catch (const Exception& e) {
-      std::fflush(stdout);
-      std::cerr << e.Message() << "\n";
-      Exit(1);
+      Fail(e.Message());
     }
     std::fflush(stdout);
   });

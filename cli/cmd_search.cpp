@@ -45,8 +45,7 @@ CommandRegistration registration([](CLI::App& app) {
       if (!server->empty()) hosts.Server = NormaliseBaseUrl(*server);
       if (!sponsor->empty()) hosts.Sponsor = NormaliseBaseUrl(*sponsor);
     } catch (const Exception& e) {
-      std::cerr << e.Message() << "\n";
-      Exit(2);
+      Fail(e.Message(), 2);
     }
     auto fetcher = MakePageFetcher();
     JsonLines out;

@@ -1,4 +1,5 @@
 // zelvaro-cli: the program's libraries without windows, for scripts and tests.
+#include <cstdio>
 #include <iostream>
 #include <vector>
 
@@ -23,6 +24,13 @@ CommandRegistration::CommandRegistration(CommandSetup setup) {
 }
 
 void Exit(int status) { throw ExitRequest{status}; }
+
+void Fail(std::string_view message, int status) {
+  std::cout.flush();
+  std::fflush(stdout);
+  std::cerr << message << "\n";
+  Exit(status);
+}
 
 }  // namespace zelvaro::cli
 
