@@ -7,6 +7,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <fstream>
+#include <iterator>
 #include <nlohmann/json.hpp>
 #include <set>
 #include <thread>
@@ -178,6 +180,32 @@ TEST(DemoBroadcastTest, LiveRecordGrowsAndTakesCorrections) {
   ASSERT_EQ(after.size(), 6u);
   EXPECT_EQ(after[1], "   2 ３四歩(33)    ( 1:47/00:01:47)");
   EXPECT_EQ(after[0], before[0]);
+}
+
+// Every state of the live game is the full record cut just before a move
+// line: the first k moves in order, each with the comment lines after it.
+TEST(DemoBroadcastTest, LiveRecordGrowsMoveByMoveInOrder) {
+  DemoBroadcast demo({"--live-start", "0"});
+  ASSERT_FALSE(demo.Base().empty()) << "the demo broadcast did not start";
+  std::ifstream in(
+      std::string(ZELVARO_SOURCE_DIR) + "/tools/demo-broadcast/records/seiryu_live.kif",
+      std::ios::binary);
+  const std::string bytes{std::istreambuf_iterator<char>(in), {}};
+  std::vector<std::string> full;
+  std::vector<size_t> move_at;  // index in `full` of every move line
+  for (size_t start = 0, end; (end = bytes.find("\r\n", start)) != std::string::npos;
+       start = end + 2) {
+    if (bytes[start] == ' ') move_at.push_back(full.size());
+    full.push_back(bytes.substr(start, end - start));
+  }
+  ASSERT_GE(move_at.size(), 35u);
+  for (size_t k = 0; k <= move_at.size() + 1; ++k) {
+    SCOPED_TRACE("moves shown: " + std::to_string(k));
+    const size_t cut = k < move_at.size() ? move_at[k] : full.size();
+    ASSERT_EQ(demo.Get("/seiryu/kifu/seiryu_live.kif"),
+              std::vector<std::string>(full.begin(), full.begin() + cut));
+    demo.Get("/_demo/advance");
+  }
 }
 
 TEST(ProgramArgumentsTest, OnlyServerAndSponsorAreAccepted) {

@@ -108,7 +108,10 @@ def pages(base):
 class LiveRecord:
     """A record that shows one more move every `interval` seconds."""
 
-    MOVE_LINE = re.compile(r"^ *(\d+) (\S+)(\s+)(\(.*\))\s*$")
+    # A move line as the viewer reads it: a blank first, the move number in
+    # columns 1 to 4, and the move text from column 6 up to the first ASCII
+    # space; the ideographic space of 「同　歩」 belongs to the move text.
+    MOVE_LINE = re.compile(r"^(?=.{4} ) +(\d+) ([^ ]+)( +)(\(.*\)) *$")
 
     def __init__(self, data, start, interval):
         lines = data.decode("cp932").split("\r\n")
