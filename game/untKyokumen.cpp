@@ -114,6 +114,7 @@ void TKyokumen::CopyBoardFrom(const TKyokumen& other) {
   SenteHand = other.SenteHand;
   GoteHand = other.GoteHand;
   LastSquare = other.LastSquare;
+  LastOrigin = other.LastOrigin;
 }
 
 void TKyokumen::ApplyMove(std::u16string_view text) {
@@ -170,6 +171,7 @@ void TKyokumen::ApplyMove(std::u16string_view text) {
 
   // 8. Vacate the origin (cell 0 for a drop).
   Board[origin] = 0;
+  LastOrigin = origin;
 
   // 9. Place.
   int32_t code = PieceCodeOfName(name);

@@ -30,6 +30,9 @@ class TKyokumen {
   int32_t Turn = 1;  // 1 sente, -1 gote
   std::u16string Comment;
   int32_t LastSquare = 0;
+  // Origin square of the last board move; 0 after a drop. Terminal words
+  // leave it as they leave LastSquare.
+  int32_t LastOrigin = 0;
 
   // Board[square] = piece. Throws ERangeError for a square outside 0..99.
   void SetSquare(int32_t piece, int32_t square);
@@ -40,8 +43,8 @@ class TKyokumen {
   // cases the position is left exactly as it was.
   void ApplyMove(std::u16string_view move_text);
 
-  // Copies what a following position inherits: board, hands and LastSquare
-  // (not Turn, not Comment).
+  // Copies what a following position inherits: board, hands, LastSquare and
+  // LastOrigin (not Turn, not Comment).
   void CopyBoardFrom(const TKyokumen& other);
 };
 

@@ -2,6 +2,7 @@
 
 #include "game/untKyokumen.h"
 #include "toolkit/Exception.h"
+#include "toolkit/TextCodec.h"
 
 namespace zelvaro {
 namespace {
@@ -142,6 +143,24 @@ TEST(Kyokumen, TerminalWordsAndUnknownTexts) {
   EXPECT_EQ(r.Board[12], 0);
   EXPECT_EQ(r.Board[22], kKaku + kGoteOffset);
   EXPECT_EQ(r.SenteHand[kHandKaku], 1);
+}
+
+TEST(Kyokumen, LastOriginOfBoardMovesDropsAndTerminalWords) {
+  TKyokumen p = StartingPosition();
+  const struct {
+    std::u16string move;
+    int32_t origin;
+  } steps[] = {{u"７六歩(77)", 77}, {u"投了", 77},  {u"３四歩(33)", 33},
+               {u"５五角打", 0},    {u"千日手", 0}, {u"同　銀(31)", 31}};
+  for (const auto& step : steps) {
+    p.ApplyMove(step.move);
+    EXPECT_EQ(p.LastOrigin, step.origin) << Utf16ToUtf8(step.move);
+  }
+  EXPECT_THROW(p.ApplyMove(u"７六歩(7x)"), EConvertError);
+  EXPECT_EQ(p.LastOrigin, 31);
+  TKyokumen next;
+  next.CopyBoardFrom(p);
+  EXPECT_EQ(next.LastOrigin, 31);
 }
 
 TEST(Kyokumen, FailedMovesLeaveThePositionUnchanged) {
