@@ -2,7 +2,9 @@
 // "initialize_ban" (380 x 420, white) and the 15 cell images "none" .. "uma"
 // (33 x 38: a one-pixel black frame around the square colour, and on every
 // image but "none" an upward five-sided piece with its legend written top to
-// bottom, black for unpromoted pieces and red for promoted ones).
+// bottom, black for unpromoted pieces and red for promoted ones). Each also
+// as "<name>@2x" at twice the size, drawn from the same shapes for screens
+// of a device pixel ratio of 2.
 #include <QDir>
 #include <QFont>
 #include <QFontInfo>
@@ -56,11 +58,15 @@ void DrawGlyph(QPainter& painter, QChar ch, const QFont& font, const QRectF& box
   painter.fillPath(t.map(path), color);
 }
 
-QImage DrawCell(const Cell& cell) {
-  QImage image(kCellWidth, kCellHeight, QImage::Format_RGB888);
+// `scale` 1 or 2: the shapes are drawn in the 33 x 38 coordinates through a
+// scaled painter, so the larger image is the same drawing at more pixels.
+QImage DrawCell(const Cell& cell, int scale) {
+  const int width = kCellWidth * scale, height = kCellHeight * scale;
+  QImage image(width, height, QImage::Format_RGB888);
   image.fill(kSquare);
   QPainter painter(&image);
   painter.setRenderHint(QPainter::Antialiasing, true);
+  painter.scale(scale, scale);
 
   const QString legend = QString::fromUtf16(cell.legend);
   if (!legend.isEmpty()) {
@@ -85,21 +91,25 @@ QImage DrawCell(const Cell& cell) {
   }
   painter.end();
 
-  // The frame is drawn last and without smoothing so that it is exactly one
-  // black pixel on every edge.
-  for (int x = 0; x < kCellWidth; ++x) {
-    image.setPixelColor(x, 0, kFrame);
-    image.setPixelColor(x, kCellHeight - 1, kFrame);
-  }
-  for (int y = 0; y < kCellHeight; ++y) {
-    image.setPixelColor(0, y, kFrame);
-    image.setPixelColor(kCellWidth - 1, y, kFrame);
+  // The frame is drawn last and without smoothing so that it is exactly
+  // `scale` black pixels on every edge; neighbouring squares overlap by as
+  // much and share it.
+  for (int i = 0; i < scale; ++i) {
+    for (int x = 0; x < width; ++x) {
+      image.setPixelColor(x, i, kFrame);
+      image.setPixelColor(x, height - 1 - i, kFrame);
+    }
+    for (int y = 0; y < height; ++y) {
+      image.setPixelColor(i, y, kFrame);
+      image.setPixelColor(width - 1 - i, y, kFrame);
+    }
   }
   return image;
 }
 
-bool Save(const QImage& image, const QDir& dir, const char* name) {
-  const QString path = dir.filePath(QString::fromLatin1(name) + ".png");
+bool Save(const QImage& image, const QDir& dir, const char* name, int scale) {
+  const QString suffix = scale == 1 ? QString() : QStringLiteral("@%1x").arg(scale);
+  const QString path = dir.filePath(QString::fromLatin1(name) + suffix + ".png");
   if (!image.save(path, "PNG")) {
     std::fprintf(stderr, "cellgen: cannot write %s\n", qPrintable(path));
     return false;
@@ -128,11 +138,13 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  QImage blank(380, 420, QImage::Format_RGB888);
-  blank.fill(Qt::white);
-  if (!Save(blank, dir, "initialize_ban")) return 1;
-  for (const Cell& cell : kCells) {
-    if (!Save(DrawCell(cell), dir, cell.name)) return 1;
+  for (int scale : {1, 2}) {
+    QImage blank(380 * scale, 420 * scale, QImage::Format_RGB888);
+    blank.fill(Qt::white);
+    if (!Save(blank, dir, "initialize_ban", scale)) return 1;
+    for (const Cell& cell : kCells) {
+      if (!Save(DrawCell(cell, scale), dir, cell.name, scale)) return 1;
+    }
   }
   return 0;
 }
