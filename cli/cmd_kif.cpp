@@ -1,7 +1,8 @@
 // zelvaro-cli kif FILE [--font-size K] [--png N OUT]: reads FILE as the
 // viewer reads "棋譜中継.txt" and prints what the viewer would hold as one
 // JSON object (texts UTF-8); optionally writes the board picture of
-// position N as the viewer shows it after a click on row N.
+// position N as the viewer shows it after a click on row N (--last-move and
+// --flip as the viewer's options).
 #include <algorithm>
 #include <iostream>
 #include <memory>
@@ -23,7 +24,8 @@ using Json = nlohmann::ordered_json;
 
 std::string U8(std::u16string_view s) { return Utf16ToUtf8(s); }
 
-void Run(const std::string& path, int font_size, const std::vector<std::string>& png) {
+void Run(const std::string& path, int font_size, const std::vector<std::string>& png,
+         const TBoardOptions& board) {
   int png_position = -1;
   if (!png.empty()) {
     try {
@@ -88,7 +90,7 @@ void Run(const std::string& path, int font_size, const std::vector<std::string>&
 
   if (png_position >= 0) {
     WriteBoardPicture(record.positions.at(png_position), record.sente_name, record.gote_name,
-                      png[1]);
+                      png[1], board);
   }
   std::cout << out.dump(-1, ' ', false, Json::error_handler_t::replace) << "\n";
 }
@@ -99,14 +101,17 @@ const CommandRegistration kRegistration([](CLI::App& app) {
   auto file = std::make_shared<std::string>();
   auto font_size = std::make_shared<int>(kDefaultFontSize);
   auto png = std::make_shared<std::vector<std::string>>();
+  auto board = std::make_shared<TBoardOptions>();
   cmd->add_option("FILE", *file, "the record (Shift_JIS / CP932)")->required();
   cmd->add_option("--font-size", *font_size, "text size of the documents, 0 to 5")
       ->check(CLI::Range(0, kFontSizeCount - 1));
-  cmd->add_option("--png", *png, "N OUT: write the board picture of position N to OUT")
-      ->expected(2);
-  cmd->callback([file, font_size, png] {
+  auto* png_option =
+      cmd->add_option("--png", *png, "N OUT: write the board picture of position N to OUT")
+          ->expected(2);
+  AddBoardPictureFlags(cmd, png_option, *board);
+  cmd->callback([file, font_size, png, board] {
     try {
-      Run(*file, *font_size, *png);
+      Run(*file, *font_size, *png, *board);
     } catch (const Exception& e) {
       std::cerr << "zelvaro-cli kif: " << e.Message() << "\n";
       Exit(1);

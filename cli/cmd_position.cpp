@@ -1,6 +1,6 @@
-// zelvaro-cli position [--moves FILE] [--png OUT]: applies move texts to the
-// starting position and prints the result as one JSON object; optionally
-// writes the board picture of the final position.
+// zelvaro-cli position [--moves FILE] [--png OUT [--last-move] [--flip]]:
+// applies move texts to the starting position and prints the result as one
+// JSON object; optionally writes the board picture of the final position.
 #include <fstream>
 #include <iostream>
 #include <memory>
@@ -36,7 +36,7 @@ std::vector<std::string> ReadMoveTexts(const std::string& path) {
   return moves;
 }
 
-void Run(const std::string& moves_path, const std::string& png_path) {
+void Run(const std::string& moves_path, const std::string& png_path, const TBoardOptions& board) {
   TKyokumen position;
   LayOutStartingPosition(position);
   nlohmann::ordered_json errors = nlohmann::ordered_json::array();
@@ -55,7 +55,7 @@ void Run(const std::string& moves_path, const std::string& png_path) {
       }
     }
   }
-  if (!png_path.empty()) WriteBoardPicture(position, u" ", u" ", png_path);
+  if (!png_path.empty()) WriteBoardPicture(position, u" ", u" ", png_path, board);
 
   nlohmann::ordered_json out;
   out["board"] = position.Board;
@@ -72,11 +72,14 @@ const CommandRegistration kRegistration([](CLI::App& app) {
                                  "apply move texts to the starting position and print it as JSON");
   auto moves = std::make_shared<std::string>();
   auto png = std::make_shared<std::string>();
+  auto board = std::make_shared<TBoardOptions>();
   cmd->add_option("--moves", *moves, "UTF-8 file, one move text per line (e.g. ７六歩(77))");
-  cmd->add_option("--png", *png, "write the 380 x 420 board picture of the final position here");
-  cmd->callback([moves, png] {
+  auto* png_option = cmd->add_option(
+      "--png", *png, "write the 380 x 420 board picture of the final position here");
+  AddBoardPictureFlags(cmd, png_option, *board);
+  cmd->callback([moves, png, board] {
     try {
-      Run(*moves, *png);
+      Run(*moves, *png, *board);
     } catch (const Exception& e) {
       std::cerr << "zelvaro-cli position: " << e.Message() << "\n";
       Exit(1);

@@ -130,8 +130,14 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent, Qt::Window) {
   OptionsDialog = new TForm3(this);
   OptionsDialog->setObjectName(QStringLiteral("OptionsDialog"));
   InitResources();
-  renderer_ = std::make_unique<TBoardRenderer>(&Image1->Picture());
+  renderer_ = std::make_unique<TBoardRenderer>(&Image1->Picture(),
+                                               PictureRatioFor(Image1->devicePixelRatioF()));
   renderer_->SetChangedHook([this] { Image1->Changed(); });
+  // The renderer redraws the position on show itself.
+  connect(Image1, &TImage::DevicePixelRatioChanged, this,
+          [this](qreal ratio) { renderer_->SetPixelRatio(PictureRatioFor(ratio)); });
+  connect(OptionsDialog, &TForm3::BoardOptionsChanged, this,
+          [this](const TBoardOptions& options) { renderer_->SetOptions(options); });
   sink_ = std::make_unique<Sink>(*this);
   renderer_->InitBoard(Positions[0], SenteName, GoteName);
   AddFirstRow();

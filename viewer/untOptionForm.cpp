@@ -65,9 +65,9 @@ int RefreshIntervalMs(int refresh_choice) {
 }
 
 TForm3::TForm3(QWidget* parent) : QDialog(parent) {
-  // The refresh group is added below the original layout, which keeps every
-  // rectangle it had; only the client area grows downward.
-  SetUpFixedWindow(this, "Form3", QStringLiteral("設定オプション"), TBorder::kDialog, {411, 330},
+  // The refresh and board groups are added below the original layout, which
+  // keeps every rectangle it had; only the client area grows downward.
+  SetUpFixedWindow(this, "Form3", QStringLiteral("設定オプション"), TBorder::kDialog, {411, 390},
                    {238, 141});
 
   Button1 = MakeButton(this, "Button1", QStringLiteral("設定する"), {144, 216, 105, 25});
@@ -89,14 +89,38 @@ TForm3::TForm3(QWidget* parent) : QDialog(parent) {
   RadioGroup2->setGeometry(40, 256, 345, 49);
   RadioGroup2->SetItemIndex(kDefaultRefreshChoice);
 
-  // Button1 first, then the radio groups.
+  BoardGroup = new QGroupBox(QStringLiteral("盤面"), this);
+  BoardGroup->setObjectName(QStringLiteral("BoardGroup"));
+  BoardGroup->setGeometry(40, 316, 345, 49);
+  CheckBox1 = new QCheckBox(QStringLiteral("最終手を表示"), BoardGroup);
+  CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
+  CheckBox1->setGeometry(8, 20, 160, 21);
+  CheckBox2 = new QCheckBox(QStringLiteral("盤面反転"), BoardGroup);
+  CheckBox2->setObjectName(QStringLiteral("CheckBox2"));
+  CheckBox2->setGeometry(176, 20, 160, 21);
+
+  // Button1 first, then the radio groups, then the check boxes.
   setTabOrder(Button1, RadioGroup1->Item(0));
   setTabOrder(RadioGroup1->Item(0), RadioGroup2->Item(0));
+  setTabOrder(RadioGroup2->Item(0), CheckBox1);
+  setTabOrder(CheckBox1, CheckBox2);
   Button1->setFocus();
 
   connect(Button1, &QPushButton::clicked, this, &TForm3::Button1Click);
+  for (QCheckBox* box : {CheckBox1, CheckBox2}) {
+    connect(box, &QCheckBox::toggled, this, [this] { emit BoardOptionsChanged(BoardOptions()); });
+  }
 }
 
 void TForm3::Button1Click() { close(); }
+
+TBoardOptions TForm3::BoardOptions() const {
+  return {.last_move = CheckBox1->isChecked(), .flip = CheckBox2->isChecked()};
+}
+
+void TForm3::SetBoardOptions(const TBoardOptions& options) {
+  CheckBox1->setChecked(options.last_move);
+  CheckBox2->setChecked(options.flip);
+}
 
 }  // namespace zelvaro

@@ -1,11 +1,13 @@
 // TForm3: the options dialog. Its settings are the text size of the comment
-// panel, the selected item of RadioGroup1 (0..5, 3 at creation), and how
-// often the viewer refreshes the game on show, the selected item of
-// RadioGroup2 (0..3, 2 at creation). It keeps nothing else and stores
-// nothing.
+// panel, the selected item of RadioGroup1 (0..5, 3 at creation), how often
+// the viewer refreshes the game on show, the selected item of RadioGroup2
+// (0..3, 2 at creation), and the board picture's two options, CheckBox1
+// 「最終手を表示」 and CheckBox2 「盤面反転」 (both off at creation). It keeps
+// nothing else and stores nothing.
 #pragma once
 
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QDialog>
 #include <QFont>
 #include <QGroupBox>
@@ -13,6 +15,8 @@
 #include <QRadioButton>
 #include <QStringList>
 #include <vector>
+
+#include "viewer/BoardRenderer.h"
 
 namespace zelvaro {
 
@@ -56,9 +60,20 @@ class TForm3 : public QDialog {
   QPushButton* Button1;
   TRadioGroup* RadioGroup1;
   TRadioGroup* RadioGroup2;  // "自動更新", below "設定する"
+  QGroupBox* BoardGroup;     // "盤面", below "自動更新"
+  QCheckBox* CheckBox1;      // "最終手を表示"
+  QCheckBox* CheckBox2;      // "盤面反転"
 
   // "設定する": closes the dialog; the selection stays in force.
   void Button1Click();
+
+  // The two check boxes. Setting them emits BoardOptionsChanged when they change.
+  TBoardOptions BoardOptions() const;
+  void SetBoardOptions(const TBoardOptions& options);
+
+ signals:
+  // A check box changed, by the user or by SetBoardOptions.
+  void BoardOptionsChanged(const TBoardOptions& options);
 };
 
 }  // namespace zelvaro

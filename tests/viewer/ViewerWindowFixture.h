@@ -27,12 +27,13 @@ class ViewerWindow : public ::testing::Test {
         .toStdString();
   }
   // The picture the window must show for a position, drawn on a fresh board.
-  QImage Expected(const TKyokumen& position) {
+  QImage Expected(const TKyokumen& position, const TBoardOptions& options = {}) {
     QImage picture;
     TBoardRenderer renderer(&picture);
     TKyokumen start;
     std::u16string sente, gote;
     renderer.InitBoard(start, sente, gote);
+    renderer.SetOptions(options);
     renderer.DrawPosition(position, form.SenteName, form.GoteName);
     return picture;
   }

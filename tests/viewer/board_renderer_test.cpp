@@ -2,7 +2,9 @@
 
 #include <QGuiApplication>
 #include <QImage>
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "resources/Resources.h"
 #include "toolkit/qt/Platform.h"
@@ -23,21 +25,29 @@ const char* const kCellNames[] = {"none", "fu",      "tokin", "kyo",     "nariky
                                   "kei",  "narikei", "gin",   "narigin", "kin",
                                   "ou",   "hisya",   "ryu",   "kaku",    "uma"};
 
-QImage Cell(int code) {
+QImage Cell(int code, int scale = 1) {
   InitResources();
-  return LoadImageResource(kCellNames[code % 100]);
+  return LoadImageResource(QString::fromLatin1(kCellNames[code % 100]) + (scale == 2 ? "@2x" : ""));
 }
 
-// The first pixel of the 33 x 38 block at (x, y) that differs from the cell
-// image of `code` (turned for a gote code), as "(x,y)"; empty when none does.
-std::string BlockMismatch(const QImage& picture, int x, int y, int code) {
-  const QImage cell = Cell(code);
+// The first pixel of the cell block at logical (x, y) that differs from the
+// cell image of `code` (turned for a gote code), as "(x,y)"; empty when none
+// does. On a marked square the square colour reads as the last-move colour.
+std::string BlockMismatch(const QImage& picture, int x, int y, int code, bool marked = false,
+                          int scale = 1) {
+  const QImage cell = Cell(code, scale);
+  const QRgb square = Cell(kEmpty).pixel(16, 19);
   const bool turned = code > 100;
-  for (int s = 0; s < 38; ++s) {
-    for (int c = 0; c < 33; ++c) {
-      const int px = turned ? x + 32 - c : x + c;
-      const int py = turned ? y + 37 - s : y + s;
-      if (picture.pixel(px, py) != cell.pixel(c, s)) {
+  const int w = 33 * scale, h = 38 * scale;
+  x *= scale;
+  y *= scale;
+  for (int s = 0; s < h; ++s) {
+    for (int c = 0; c < w; ++c) {
+      const int px = turned ? x + w - 1 - c : x + c;
+      const int py = turned ? y + h - 1 - s : y + s;
+      QRgb expected = cell.pixel(c, s);
+      if (marked && expected == square) expected = kLastMoveColor.rgb();
+      if (picture.pixel(px, py) != expected) {
         return "(" + std::to_string(px) + "," + std::to_string(py) + ")";
       }
     }
@@ -188,6 +198,109 @@ TEST_F(BoardRendererTest, DrawPieceCutsWhatFallsOutsideThePicture) {
   renderer_.DrawPiece(kFu + kGoteOffset, 370, 100);  // columns 0..9 inside, turned
   EXPECT_EQ(picture_.pixel(379, 137), fu.pixel(23, 0));
   EXPECT_EQ(picture_.pixel(370, 100), fu.pixel(32, 37));
+}
+
+// A position after 同　銀(31) on 22 with pieces in hand, and one after a drop.
+TKyokumen MovedPosition(bool drop) {
+  TKyokumen p;
+  LayOutStartingPosition(p);
+  p.ApplyMove(u"２二角成(88)");
+  p.Turn = -1;
+  p.ApplyMove(drop ? u"５五角打" : u"同　銀(31)");
+  p.GoteHand[kHandKin] = 2;
+  return p;
+}
+
+TEST_F(BoardRendererTest, LastMoveMarksDestinationAndOriginOnly) {
+  const struct {
+    bool drop, flip;
+    std::vector<int> marked;  // squares
+  } cases[] = {{false, false, {22, 31}}, {true, false, {55}}, {false, true, {22, 31}}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.drop ? "drop" : "board move") + (c.flip ? ", flipped" : ""));
+    renderer_.SetOptions({.last_move = true, .flip = c.flip});
+    const TKyokumen p = MovedPosition(c.drop);
+    renderer_.DrawPosition(p, u" ", u" ");
+    for (int r = 1; r <= 9; ++r) {
+      for (int f = 1; f <= 9; ++f) {
+        const int square = f * 10 + r;
+        const bool marked = std::count(c.marked.begin(), c.marked.end(), square) > 0;
+        int code = p.Board[square];
+        if (c.flip && code != 0) code = code > 100 ? code - 100 : code + 100;
+        const int x = FileLeft(c.flip ? 10 - f : f), y = RankTop(c.flip ? 10 - r : r);
+        EXPECT_EQ(BlockMismatch(picture_, x, y, code, marked), "") << "square " << square;
+      }
+    }
+  }
+  // Row 0 of a record: no move, nothing marked.
+  renderer_.SetOptions({.last_move = true});
+  renderer_.DrawPosition(start_, u" ", u" ");
+  EXPECT_EQ(BlockMismatch(picture_, FileLeft(5), RankTop(5), kEmpty), "");
+}
+
+TEST_F(BoardRendererTest, FlippedBoardSwapsSidesHandsAndNames) {
+  const TKyokumen p = MovedPosition(false);
+  renderer_.DrawPosition(p, u"先手甲", u"後手乙");
+  const QImage plain = picture_;
+  // Changing the option redraws what was drawn last.
+  renderer_.SetOptions({.flip = true});
+  const QImage flipped = picture_;
+  // The gote silver on 22 stands upright where 88 is drawn.
+  EXPECT_EQ(BlockMismatch(flipped, FileLeft(8), RankTop(8), kGin), "");
+  EXPECT_EQ(BlockMismatch(flipped, FileLeft(2), RankTop(1), kKei + kGoteOffset), "");  // 89
+  // Each text line moves to the other side unchanged; 12 points is 16
+  // pixels, 14 points 19.
+  const struct {
+    int plain_y, flipped_y, height;
+  } lines[] = {{kSenteHandY, kGoteHandY, 16},
+               {kGoteHandY, kSenteHandY, 16},
+               {kSenteNameY, kGoteNameY, 19},
+               {kGoteNameY, kSenteNameY, 19}};
+  for (const auto& line : lines) {
+    EXPECT_EQ(flipped.copy(0, line.flipped_y, 380, line.height),
+              plain.copy(0, line.plain_y, 380, line.height))
+        << line.plain_y;
+  }
+  EXPECT_NE(flipped.copy(0, kSenteHandY, 380, 16), plain.copy(0, kSenteHandY, 380, 16));
+}
+
+TEST_F(BoardRendererTest, RatioTwoHasTwiceThePixelsInTheSameGeometry) {
+  renderer_.SetOptions({.last_move = true});
+  TKyokumen p = MovedPosition(false);
+  p.SenteHand = {3, 1, 0, 0, 2, 0, 1};
+  renderer_.DrawPosition(p, u"先手甲", u"後手乙");
+  const QImage one = picture_;
+
+  renderer_.SetPixelRatio(2);  // redraws what was drawn last
+  EXPECT_EQ(picture_.size(), QSize(760, 840));
+  EXPECT_EQ(picture_.devicePixelRatio(), 2.0);
+  EXPECT_EQ(picture_.deviceIndependentSize(), QSizeF(380, 420));
+  for (int r = 1; r <= 9; ++r) {
+    for (int f = 1; f <= 9; ++f) {
+      const int square = f * 10 + r;
+      EXPECT_EQ(BlockMismatch(picture_, FileLeft(f), RankTop(r), p.Board[square],
+                              square == 22 || square == 31, 2),
+                "")
+          << "square " << square;
+    }
+  }
+  // Scaled down, the text lines cover what they cover at ratio 1.
+  const QImage halved = picture_.scaled(380, 420, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                            .convertToFormat(QImage::Format_RGB888);
+  int far = 0;
+  for (int y = 0; y < 420; ++y) {
+    for (int x = 0; x < 380; ++x) {
+      const QColor a = halved.pixelColor(x, y), b = one.pixelColor(x, y);
+      if (std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) +
+              std::abs(a.blue() - b.blue()) >
+          192)
+        ++far;
+    }
+  }
+  EXPECT_LT(far, 380 * 420 / 200);
+
+  renderer_.SetPixelRatio(1);
+  EXPECT_EQ(picture_, one);
 }
 
 TEST(BoardRenderer, DrawsNoSquaresOnAPictureThatIsTooSmall) {

@@ -88,13 +88,18 @@ TEST_F(KifCli, PrintsWhatTheViewerHolds) {
   position.ApplyMove(u"７六歩(77)");
   renderer.DrawPosition(position, u"甲", u"乙");
   EXPECT_EQ(QImage(QStringLiteral("one.png")).convertToFormat(QImage::Format_RGB888), expected);
+
+  ASSERT_EQ(RunKif("r.kif --png 1 marked.png --last-move --flip").status, 0);
+  renderer.SetOptions({.last_move = true, .flip = true});
+  EXPECT_EQ(QImage(QStringLiteral("marked.png")).convertToFormat(QImage::Format_RGB888), expected);
+  EXPECT_NE(expected, QImage(QStringLiteral("one.png")).convertToFormat(QImage::Format_RGB888));
 }
 
 TEST_F(KifCli, RefusesWhatItCannotDo) {
   testing::WriteRecord("r.kif", {"棋戦：王座戦"});
   for (const char* arguments :
        {"missing.kif", "r.kif --font-size 6", "r.kif --font-size -1", "r.kif --png 256 x.png",
-        "r.kif --png x x.png", "r.kif --png 1", ""}) {
+        "r.kif --png x x.png", "r.kif --png 1", "r.kif --flip", "r.kif --last-move", ""}) {
     SCOPED_TRACE(arguments);
     const Result r = RunKif(arguments);
     EXPECT_NE(r.status, 0);

@@ -123,6 +123,11 @@ TEST_F(PositionCliTest, WritesTheBoardPicture) {
   renderer.DrawPosition(position, sente, gote);
   EXPECT_EQ(written.size(), QSize(380, 420));
   EXPECT_EQ(written.convertToFormat(QImage::Format_RGB888), picture);
+
+  ASSERT_EQ(
+      RunCli("--moves " + (dir_ / "m.txt").string() + " --png " + png + " --last-move").status, 0);
+  renderer.SetOptions({.last_move = true});
+  EXPECT_EQ(QImage(QString::fromStdString(png)).convertToFormat(QImage::Format_RGB888), picture);
 }
 
 TEST_F(PositionCliTest, MissingMovesFileFails) {

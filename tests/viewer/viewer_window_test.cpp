@@ -286,12 +286,30 @@ TEST_F(ViewerWindow, ScreenshotOfARealRecord) {
   EXPECT_EQ(grab.copy(0, 0, 329, 416), form.Image1->Picture().copy(0, 0, 329, 416));
 }
 
+// The board options of the dialog redraw the row on show at once and hold
+// for the rows shown after.
+TEST_F(ViewerWindow, BoardOptionsRedrawTheRowOnShow) {
+  Read(WalkingKingsRecord(6, "棋聖戦", "先手甲", "後手乙"));
+  ClickRow(3);
+  TForm3& dialog = *form.OptionsDialog;
+  EXPECT_EQ(dialog.BoardOptions(), TBoardOptions{});
+  dialog.CheckBox1->click();
+  EXPECT_EQ(form.Image1->Picture(), Expected(form.Positions[3], {.last_move = true}));
+  dialog.CheckBox2->click();
+  EXPECT_EQ(form.Image1->Picture(), Expected(form.Positions[3], {true, true}));
+  form.Button3Click();
+  EXPECT_EQ(form.Image1->Picture(), Expected(form.Positions[4], {true, true}));
+  dialog.SetBoardOptions({});
+  EXPECT_FALSE(dialog.CheckBox1->isChecked() || dialog.CheckBox2->isChecked());
+  EXPECT_EQ(form.Image1->Picture(), Expected(form.Positions[4]));
+}
+
 TEST(OptionsDialog, Layout) {
   testing::TestApp();
   TForm3 dialog;
   EXPECT_EQ(dialog.windowTitle(), QStringLiteral("設定オプション"));
-  // 266 pixels high before "自動更新" was added below the button.
-  EXPECT_EQ(dialog.size(), QSize(411, 330));
+  // 266 pixels high before "自動更新" and "盤面" were added below the button.
+  EXPECT_EQ(dialog.size(), QSize(411, 390));
   EXPECT_EQ(dialog.minimumSize(), dialog.maximumSize());
   EXPECT_EQ(dialog.pos(), QPoint(238, 141));
   EXPECT_FALSE(dialog.windowFlags() & Qt::WindowMaximizeButtonHint);
@@ -318,6 +336,21 @@ TEST(OptionsDialog, Layout) {
   EXPECT_LT(dialog.RadioGroup1->Item(0)->y(), dialog.RadioGroup1->Item(1)->y());
   const std::vector<QWidget*> order = {dialog.Button1, dialog.RadioGroup1->Item(0)};
   EXPECT_EQ(testing::FocusOrder(dialog.Button1, order), order);
+
+  // The board group below "自動更新": both boxes off.
+  EXPECT_GE(dialog.BoardGroup->geometry().top(), dialog.RadioGroup2->geometry().bottom());
+  EXPECT_TRUE(dialog.rect().contains(dialog.BoardGroup->geometry()));
+  EXPECT_EQ(dialog.BoardGroup->title(), QStringLiteral("盤面"));
+  for (QCheckBox* box : {dialog.CheckBox1, dialog.CheckBox2}) {
+    EXPECT_TRUE(dialog.BoardGroup->rect().contains(box->geometry()));
+    EXPECT_FALSE(box->isChecked());
+  }
+  EXPECT_EQ(dialog.CheckBox1->text(), QStringLiteral("最終手を表示"));
+  EXPECT_EQ(dialog.CheckBox2->text(), QStringLiteral("盤面反転"));
+  const std::vector<QWidget*> boxes = {dialog.Button1, dialog.RadioGroup1->Item(0),
+                                       dialog.RadioGroup2->Item(0), dialog.CheckBox1,
+                                       dialog.CheckBox2};
+  EXPECT_EQ(testing::FocusOrder(dialog.Button1, boxes), boxes);
 
   // The selection stays after the dialog is closed by either way and reopened.
   dialog.RadioGroup1->Item(4)->click();
