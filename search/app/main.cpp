@@ -6,6 +6,7 @@
 // options replace the broadcast server's and the sponsor host's base
 // addresses (a mirror, or the demo broadcast). Nothing else is read.
 #include <QApplication>
+#include <QIcon>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -81,6 +82,9 @@ int main(int argc, char** argv) {
   int qt_argc = 1;
   TApplication app(qt_argc, argv);
   QApplication::setApplicationName(QStringLiteral("Zelvaro"));
+  // The installed desktop entry and icon (none when run from the build).
+  QGuiApplication::setDesktopFileName(QStringLiteral(ZELVARO_APP_ID));
+  QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral(ZELVARO_APP_ID)));
   zelvaro::TForm2 form(hosts, zelvaro::MakePageFetcher());
   form.show();
   return QApplication::exec();

@@ -1,5 +1,5 @@
-// Runs zelvaro-cli as a script would: the arguments go through the shell,
-// standard error is dropped, standard output and the exit status come back.
+// Runs zelvaro-cli, or any command line, as a script would: through the
+// shell; standard output and the exit status come back.
 #pragma once
 
 #include <sys/wait.h>
@@ -14,9 +14,8 @@ struct CliResult {
   std::string out;
 };
 
-inline CliResult RunCli(const std::string& arguments) {
-  const std::string command =
-      std::string(ZELVARO_BINARY_DIR) + "/zelvaro-cli " + arguments + " 2>/dev/null";
+// Runs a shell command line; its standard output and exit status come back.
+inline CliResult RunCommand(const std::string& command) {
   CliResult result{-1, {}};
   FILE* pipe = popen(command.c_str(), "r");
   if (pipe == nullptr) return result;
@@ -25,6 +24,11 @@ inline CliResult RunCli(const std::string& arguments) {
   const int status = pclose(pipe);
   result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return result;
+}
+
+// zelvaro-cli of the build with `arguments`; standard error is dropped.
+inline CliResult RunCli(const std::string& arguments) {
+  return RunCommand(std::string(ZELVARO_BINARY_DIR) + "/zelvaro-cli " + arguments + " 2>/dev/null");
 }
 
 }  // namespace zelvaro::testing
