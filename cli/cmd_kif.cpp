@@ -1,9 +1,8 @@
 // zelvaro-cli kif FILE [--font-size K] [--png N OUT]: reads FILE as the
-// viewer reads "棋譜中継.txt" and prints what the viewer would hold as one
-// JSON object (texts UTF-8); optionally writes the board picture of
-// position N as the viewer shows it after a click on row N (--last-move and
-// --flip as the viewer's options).
-#include <algorithm>
+// viewer reads a record and prints what the viewer would hold as one JSON
+// object (texts UTF-8); optionally writes the board picture the viewer shows
+// after a click on row N (--last-move and --flip as the viewer's options).
+// FILE is CP932 or UTF-8 (TRecordEncoding::kDetect).
 #include <iostream>
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -24,26 +23,34 @@ using Json = nlohmann::ordered_json;
 
 std::string U8(std::u16string_view s) { return Utf16ToUtf8(s); }
 
+Json PositionJson(const TKyokumen& p) {
+  return {{"board", p.Board}, {"sente_hand", p.SenteHand},   {"gote_hand", p.GoteHand},
+          {"turn", p.Turn},   {"last_square", p.LastSquare}, {"comment", U8(p.Comment)}};
+}
+
 void Run(const std::string& path, int font_size, const std::vector<std::string>& png,
          const TBoardOptions& board) {
-  int png_position = -1;
-  if (!png.empty()) {
-    try {
-      size_t used = 0;
-      png_position = std::stoi(png[0], &used);
-      if (used != png[0].size()) png_position = -1;
-    } catch (const std::exception&) {
-      png_position = -1;
-    }
-    if (png_position < 0 || png_position >= kPositionCount) {
-      throw ERangeError("--png: position " + png[0] + " is not a number from 0 to 255");
-    }
-  }
-
+  const std::vector<std::u16string> lines =
+      DecodeRecordLines(ReadRecordFile(path), TRecordEncoding::kDetect, path);
   TKifRecord record;
   TKifReader reader(record);
   reader.Begin(DocumentPrefix(font_size));
-  reader.ReadLines(LoadRecordLines(path));
+  reader.ReadLines(lines);
+
+  int png_row = -1;
+  if (!png.empty()) {
+    try {
+      size_t used = 0;
+      png_row = std::stoi(png[0], &used);
+      if (used != png[0].size()) png_row = -1;
+    } catch (const std::exception&) {
+      png_row = -1;
+    }
+    if (png_row < 0 || png_row >= static_cast<int>(record.rows.size())) {
+      throw ERangeError("--png: " + png[0] + " is not a row from 0 to " +
+                        std::to_string(record.rows.size() - 1));
+    }
+  }
 
   Json out;
   out["caption"] = U8(record.caption);
@@ -53,34 +60,23 @@ void Run(const std::string& path, int font_size, const std::vector<std::string>&
   out["header_document"] = U8(reader.HeaderText() + std::u16string(kDocumentSuffix));
 
   Json rows = Json::array();
-  int last = 0;  // the highest move number read
   for (const auto& row : record.rows) {
     rows.push_back({U8(row.caption), U8(row.move), U8(row.time), U8(row.other)});
-    last = std::max(last, std::stoi(U8(row.caption)));
   }
   out["rows"] = std::move(rows);
 
   Json positions = Json::array();
-  for (int n = 0; n <= last; ++n) {
-    const TKyokumen& p = record.positions[n];
-    positions.push_back({{"board", p.Board},
-                         {"sente_hand", p.SenteHand},
-                         {"gote_hand", p.GoteHand},
-                         {"turn", p.Turn},
-                         {"last_square", p.LastSquare},
-                         {"comment", U8(p.Comment)}});
+  for (size_t n = 0; n < record.main_line.size(); ++n) {
+    positions.push_back(PositionJson(record.MainPosition(n)));
   }
   out["positions"] = std::move(positions);
+  Json row_positions = Json::array();
+  for (const TKyokumen& p : record.row_positions) row_positions.push_back(PositionJson(p));
+  out["row_positions"] = std::move(row_positions);
 
-  // A row past the position table (variation rows of a long record) shows
-  // nothing in the viewer.
   Json documents = Json::array();
-  for (size_t i = 0; i < record.rows.size(); ++i) {
-    if (i < static_cast<size_t>(kPositionCount)) {
-      documents.push_back(U8(CommentDocument(font_size, record.positions[i].Comment)));
-    } else {
-      documents.push_back(nullptr);
-    }
+  for (const TKyokumen& p : record.row_positions) {
+    documents.push_back(U8(CommentDocument(font_size, p.Comment)));
   }
   out["comment_documents"] = std::move(documents);
 
@@ -88,9 +84,9 @@ void Run(const std::string& path, int font_size, const std::vector<std::string>&
   for (const auto& report : record.reports) errors.push_back(U8(report));
   out["errors"] = std::move(errors);
 
-  if (png_position >= 0) {
-    WriteBoardPicture(record.positions.at(png_position), record.sente_name, record.gote_name,
-                      png[1], board);
+  if (png_row >= 0) {
+    WriteBoardPicture(record.row_positions[static_cast<size_t>(png_row)], record.sente_name,
+                      record.gote_name, png[1], board);
   }
   std::cout << out.dump(-1, ' ', false, Json::error_handler_t::replace) << "\n";
 }
@@ -101,12 +97,13 @@ const CommandRegistration kRegistration([](CLI::App& app) {
   auto file = std::make_shared<std::string>();
   auto font_size = std::make_shared<int>(kDefaultFontSize);
   auto png = std::make_shared<std::vector<std::string>>();
-  auto board = std::make_shared<TBoardOptions>();
-  cmd->add_option("FILE", *file, "the record (Shift_JIS / CP932)")->required();
+  cmd->add_option("FILE", *file, "the record (CP932, or UTF-8 as the reader detects it)")
+      ->required();
   cmd->add_option("--font-size", *font_size, "text size of the documents, 0 to 5")
       ->check(CLI::Range(0, kFontSizeCount - 1));
+  auto board = std::make_shared<TBoardOptions>();
   auto* png_option =
-      cmd->add_option("--png", *png, "N OUT: write the board picture of position N to OUT")
+      cmd->add_option("--png", *png, "N OUT: write the board picture a click on row N shows to OUT")
           ->expected(2);
   AddBoardPictureFlags(cmd, png_option, *board);
   cmd->callback([file, font_size, png, board] {

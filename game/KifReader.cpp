@@ -1,10 +1,11 @@
 #include "game/KifReader.h"
 
+#include <algorithm>
+#include <cctype>
 #include <fstream>
 #include <iterator>
 #include <limits>
 
-#include "regex/untRegex.h"
 #include "toolkit/Exception.h"
 #include "toolkit/TextCodec.h"
 
@@ -12,6 +13,7 @@ namespace zelvaro {
 namespace {
 
 constexpr std::u16string_view kBr = u"<BR>";
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
 // Characters [from, from + count) of a text, positions from 1; a range past
 // the end yields fewer characters or none.
@@ -29,9 +31,17 @@ bool Contains(std::u16string_view s, std::u16string_view key) {
   return s.find(key) != std::u16string_view::npos;
 }
 
+bool IsBlank(char16_t c) { return c == u' ' || c == u'\t'; }
+bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
+
+std::u16string_view TrimEnd(std::u16string_view s) {
+  while (!s.empty() && (IsBlank(s.back()) || s.back() == u'　')) s.remove_suffix(1);
+  return s;
+}
+
 // An integer written in decimal with optional leading blanks and sign, as
-// the record's number and time columns hold it. False when the text is no
-// such integer or does not fit 32 bits.
+// the record's time columns hold it. False when the text is no such integer
+// or does not fit 32 bits.
 bool ParseInt(std::string_view s, int32_t& value) {
   size_t i = 0;
   while (i < s.size() && s[i] == ' ') ++i;
@@ -53,29 +63,173 @@ bool ParseInt(std::string_view s, int32_t& value) {
 }
 
 int32_t IntOrZero(std::string_view s) {
+  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
   int32_t v = 0;
   return ParseInt(s, v) ? v : 0;
 }
 
 std::u16string Decimal(int64_t n) { return Utf8ToUtf16(std::to_string(n)); }
 
-// The thinking-time column: "<minutes>分(計<total>分)", or empty when the line
-// has no time field.
-std::u16string TimeText(std::u16string_view line) {
-  TRegex regex;
-  regex.SetExpression(kTimePattern);
-  if (!regex.Exec(Utf16ToSjis(line))) return {};
-  const std::string minutes = regex.GroupText(1);
-  const std::string hours = regex.GroupText(2);
-  int64_t total = 0;
-  if (hours > "00") total = int64_t{IntOrZero(hours)} * 60;
-  total += IntOrZero(regex.GroupText(3));
-  return SjisToUtf16(minutes) + u"分(計" + Decimal(total) + u"分)";
+// A move line: blanks, a decimal move number, blanks and the move text.
+struct MoveLineShape {
+  std::u16string_view digits;
+  std::u16string_view move;  // empty when the line holds only a time field
+};
+
+bool ParseMoveLine(std::u16string_view line, MoveLineShape& shape) {
+  size_t i = 0;
+  while (i < line.size() && IsBlank(line[i])) ++i;
+  const size_t digits_at = i;
+  while (i < line.size() && IsDigit(line[i])) ++i;
+  if (i == digits_at || i == line.size() || !IsBlank(line[i])) return false;
+  shape.digits = line.substr(digits_at, i - digits_at);
+  while (i < line.size() && IsBlank(line[i])) ++i;
+  if (i == line.size()) return false;
+  // At most 128 characters of move text, cut at the first blank; the blanks
+  // after 同 (an ideographic space, in some records ASCII ones) are no cut.
+  std::u16string_view text = line.substr(i, 128);
+  if (text[0] == u'(') {
+    shape.move = {};
+    return true;
+  }
+  size_t cut_from = 0;
+  if (text[0] == u'同') {
+    cut_from = 1;
+    while (cut_from < text.size() && (text[cut_from] == u'　' || text[cut_from] == u' ')) {
+      ++cut_from;
+    }
+  }
+  const size_t cut = text.find_first_of(u" \t", cut_from);
+  shape.move = text.substr(0, cut);
+  return true;
+}
+
+int HandIndexOfName(char16_t name) {
+  static constexpr std::u16string_view kNames = u"歩香桂銀金飛角";
+  const size_t k = kNames.find(name);
+  return k == std::u16string_view::npos ? -1 : static_cast<int>(k);
+}
+
+// "二" 2, "十" 10, "十八" 18; ASCII digits too. 0 when it is no number.
+int32_t KanjiNumber(std::u16string_view s) {
+  static constexpr std::u16string_view kUnits = u"一二三四五六七八九";
+  int32_t value = 0, tens = 0;
+  for (char16_t c : s) {
+    if (c == u'十') {
+      tens += value == 0 ? 1 : value;
+      value = 0;
+    } else if (const size_t u = kUnits.find(c); u != std::u16string_view::npos) {
+      value = value * 10 + static_cast<int32_t>(u) + 1;
+    } else if (IsDigit(c)) {
+      value = value * 10 + (c - u'0');
+    } else {
+      return 0;
+    }
+    if (value > 100) return 0;
+  }
+  return tens * 10 + value;
+}
+
+// "飛二 角 金四", "銀四　桂四　", "なし".
+void ReadHand(std::u16string_view text, std::array<int32_t, 7>& hand) {
+  hand.fill(0);
+  size_t i = 0;
+  while (i < text.size()) {
+    while (i < text.size() && (IsBlank(text[i]) || text[i] == u'　')) ++i;
+    size_t end = i;
+    while (end < text.size() && !IsBlank(text[end]) && text[end] != u'　') ++end;
+    const std::u16string_view token = text.substr(i, end - i);
+    i = end;
+    if (token.empty()) continue;
+    const int k = HandIndexOfName(token[0]);
+    if (k < 0) continue;
+    hand[k] += token.size() == 1 ? 1 : KanjiNumber(token.substr(1));
+  }
+}
+
+// Squares the upper hand (gote) leaves empty in each handicap, 0 ends the list.
+struct Handicap {
+  std::u16string_view name;
+  std::array<int32_t, 11> removed;
+};
+const Handicap kHandicaps[] = {
+    {u"平手", {}},
+    {u"香落ち", {11}},
+    {u"右香落ち", {91}},
+    {u"角落ち", {22}},
+    {u"飛車落ち", {82}},
+    {u"飛落ち", {82}},
+    {u"飛香落ち", {82, 11}},
+    {u"二枚落ち", {82, 22}},
+    {u"三枚落ち", {82, 22, 11}},
+    {u"四枚落ち", {82, 22, 11, 91}},
+    {u"五枚落ち", {82, 22, 11, 91, 81}},
+    {u"左五枚落ち", {82, 22, 11, 91, 21}},
+    {u"六枚落ち", {82, 22, 11, 91, 21, 81}},
+    {u"左七枚落ち", {82, 22, 11, 91, 21, 81, 31}},
+    {u"右七枚落ち", {82, 22, 11, 91, 21, 81, 71}},
+    {u"八枚落ち", {82, 22, 11, 91, 21, 81, 31, 71}},
+    {u"十枚落ち", {82, 22, 11, 91, 21, 81, 31, 71, 41, 61}},
+};
+
+bool IsValidUtf8(std::string_view s) {
+  size_t i = 0;
+  while (i < s.size()) {
+    const auto b = static_cast<unsigned char>(s[i]);
+    if (b < 0x80) {
+      ++i;
+      continue;
+    }
+    size_t length;
+    uint32_t cp;
+    if (b >= 0xC2 && b <= 0xDF) {
+      length = 2, cp = b & 0x1F;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+      length = 3, cp = b & 0x0F;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+      length = 4, cp = b & 0x07;
+    } else {
+      return false;
+    }
+    if (i + length > s.size()) return false;
+    for (size_t k = 1; k < length; ++k) {
+      const auto c = static_cast<unsigned char>(s[i + k]);
+      if ((c & 0xC0) != 0x80) return false;
+      cp = (cp << 6) | (c & 0x3F);
+    }
+    if ((length == 3 && cp < 0x800) || (length == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
+        (cp >= 0xD800 && cp <= 0xDFFF)) {
+      return false;
+    }
+    i += length;
+  }
+  return true;
+}
+
+bool EndsWithNoCase(std::string_view s, std::string_view suffix) {
+  if (s.size() < suffix.size()) return false;
+  return std::equal(suffix.begin(), suffix.end(), s.end() - suffix.size(),
+                    [](char a, char b) { return std::tolower(a) == std::tolower(b); });
+}
+
+// A "#KIF version=2.0 encoding=Shift_JIS" line says the file is CP932.
+bool DeclaresCp932(std::string_view bytes) {
+  for (const std::string& line : SplitLines(bytes.substr(0, 4096))) {
+    if (line.rfind("#KIF", 0) != 0) continue;
+    std::string lower(line);
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    const size_t at = lower.find("encoding=");
+    if (at == std::string::npos) continue;
+    const std::string value = lower.substr(at + 9);
+    for (std::string_view name : {"shift_jis", "shift-jis", "sjis", "cp932", "windows-31j"}) {
+      if (value.rfind(name, 0) == 0) return true;
+    }
+  }
+  return false;
 }
 
 }  // namespace
-
-TKifSink::~TKifSink() = default;
 
 std::u16string CaptionFor(std::u16string_view tournament_name) {
   return u"Zelvaro - [ " + std::u16string(tournament_name) + u" ]";
@@ -94,123 +248,282 @@ std::vector<std::string> SplitLines(std::string_view bytes) {
   return lines;
 }
 
-std::vector<std::string> LoadRecordLines(const std::string& path) {
+std::string ReadRecordFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::string bytes;
   if (in) bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   if (!in && !in.eof()) throw EFileError("ファイル " + path + " は開けません");
-  return SplitLines(bytes);
+  return bytes;
+}
+
+std::vector<std::string> LoadRecordLines(const std::string& path) {
+  return SplitLines(ReadRecordFile(path));
+}
+
+bool IsUtf8Record(std::string_view bytes, std::string_view file_name) {
+  if (bytes.substr(0, kUtf8Bom.size()) == kUtf8Bom) return true;
+  if (!IsValidUtf8(bytes)) return false;
+  if (EndsWithNoCase(file_name, ".kifu")) return true;
+  const bool ascii = std::all_of(bytes.begin(), bytes.end(),
+                                 [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  return !ascii && !DeclaresCp932(bytes);
+}
+
+std::vector<std::u16string> DecodeRecordLines(std::string_view bytes, TRecordEncoding encoding,
+                                              std::string_view file_name) {
+  const bool utf8 = encoding == TRecordEncoding::kDetect && IsUtf8Record(bytes, file_name);
+  if (utf8 && bytes.substr(0, kUtf8Bom.size()) == kUtf8Bom) bytes.remove_prefix(kUtf8Bom.size());
+  std::vector<std::u16string> lines;
+  for (const std::string& line : SplitLines(bytes)) {
+    lines.push_back(utf8 ? Utf8ToUtf16(line) : SjisToUtf16(line));
+  }
+  return lines;
+}
+
+TKifRecord::TKifRecord()
+    : rows{{std::u16string(kFirstRowCaption), std::u16string(kFirstRowMove),
+            std::u16string(kFirstRowTime), std::u16string(kNoMark)}},
+      row_positions(1),
+      main_line{0} {
+  LayOutStartingPosition(row_positions[0]);
 }
 
 void TKifReader::Begin(std::u16string_view header_prefix) {
-  sink_.ClearRows();
-  sink_.AppendRow(kFirstRowCaption, kFirstRowMove, kFirstRowTime, kNoMark);
-  header_ = header_prefix;
-  comment_.clear();
+  TKifRecord fresh;
+  record_.rows = std::move(fresh.rows);
+  record_.row_positions = std::move(fresh.row_positions);
+  record_.main_line = std::move(fresh.main_line);
+  record_.header_body.clear();
+  record_.reports.clear();
+  prefix_ = header_prefix;
+  time_regex_.SetExpression(kTimePattern);
+
+  start_ = record_.row_positions[0];
+  moves_begun_ = diagram_ = side_written_ = handicap_reported_ = false;
+  diagram_rank_ = 0;
+  first_side_ = 1;
+  lines_ = {Line{0, {0}, 0}};
+  variations_ = 0;
+  mark_variation_ = false;
+  current_row_ = 0;
+  spent_ = {{0, 0}};
 }
 
-bool TKifReader::ReadLine(std::u16string_view line, int line_number) {
-  // a. Nothing to read in an empty or one-character line.
-  if (line.size() <= 1) return true;
-  const char16_t first = line[0];
+void TKifReader::ReadLines(const std::vector<std::u16string>& lines) {
+  for (const std::u16string& line : lines) ReadLine(line);
+}
 
-  // b. Header line.
-  if (first != u'#' && first != u'*' && first != u' ' && !StartsWith(line, u"手数") &&
-      !StartsWith(line, u"まで")) {
-    header_ += line;
-    header_ += kBr;
+void TKifReader::ReadLines(const std::vector<std::string>& cp932_lines) {
+  for (const std::string& bytes : cp932_lines) ReadLine(SjisToUtf16(bytes));
+}
+
+void TKifReader::ReadLine(std::u16string_view line) {
+  // a. A lone "*" is an empty comment line; other one-character lines say nothing.
+  if (line == u"*") {
+    AddComment({});
+    return;
   }
-  // c. to e. The keys count wherever they stand, comment and # lines included.
-  if (Contains(line, u"先手：")) sink_.SetSenteName(Mid(line, 4, 128));
-  if (Contains(line, u"後手：")) sink_.SetGoteName(Mid(line, 4, 128));
-  if (Contains(line, u"棋戦：")) sink_.SetTournamentName(Mid(line, 4, 128));
+  if (line.size() <= 1) return;
+  const char16_t first = line[0];
+  MoveLineShape move;
+  const bool move_line = ParseMoveLine(line, move);
+
+  // b. Header line; before the moves it may also describe the start.
+  if (first != u'#' && first != u'*' && first != u' ' && !move_line && !StartsWith(line, u"手数") &&
+      !StartsWith(line, u"まで")) {
+    record_.header_body += line;
+    record_.header_body += kBr;
+    if (!moves_begun_) ReadStartLine(line);
+    if (StartsWith(line, u"変化：")) {
+      const std::u16string_view number = Mid(line, 4);
+      int32_t n = 0;
+      size_t i = 0;
+      for (; i < number.size() && n <= kMaxMoveNumber; ++i) {
+        const char16_t c = number[i];  // ASCII or full-width digits
+        if (!IsDigit(c) && !(c >= u'０' && c <= u'９')) break;
+        n = n * 10 + (IsDigit(c) ? c - u'0' : c - u'０');
+      }
+      if (i > 0 && n <= kMaxMoveNumber) StartVariation(n);
+    }
+  }
+  // c. to e. The keys count wherever they stand, comment and # lines included;
+  // 上手 and 下手 (handicap games) only at the start of a line.
+  if (Contains(line, u"先手：") || StartsWith(line, u"下手：")) {
+    record_.sente_name = Mid(line, 4, 128);
+  }
+  if (Contains(line, u"後手：") || StartsWith(line, u"上手：")) {
+    record_.gote_name = Mid(line, 4, 128);
+  }
+  if (Contains(line, u"棋戦：")) {
+    record_.tournament_name = Mid(line, 4, 128);
+    record_.caption = CaptionFor(record_.tournament_name);
+  }
 
   // f. Comment line, kept whole: broadcast commentary runs to several hundred
   // characters a line.
-  if (first == u'*') {
-    comment_ += Mid(line, 2);
-    comment_ += kBr;
+  if (first == u'*') AddComment(Mid(line, 2));
+
+  // g. Move line.
+  if (move_line) {
+    if (move.digits.size() > 6 || IntOrZero(Utf16ToUtf8(move.digits)) > kMaxMoveNumber) {
+      record_.reports.push_back(u"手数 " + std::u16string(move.digits) + u" は " +
+                                Decimal(kMaxMoveNumber) + u" を超えるので読みません");
+      return;
+    }
+    ReadMoveLine(IntOrZero(Utf16ToUtf8(move.digits)), move.move, line);
+  }
+}
+
+void TKifReader::ReadStartLine(std::u16string_view line) {
+  if (StartsWith(line, u"手合割：")) {
+    const std::u16string_view name = TrimEnd(Mid(line, 5));
+    const auto known = std::find_if(std::begin(kHandicaps), std::end(kHandicaps),
+                                    [&](const Handicap& h) { return h.name == name; });
+    if (known != std::end(kHandicaps)) {
+      if (!diagram_) {
+        start_.Board = {};
+        LayOutStartingPosition(start_);
+        for (int32_t square : known->removed) start_.Board[square] = kEmpty;
+        if (!side_written_) first_side_ = known->removed[0] == 0 ? 1 : -1;
+      }
+    } else if (name != u"その他" && !handicap_reported_) {
+      handicap_reported_ = true;
+      record_.reports.push_back(u"手合割「" + std::u16string(name) +
+                                u"」は読めないので平手の初期局面から読みます");
+    }
+  } else if (StartsWith(line, u"先手の持駒：") || StartsWith(line, u"下手の持駒：")) {
+    ReadHand(Mid(line, 7), start_.SenteHand);
+  } else if (StartsWith(line, u"後手の持駒：") || StartsWith(line, u"上手の持駒：")) {
+    ReadHand(Mid(line, 7), start_.GoteHand);
+  } else if (line[0] == u'|' && diagram_rank_ < 9) {
+    // "| ・v歩 歩 ...|一": nine cells of two characters, file 9 first; "v" marks gote.
+    if (!diagram_) start_.Board = {};
+    diagram_ = true;
+    const int rank = ++diagram_rank_;
+    for (int column = 0; column < 9; ++column) {
+      const std::u16string_view cell = Mid(line, 2 + 2 * column, 2);
+      if (cell.size() < 2) break;
+      const int32_t code = PieceCodeOfName(cell.substr(1, 1));
+      const int32_t square = (9 - column) * 10 + rank;
+      start_.Board[square] = code == 0 ? kEmpty : cell[0] == u'v' ? code + kGoteOffset : code;
+    }
+  } else {
+    const std::u16string_view word = TrimEnd(line);
+    if (word == u"先手番" || word == u"下手番" || word == u"後手番" || word == u"上手番") {
+      side_written_ = true;
+      first_side_ = word == u"先手番" || word == u"下手番" ? 1 : -1;
+    } else {
+      return;
+    }
+  }
+  ShowStart();
+}
+
+void TKifReader::ShowStart() {
+  TKyokumen& p = record_.row_positions[0];
+  p.CopyBoardFrom(start_);
+  p.LastSquare = 0;
+  p.Turn = first_side_;
+}
+
+int32_t TKifReader::SideOf(int32_t number) const {
+  return number % 2 != 0 ? first_side_ : -first_side_;
+}
+
+void TKifReader::StartVariation(int32_t branch_number) {
+  branch_number = std::max(branch_number, 1);
+  // The line it leaves is the innermost one that holds the position before
+  // the branch as its own; a variation that branches at or after this one's
+  // first move is done with.
+  while (lines_.size() > 1 && lines_.back().base_number + 1 >= branch_number) lines_.pop_back();
+  const Line& from = lines_.back();
+  const int64_t at = std::clamp<int64_t>(branch_number - 1 - from.base_number, 0,
+                                         static_cast<int64_t>(from.rows.size()) - 1);
+  lines_.push_back(Line{branch_number - 1, {from.rows[static_cast<size_t>(at)]}, ++variations_});
+  mark_variation_ = true;
+}
+
+void TKifReader::ReadMoveLine(int32_t number, std::u16string_view move, std::u16string_view line) {
+  if (!moves_begun_) {
+    moves_begun_ = true;
+    // Numbers before the first move all show the start.
+    if (number >= 1) {
+      lines_[0].base_number = number - 1;
+      record_.main_line.assign(static_cast<size_t>(number), 0);
+      record_.row_positions[0].Turn = SideOf(number);  // the side to move at the start
+    }
+  }
+  Line& on = lines_.back();
+  const int64_t index = int64_t{number} - 1 - on.base_number;
+  // A number below the line's start (move 0, say) has no position before it
+  // on the line: its row shows the one above it and extends nothing.
+  const bool placed = number >= 1 && index >= 0;
+  int parent = current_row_;
+  size_t changed_from = on.rows.size();  // the first entry of the line this move changes
+  if (placed) {
+    // A number the line skips shows the position before it; one it repeats
+    // starts the line again from there.
+    const size_t at = static_cast<size_t>(index);
+    changed_from = std::min(changed_from, at + 1);
+    while (on.rows.size() < at + 1) on.rows.push_back(on.rows.back());
+    on.rows.resize(at + 1);
+    parent = on.rows.back();
   }
 
-  // g. Move line: the comments read since the previous move belong to it.
-  if (first == u' ') {
-    int32_t n;
+  const int32_t side = SideOf(number);
+  const int row = static_cast<int>(record_.rows.size());
+  TKyokumen position;
+  position.CopyBoardFrom(record_.row_positions[parent]);
+  position.Turn = side;
+  if (placed && NamesDestination(move)) {
     try {
-      n = ReadMoveLine(line);
-    } catch (const ERangeError& e) {
-      sink_.Report(u"棋譜の " + Decimal(line_number) + u" 行目で読み込みを終えました: " +
-                       Utf8ToUtf16(e.Message()),
-                   u"error");
-      return false;
-    }
-    if (n != 0) {
-      TPositions& positions = sink_.Positions();
-      // A record that does not start at move 1 has no row n-1 yet.
-      if (!comment_.empty() && n - 1 < sink_.RowCount()) sink_.SetOther(n - 1, kCommentMark);
-      positions.at(n).Comment.clear();
-      positions.at(n - 1).Comment = comment_;
-      comment_.clear();
+      position.ApplyMove(move);
+    } catch (const Exception&) {
+      record_.reports.push_back(u"指し手エラー " + std::u16string(move));
     }
   }
-  return true;
-}
-
-void TKifReader::ReadLines(const std::vector<std::string>& sjis_lines) {
-  int number = 0;
-  for (const std::string& bytes : sjis_lines) {
-    if (!ReadLine(SjisToUtf16(bytes), ++number)) break;
-  }
-}
-
-int32_t TKifReader::ReadMoveLine(std::u16string_view line) {
-  if (line.size() < 10) return 0;
-  int32_t n;
-  if (!ParseInt(Utf16ToSjis(Mid(line, 1, 4)), n)) return 0;
-  if (n < 0 || n >= kPositionCount) {
-    throw ERangeError("手数 " + std::to_string(n) + " は 0 から " +
-                      std::to_string(kPositionCount - 1) + " の範囲を超えています");
-  }
-  std::u16string_view move = Mid(line, 6, 128);
-  move = move.substr(0, move.find(u' '));
-
-  MakePosition(n, move);
-
-  std::u16string shown = (n % 2 != 0) ? u"▲" : u"△";
+  record_.row_positions.push_back(std::move(position));
+  const std::array<int64_t, 2> spent_before = spent_[static_cast<size_t>(parent)];
+  spent_.push_back(spent_before);
+  std::u16string shown = side == 1 ? u"▲" : u"△";
   shown += move;
-  sink_.AppendRow(Decimal(n), shown, TimeText(line), kNoMark);
-  return n;
-}
-
-void TKifReader::MakePosition(int32_t n, std::u16string_view move_text) {
-  if (n < 1 || move_text.empty()) return;
-  TPositions& positions = sink_.Positions();
-  TKyokumen& position = positions.at(n);
-  position.CopyBoardFrom(positions.at(n - 1));
-  position.Turn = (n % 2 != 0) ? 1 : -1;
-  try {
-    position.ApplyMove(move_text);
-  } catch (const Exception&) {
-    sink_.Report(u"指し手エラー " + std::u16string(move_text), u"error");
+  record_.rows.push_back(
+      TKifRecord::Row{Decimal(number), std::move(shown), TimeText(line, row, side),
+                      std::u16string(mark_variation_ ? kVariationMark : kNoMark), on.index});
+  mark_variation_ = false;
+  current_row_ = row;
+  if (placed) {
+    on.rows.push_back(row);
+    if (on.index == 0) {
+      std::vector<int>& main = record_.main_line;
+      main.resize(static_cast<size_t>(on.base_number) + changed_from);
+      main.insert(main.end(), on.rows.begin() + static_cast<std::ptrdiff_t>(changed_from),
+                  on.rows.end());
+    }
   }
 }
 
-TKifRecord::TKifRecord() { LayOutStartingPosition(positions[0]); }
-
-void TKifRecord::AppendRow(std::u16string_view caption, std::u16string_view move,
-                           std::u16string_view time, std::u16string_view other) {
-  rows.push_back(Row{std::u16string(caption), std::u16string(move), std::u16string(time),
-                     std::u16string(other)});
+void TKifReader::AddComment(std::u16string_view text) {
+  TKyokumen& position = record_.row_positions[static_cast<size_t>(current_row_)];
+  position.Comment += text;
+  position.Comment += kBr;
+  record_.rows[static_cast<size_t>(current_row_)].other = kCommentMark;
 }
 
-void TKifRecord::SetOther(int row, std::u16string_view text) { rows.at(row).other = text; }
-
-void TKifRecord::SetTournamentName(std::u16string_view name) {
-  tournament_name = name;
-  caption = CaptionFor(name);
-}
-
-void TKifRecord::Report(std::u16string_view message, std::u16string_view) {
-  reports.emplace_back(message);
+// The thinking-time column: "<minutes>分(計<total>分)", or empty when the line
+// has no time field. A field without the total counts the side's own times.
+std::u16string TKifReader::TimeText(std::u16string_view line, int row, int32_t side) {
+  if (!time_regex_.Exec(Utf16ToSjis(line))) return {};
+  const std::string minutes = time_regex_.GroupText(1);
+  int64_t& spent = spent_[static_cast<size_t>(row)][side == 1 ? 0 : 1];
+  spent += int64_t{IntOrZero(minutes)} * 60 + IntOrZero(time_regex_.GroupText(2));
+  int64_t total;
+  if (time_regex_.MatchPos(3) >= 0) {
+    total = int64_t{IntOrZero(time_regex_.GroupText(4))} * 60 + IntOrZero(time_regex_.GroupText(5));
+  } else {
+    total = spent / 60;
+  }
+  return SjisToUtf16(minutes) + u"分(計" + Decimal(total) + u"分)";
 }
 
 }  // namespace zelvaro

@@ -1,16 +1,28 @@
-// The KIF record reader: turns the lines of a record into move-list rows, one
-// stored position per move, the comments of those positions, the header
+// The KIF record reader: turns the lines of a record into move-list rows,
+// the position each row shows, the comments of those positions, the header
 // document and the names of the players and the tournament.
 //
-// The reader owns nothing the user sees. Rows, positions, names and reports
-// go to a TKifSink: the viewer window is one, TKifRecord (below) another that
-// keeps everything in memory for the command line and for tests.
+// A reading fills a TKifRecord and nothing else: the window, the command line
+// and the tests read into one and then show or print what it holds.
 //
-//   TKifRecord record;                       // or the window
+//   TKifRecord record;                       // names kept from the game on show, if any
 //   TKifReader reader(record);
 //   reader.Begin(header_prefix);             // move list back to row 0
-//   for (line : lines) if (!reader.ReadLine(line, number)) break;
+//   reader.ReadLines(DecodeRecordLines(bytes, TRecordEncoding::kCp932));
 //   std::u16string header = reader.HeaderText() + suffix;
+//
+// What the reader understands:
+//  - move lines: blanks, a decimal move number, blanks, the move text, and
+//    optionally a time field "( m:ss/hh:mm:ss)" (blanks around the numbers
+//    and the slash allowed, numbers unpadded, the total left out);
+//  - comment lines ("*..."), which belong to the move line above them (row 0
+//    before the first move line), also after the last move and after "まで";
+//  - the start: "手合割：" with a handicap name, a board diagram with the
+//    pieces in hand, "先手番"/"後手番" (also 下手/上手); 上手 and 下手 name
+//    gote and sente;
+//  - variations: "変化：N手" starts a line of moves that branches before move
+//    N of the line it leaves (the main line or the variation it lies in);
+//    its rows follow the main line's in file order and never change it.
 #pragma once
 
 #include <array>
@@ -20,43 +32,26 @@
 #include <vector>
 
 #include "game/untKyokumen.h"
+#include "regex/untRegex.h"
 
 namespace zelvaro {
 
-// Positions 0..255: index = move number; position 0 is the starting position.
-constexpr int kPositionCount = 256;
-using TPositions = std::array<TKyokumen, kPositionCount>;
-
-// Row 0 of the move list and the mark of a commented move.
+// Row 0 of the move list and the marks of the last column.
 inline constexpr std::u16string_view kFirstRowCaption = u"0";
 inline constexpr std::u16string_view kFirstRowMove = u"開始局面";
 inline constexpr std::u16string_view kFirstRowTime = u"0分(計0分)";
 inline constexpr std::u16string_view kNoMark = u" ";
 inline constexpr std::u16string_view kCommentMark = u"ｺﾒﾝﾄ";
+inline constexpr std::u16string_view kVariationMark = u"変化";  // a variation's first row
 
-// Time field of a move line: minutes of the move, hours and minutes of the total.
+// Time field of a move line. Groups: 1 minutes of the move as written,
+// 2 its seconds, 3 the total (unset when left out), 4 its hours, 5 its minutes.
 inline constexpr std::string_view kTimePattern =
-    R"re(.+\(([0-9 ]+):[0-9]+\/([0-9]+):([0-9]+):[0-9]+\))re";
+    R"re(.+\(([0-9 ]+):([0-9 ]+)\/(( *[0-9]+) *: *([0-9]+) *: *[0-9 ]+)?\))re";
 
-// Where a reading puts what it finds. Row indices count from 0 (row 0 is the
-// starting position); a row's sub-items are move, time and other.
-class TKifSink {
- public:
-  virtual ~TKifSink();
-  virtual void ClearRows() = 0;
-  virtual void AppendRow(std::u16string_view caption, std::u16string_view move,
-                         std::u16string_view time, std::u16string_view other) = 0;
-  virtual int RowCount() const = 0;
-  // Sets the last column of an existing row.
-  virtual void SetOther(int row, std::u16string_view text) = 0;
-  virtual TPositions& Positions() = 0;
-  virtual void SetSenteName(std::u16string_view name) = 0;
-  virtual void SetGoteName(std::u16string_view name) = 0;
-  // Also sets the window caption to CaptionFor(name).
-  virtual void SetTournamentName(std::u16string_view name) = 0;
-  // A problem the user is told about; the reading goes on unless it says otherwise.
-  virtual void Report(std::u16string_view message, std::u16string_view caption) = 0;
-};
+// Move numbers above this are not read: the main line keeps a position per
+// number, and no game comes near it.
+inline constexpr int32_t kMaxMoveNumber = 9999;
 
 // "Zelvaro - [ " + tournament + " ]".
 std::u16string CaptionFor(std::u16string_view tournament_name);
@@ -65,73 +60,110 @@ std::u16string CaptionFor(std::u16string_view tournament_name);
 // an end of line is kept; the end of the text after a line break adds none.
 std::vector<std::string> SplitLines(std::string_view bytes);
 
-// Reads a whole file and splits it. Throws EFileError
-// "ファイル <path> は開けません" when it cannot be opened or read.
+// A whole file's bytes. Throws EFileError "ファイル <path> は開けません" when
+// it cannot be opened or read.
+std::string ReadRecordFile(const std::string& path);
+// ReadRecordFile, split into lines.
 std::vector<std::string> LoadRecordLines(const std::string& path);
 
-class TKifReader {
- public:
-  explicit TKifReader(TKifSink& sink) : sink_(sink) {}
+// How a record's bytes are decoded.
+//  kCp932:  always CP932. Broadcasts publish CP932, and the file a download
+//           writes ("棋譜中継.txt") is read so.
+//  kDetect: a local file of unknown origin. UTF-8 when the bytes begin with
+//           the UTF-8 byte-order mark (dropped), or when they are valid UTF-8
+//           and either the file name ends in ".kifu" (UTF-8 by convention) or
+//           they hold non-ASCII characters and no "encoding=Shift_JIS" (or
+//           CP932, SJIS) declaration on a "#KIF" line. Anything else is CP932.
+//           Japanese CP932 text is practically never valid UTF-8, and plain
+//           ASCII reads the same either way.
+enum class TRecordEncoding { kCp932, kDetect };
 
-  // Starts a reading: the move list holds only row 0, the header text is
-  // `header_prefix` and the comment buffer is empty.
-  void Begin(std::u16string_view header_prefix);
+// Whether `bytes` (a whole file named `file_name`) read as UTF-8 under kDetect.
+bool IsUtf8Record(std::string_view bytes, std::string_view file_name);
 
-  // One line of the record (tests a to g). `line_number` counts from 1 and
-  // only serves the report. Returns false when the reading has to end at
-  // this line (a move number outside 0..255, already reported); the rows
-  // and positions read so far stay.
-  bool ReadLine(std::u16string_view line, int line_number);
+// The lines of a record file as wide text.
+std::vector<std::u16string> DecodeRecordLines(std::string_view bytes, TRecordEncoding encoding,
+                                              std::string_view file_name = {});
 
-  // Converts each Shift_JIS line and feeds it to ReadLine until one ends
-  // the reading.
-  void ReadLines(const std::vector<std::string>& sjis_lines);
-
-  // Reads a move line into a row and a position; returns its move number,
-  // or 0 when the line is no move line. Throws ERangeError for a move number
-  // outside 0..255 (no row, no position is touched).
-  int32_t ReadMoveLine(std::u16string_view line);
-
-  // Position n becomes position n-1 with the move applied; a move that
-  // cannot be applied is reported as "指し手エラー " + move text.
-  void MakePosition(int32_t n, std::u16string_view move_text);
-
-  // The header text so far (prefix and header lines, each with "<BR>").
-  const std::u16string& HeaderText() const { return header_; }
-  // Comment lines not yet attached to a position.
-  const std::u16string& PendingComment() const { return comment_; }
-
- private:
-  TKifSink& sink_;
-  std::u16string header_;
-  std::u16string comment_;
-};
-
-// Everything a reading produces, kept in memory.
-class TKifRecord : public TKifSink {
+// Everything a reading produces.
+class TKifRecord {
  public:
   struct Row {
     std::u16string caption, move, time, other;
+    int line = 0;  // 0 the main line, k the k-th variation in file order
   };
 
-  // Position 0 starts laid out; names start as " ", the caption as "Zelvaro".
+  // Row 0 with the standard starting position; names " ", caption "Zelvaro".
   TKifRecord();
 
-  void ClearRows() override { rows.clear(); }
-  void AppendRow(std::u16string_view caption, std::u16string_view move, std::u16string_view time,
-                 std::u16string_view other) override;
-  int RowCount() const override { return static_cast<int>(rows.size()); }
-  void SetOther(int row, std::u16string_view text) override;
-  TPositions& Positions() override { return positions; }
-  void SetSenteName(std::u16string_view name) override { sente_name = name; }
-  void SetGoteName(std::u16string_view name) override { gote_name = name; }
-  void SetTournamentName(std::u16string_view name) override;
-  void Report(std::u16string_view message, std::u16string_view caption) override;
+  // The main-line position after move n (0 <= n < main_line.size()).
+  const TKyokumen& MainPosition(size_t n) const { return row_positions.at(main_line.at(n)); }
 
   std::vector<Row> rows;
-  TPositions positions;
+  // What a click on each row shows; row 0 holds the start and the comment
+  // before the first move.
+  std::vector<TKyokumen> row_positions;
+  // The row of each main-line move number from 0 to the last; numbers before
+  // the first move and numbers a record skips give the row before them.
+  std::vector<int> main_line;
+  std::u16string header_body;  // the header lines, each followed by "<BR>"
   std::u16string sente_name = u" ", gote_name = u" ", tournament_name, caption = u"Zelvaro";
-  std::vector<std::u16string> reports;  // messages, in order
+  std::vector<std::u16string> reports;  // problems the user is told about, in order
+};
+
+class TKifReader {
+ public:
+  explicit TKifReader(TKifRecord& record) : record_(record) {}
+
+  // Starts a reading: the record holds only row 0 with the standard start,
+  // the header text is `header_prefix`. Names and caption stay as they are,
+  // so that a record lacking them keeps those of the game on show.
+  void Begin(std::u16string_view header_prefix);
+
+  // One line of the record.
+  void ReadLine(std::u16string_view line);
+  void ReadLines(const std::vector<std::u16string>& lines);
+  // Lines of CP932 bytes (a download).
+  void ReadLines(const std::vector<std::string>& cp932_lines);
+
+  // The header text so far: the prefix and the header lines, each with "<BR>".
+  std::u16string HeaderText() const { return prefix_ + record_.header_body; }
+
+ private:
+  // A line of moves: the main line or one variation.
+  struct Line {
+    int32_t base_number;    // the move number before its first move
+    std::vector<int> rows;  // rows[i]: the row of the position after move base_number + i
+    int index;              // its TKifRecord::Row::line
+  };
+
+  void ReadStartLine(std::u16string_view line);
+  void StartVariation(int32_t branch_number);
+  void ReadMoveLine(int32_t number, std::u16string_view move, std::u16string_view line);
+  void AddComment(std::u16string_view text);
+  std::u16string TimeText(std::u16string_view line, int parent_row, int32_t side);
+  void ShowStart();
+  int32_t SideOf(int32_t number) const;
+
+  TKifRecord& record_;
+  std::u16string prefix_;
+  TRegex time_regex_;
+
+  // The start, until the first move line fixes it.
+  TKyokumen start_;
+  bool moves_begun_ = false;
+  bool diagram_ = false;
+  int diagram_rank_ = 0;
+  int32_t first_side_ = 1;  // the side of move 1
+  bool side_written_ = false;
+  bool handicap_reported_ = false;
+
+  std::vector<Line> lines_;  // the main line, then the variations it is in
+  int variations_ = 0;
+  bool mark_variation_ = false;  // the next move row is a variation's first
+  int current_row_ = 0;          // where comment lines go
+  // Per row: seconds spent so far by sente and gote on its line.
+  std::vector<std::array<int64_t, 2>> spent_;
 };
 
 }  // namespace zelvaro

@@ -13,7 +13,8 @@ constexpr std::u16string_view kRanks = u"一二三四五六七八九";
 
 // The character range [from, from + count) of a text, positions from 1; a
 // range past the end yields fewer characters or none.
-std::u16string_view Mid(std::u16string_view s, size_t from, size_t count) {
+std::u16string_view Mid(std::u16string_view s, size_t from,
+                        size_t count = std::u16string_view::npos) {
   if (from < 1 || from > s.size()) return {};
   return s.substr(from - 1, count);
 }
@@ -85,11 +86,19 @@ int32_t PieceCodeOfName(std::u16string_view name) {
       {u"歩", kFu},       {u"と", kTo},   {u"香", kKyo},   {u"成香", kNariKyo}, {u"桂", kKei},
       {u"成桂", kNariKei}, {u"銀", kGin},  {u"成銀", kNariGin}, {u"金", kKin},    {u"王", kOu},
       {u"玉", kOu},       {u"飛", kHisya}, {u"龍", kRyu},  {u"角", kKaku},      {u"馬", kUma},
+      {u"竜", kRyu},      {u"全", kNariGin}, {u"圭", kNariKei}, {u"杏", kNariKyo},
   };
   for (const Entry& e : kTable) {
     if (e.name == name) return e.code;
   }
   return 0;
+}
+
+bool NamesDestination(std::u16string_view text) {
+  if (text.empty()) return false;
+  if (text[0] == u'同') return true;
+  return text.size() >= 2 && kFiles.find(text[0]) != std::u16string_view::npos &&
+         kRanks.find(text[1]) != std::u16string_view::npos;
 }
 
 void LayOutStartingPosition(TKyokumen& p) {
@@ -121,26 +130,32 @@ void TKyokumen::ApplyMove(std::u16string_view text) {
   // 1. The two terminal words change nothing at all.
   if (text == u"投了" || text == u"千日手") return;
 
-  // 2. Destination.
+  // 2. Destination, and what follows it: the piece name and its marks.
   int32_t file = 0, rank = 0;
-  std::u16string_view c1 = Mid(text, 1, 1), c2 = Mid(text, 2, 1);
-  if (!c1.empty()) {
-    size_t f = kFiles.find(c1[0]);
-    if (f != std::u16string_view::npos) file = static_cast<int32_t>(f) + 1;
-  }
-  if (!c2.empty()) {
-    size_t r = kRanks.find(c2[0]);
-    if (r != std::u16string_view::npos) rank = static_cast<int32_t>(r) + 1;
-  }
-  if (Mid(text, 1, 2) == u"同　") {
+  std::u16string_view rest;
+  if (!text.empty() && text[0] == u'同') {
     file = LastSquare / 10;
     rank = LastSquare % 10;
+    size_t name_at = 1;
+    while (name_at < text.size() && (text[name_at] == u'　' || text[name_at] == u' ')) ++name_at;
+    rest = text.substr(name_at);
+  } else {
+    std::u16string_view c1 = Mid(text, 1, 1), c2 = Mid(text, 2, 1);
+    if (!c1.empty()) {
+      size_t f = kFiles.find(c1[0]);
+      if (f != std::u16string_view::npos) file = static_cast<int32_t>(f) + 1;
+    }
+    if (!c2.empty()) {
+      size_t r = kRanks.find(c2[0]);
+      if (r != std::u16string_view::npos) rank = static_cast<int32_t>(r) + 1;
+    }
+    rest = Mid(text, 3);
   }
   const int32_t dest = file * 10 + rank;
 
   // 3. Piece name.
-  std::u16string_view name = Mid(text, 3, 1);
-  if (name == u"成") name = Mid(text, 3, 2);
+  std::u16string_view name = Mid(rest, 1, 1);
+  if (name == u"成") name = Mid(rest, 1, 2);
 
   // 4. Origin, checked in full before anything changes.
   int32_t origin = 0;
@@ -163,10 +178,15 @@ void TKyokumen::ApplyMove(std::u16string_view text) {
     }
   }
 
-  // 7. Promotion.
-  std::u16string_view c4 = Mid(text, 4, 1), c45 = Mid(text, 4, 2);
-  if (c4 == u"成" || c45 == u"上成" || c45 == u"直成" || c45 == u"引成" || c45 == u"寄成") {
-    name = PromotedName(name);
+  // 7. Promotion: 成 after the name and its position words (上, 右, 左, 直,
+  // 引, 寄, 行), not 不成; the origin or the drop mark ends the search.
+  std::u16string_view marks = rest.substr(name.size());
+  marks = marks.substr(0, marks.find_first_of(u"(打"));
+  for (size_t i = 0; i < marks.size(); ++i) {
+    if (marks[i] == u'成' && (i == 0 || marks[i - 1] != u'不')) {
+      name = PromotedName(name);
+      break;
+    }
   }
 
   // 8. Vacate the origin (cell 0 for a drop).

@@ -37,7 +37,9 @@ class TKyokumen {
   // Board[square] = piece. Throws ERangeError for a square outside 0..99.
   void SetSquare(int32_t piece, int32_t square);
 
-  // Applies one move ("７六歩(77)", "同　銀(31)", "５五角打", "２二角成(88)").
+  // Applies one move ("７六歩(77)", "同　銀(31)", "同銀(31)", "５五角打",
+  // "２二角成(88)"). 同 may be followed by any number of ideographic or ASCII
+  // spaces; a 成 after the piece name promotes unless 不 stands before it.
   // Throws EConvertError when the two characters after the first "(" are no
   // integer and ERangeError when that integer lies outside 0..99; in both
   // cases the position is left exactly as it was.
@@ -53,6 +55,13 @@ class TKyokumen {
 void LayOutStartingPosition(TKyokumen& position);
 
 // The sente code of a piece name ("歩", "成香", "王", ...); 0 when unknown.
+// The forms records also write are the same pieces: 竜 (龍), 全 (成銀),
+// 圭 (成桂) and 杏 (成香).
 int32_t PieceCodeOfName(std::u16string_view name);
+
+// Whether a move text names a square to move to: a file and a rank, or the
+// same-square mark 同. Texts that name none (投了, 中断, 封じ手, Time-up, an
+// empty text) leave the position as it stands.
+bool NamesDestination(std::u16string_view move_text);
 
 }  // namespace zelvaro

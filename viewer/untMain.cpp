@@ -12,37 +12,6 @@
 
 namespace zelvaro {
 
-// The window's side of a reading.
-class TForm1::Sink : public TKifSink {
- public:
-  explicit Sink(TForm1& form) : form_(form) {}
-
-  void ClearRows() override { form_.ListView1->Clear(); }
-  void AppendRow(std::u16string_view caption, std::u16string_view move, std::u16string_view time,
-                 std::u16string_view other) override {
-    form_.ListView1->Append(ToQString(caption),
-                            {ToQString(move), ToQString(time), ToQString(other)});
-  }
-  int RowCount() const override { return form_.ListView1->RowCount(); }
-  void SetOther(int row, std::u16string_view text) override {
-    form_.ListView1->SetSubItem(row, 2, ToQString(text));
-  }
-  TPositions& Positions() override { return form_.Positions; }
-  void SetSenteName(std::u16string_view name) override { form_.SenteName = name; }
-  void SetGoteName(std::u16string_view name) override { form_.GoteName = name; }
-  void SetTournamentName(std::u16string_view name) override {
-    form_.TournamentName = name;
-    form_.base_caption_ = ToQString(CaptionFor(name));
-    form_.ShowCaption();
-  }
-  void Report(std::u16string_view message, std::u16string_view caption) override {
-    ShowMessage(ToQString(message), ToQString(caption));
-  }
-
- private:
-  TForm1& form_;
-};
-
 // Counts a user action for as long as it runs. A refresh asked for meanwhile
 // (from events the action processes) runs once the outermost one has ended.
 class TForm1::ActionScope {
@@ -61,20 +30,6 @@ class TForm1::ActionScope {
 namespace {
 
 constexpr char16_t kRefreshFailed[] = u"更新できません: ";
-
-bool SamePicture(const TKyokumen& a, const TKyokumen& b) {
-  return a.Board == b.Board && a.SenteHand == b.SenteHand && a.GoteHand == b.GoteHand &&
-         a.Turn == b.Turn && a.LastSquare == b.LastSquare;
-}
-
-QStringList RowTexts(const TListView* list, int row) {
-  if (row < 0 || row >= list->RowCount()) return {};
-  return {list->Caption(row), list->SubItem(row, 0), list->SubItem(row, 1), list->SubItem(row, 2)};
-}
-
-QStringList RowTexts(const TKifRecord::Row& row) {
-  return {ToQString(row.caption), ToQString(row.move), ToQString(row.time), ToQString(row.other)};
-}
 
 }  // namespace
 
@@ -138,8 +93,7 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent, Qt::Window) {
           [this](qreal ratio) { renderer_->SetPixelRatio(PictureRatioFor(ratio)); });
   connect(OptionsDialog, &TForm3::BoardOptionsChanged, this,
           [this](const TBoardOptions& options) { renderer_->SetOptions(options); });
-  sink_ = std::make_unique<Sink>(*this);
-  renderer_->InitBoard(Positions[0], SenteName, GoteName);
+  renderer_->InitBoard(shown_.row_positions[0], SenteName, GoteName);
   AddFirstRow();
 
   base_caption_ = windowTitle();
@@ -160,9 +114,30 @@ TForm1::~TForm1() {
 }
 
 void TForm1::AddFirstRow() {
+  const TKifRecord::Row& first = shown_.rows[0];
   ListView1->BeginUpdate();
-  TKifReader(*sink_).Begin(u"");
+  ListView1->Clear();
+  ListView1->Append(ToQString(first.caption),
+                    {ToQString(first.move), ToQString(first.time), ToQString(first.other)});
   ListView1->EndUpdate();
+}
+
+TKifRecord TForm1::RecordToRead() const {
+  TKifRecord record;
+  record.sente_name = SenteName;
+  record.gote_name = GoteName;
+  record.tournament_name = TournamentName;
+  record.caption = ToU16(base_caption_);
+  return record;
+}
+
+void TForm1::TakeRecord(TKifRecord record) {
+  shown_ = std::move(record);
+  SenteName = shown_.sente_name;
+  GoteName = shown_.gote_name;
+  TournamentName = shown_.tournament_name;
+  base_caption_ = ToQString(shown_.caption);
+  ShowCaption();
 }
 
 std::u16string TForm1::FontSizePrefix() const {
@@ -177,36 +152,48 @@ void TForm1::Button1Click() {
   refresh_pending_ = false;
   refresh_note_.clear();
   ShowCaption();
-  const std::u16string prefix = FontSizePrefix();
-  TKifReader reader(*sink_);
-  ListView1->BeginUpdate();
-  reader.Begin(prefix);
-  ListView1->EndUpdate();
+  // The list holds only row 0 while the file is read.
+  shown_.rows = TKifRecord().rows;
+  shown_.row_positions.resize(1);
+  shown_.main_line = {0};
+  AddFirstRow();
 
-  std::vector<std::string> lines;
+  std::vector<std::u16string> lines;
   try {
-    lines = LoadRecordLines(kRecordFileName);
+    lines = DecodeRecordLines(ReadRecordFile(kRecordFileName), TRecordEncoding::kCp932);
   } catch (const Exception& e) {
     ShowMessage(QString::fromStdString(e.Message()), QStringLiteral("Zelvaro"));
     return;
   }
-  ListView1->BeginUpdate();
+  TKifRecord record = RecordToRead();
+  TKifReader reader(record);
+  reader.Begin(u"");
   reader.ReadLines(lines);
+  TakeRecord(std::move(record));
+  ListView1->BeginUpdate();
+  for (size_t row = 1; row < shown_.rows.size(); ++row) {
+    const TKifRecord::Row& r = shown_.rows[row];
+    ListView1->Append(ToQString(r.caption),
+                      {ToQString(r.move), ToQString(r.time), ToQString(r.other)});
+  }
+  ListView1->SetSubItem(0, 2, ToQString(shown_.rows[0].other));
   ListView1->EndUpdate();
-  header_body_ = reader.HeaderText().substr(prefix.size());
   shown_row_ = 0;
   RestartRefreshTimer();
 
-  ShowDocument(WebBrowser1, reader.HeaderText() + std::u16string(kDocumentSuffix));
+  ShowDocument(WebBrowser1,
+               FontSizePrefix() + shown_.header_body + std::u16string(kDocumentSuffix));
   renderer_->DrawPosition(Positions[0], SenteName, GoteName);
+  for (const std::u16string& report : shown_.reports) {
+    ShowMessage(ToQString(report), QStringLiteral("error"));
+  }
 }
 
 void TForm1::OnListViewClick() {
   ActionScope action(*this);
   const int row = ListView1->SelectedIndex();
-  // Variation rows can number more than the position table holds.
-  if (row < 0 || row >= kPositionCount) return;
-  const TKyokumen& position = Positions[row];
+  if (row < 0 || row >= static_cast<int>(Positions.size())) return;
+  const TKyokumen& position = Positions[static_cast<size_t>(row)];
   shown_row_ = row;
   ShowDocument(WebBrowser1,
                FontSizePrefix() + LinkifyUrls(position.Comment) + std::u16string(kDocumentSuffix));
@@ -321,32 +308,26 @@ void TForm1::RefreshRecord() {
 
   // Read aside first: the window changes only once the whole record is known.
   // A record that lacks a name keeps the one shown, as a reading does.
-  TKifRecord record;
-  record.sente_name = SenteName;
-  record.gote_name = GoteName;
-  record.tournament_name = TournamentName;
-  record.caption = ToU16(base_caption_);
+  TKifRecord record = RecordToRead();
   TKifReader reader(record);
   reader.Begin(u"");
   reader.ReadLines(lines);
   // A move the record cannot apply is told once when the game is opened;
   // a refresh only notes it quietly.
   refresh_note_ = record.reports.empty() ? QString() : ToQString(record.reports.front());
-  ApplyRefreshedRecord(record, reader.HeaderText());
+  ApplyRefreshedRecord(std::move(record));
 }
 
-void TForm1::ApplyRefreshedRecord(const TKifRecord& record, const std::u16string& header_body) {
+void TForm1::ApplyRefreshedRecord(TKifRecord record) {
+  const TRefreshPlan plan = PlanRefresh(shown_, ListView1->SelectedIndex(), shown_row_, record);
   const int old_count = ListView1->RowCount();
-  const int selected = ListView1->SelectedIndex();
-  const int new_count = record.RowCount();
-  const QStringList selected_texts = RowTexts(ListView1, selected);
-  const TKyokumen shown_before = Positions[shown_row_];
-  const bool names_changed = SenteName != record.sente_name || GoteName != record.gote_name;
-  const bool header_changed = header_body != header_body_;
+  const int new_count = static_cast<int>(record.rows.size());
 
   ListView1->BeginUpdate();
   for (int row = 0; row < new_count; ++row) {
-    const QStringList texts = RowTexts(record.rows[row]);
+    const TKifRecord::Row& r = record.rows[static_cast<size_t>(row)];
+    const QStringList texts = {ToQString(r.caption), ToQString(r.move), ToQString(r.time),
+                               ToQString(r.other)};
     if (row >= old_count) {
       ListView1->Append(texts[0], texts.mid(1));
       continue;
@@ -360,45 +341,29 @@ void TForm1::ApplyRefreshedRecord(const TKifRecord& record, const std::u16string
     delete ListView1->takeTopLevelItem(ListView1->RowCount() - 1);
   }
   ListView1->EndUpdate();
+  TakeRecord(std::move(record));
 
-  Positions = record.positions;
-  SenteName = record.sente_name;
-  GoteName = record.gote_name;
-  TournamentName = record.tournament_name;
-  base_caption_ = ToQString(record.caption);
-  ShowCaption();
-  header_body_ = header_body;
-
-  if (selected < 0) {
-    // The header stays on show, brought up to date when it changed.
-    if (names_changed || !SamePicture(shown_before, Positions[shown_row_])) {
-      renderer_->DrawPosition(Positions[shown_row_], SenteName, GoteName);
+  if (plan.reselect) {
+    ListView1->Select(plan.select);
+    ListView1->ScrollIntoView(plan.select);
+  }
+  shown_row_ = plan.shown_row;
+  if (plan.select < 0) {
+    if (plan.picture_row >= 0) {
+      renderer_->DrawPosition(Positions[static_cast<size_t>(plan.picture_row)], SenteName,
+                              GoteName);
     }
-    if (header_changed) {
-      ShowDocument(WebBrowser1, FontSizePrefix() + header_body_ + std::u16string(kDocumentSuffix));
+    if (plan.document) {
+      ShowDocument(WebBrowser1,
+                   FontSizePrefix() + shown_.header_body + std::u16string(kDocumentSuffix));
     }
     return;
   }
-  // On the last row the user follows the game; a row that is gone leaves
-  // them at the new end too.
-  const bool following = selected == old_count - 1;
-  const int target = following || selected >= new_count ? new_count - 1 : selected;
-  if (target != selected || ListView1->SelectedIndex() != target) {
-    ListView1->Select(target);
-    ListView1->ScrollIntoView(target);
-  }
-  if (target >= kPositionCount) return;  // such rows show nothing
-  const bool moved = target != selected;
-  const bool row_changed = moved || RowTexts(ListView1, target) != selected_texts;
-  const TKyokumen& now = Positions[target];
-  const bool picture =
-      moved || names_changed || shown_row_ != target || !SamePicture(shown_before, now);
-  const bool document = row_changed || shown_before.Comment != now.Comment;
-  ShowRow(target, document, picture);
+  ShowRow(plan.select, plan.document, plan.picture_row >= 0);
 }
 
 void TForm1::ShowRow(int row, bool document, bool picture) {
-  const TKyokumen& position = Positions[row];
+  const TKyokumen& position = Positions[static_cast<size_t>(row)];
   if (picture) {
     shown_row_ = row;
     renderer_->DrawPosition(position, SenteName, GoteName);

@@ -2,9 +2,11 @@
 // board picture of the chosen position, the move list with thinking times,
 // and the header or the chosen move's comment in the HTML view.
 //
-// The window is thin: the record reader (game/KifReader.h) fills the rows,
-// positions and names through a sink the window provides, the board renderer
-// draws the picture, and the comment panel builds and shows the documents.
+// The window is thin: the record reader (game/KifReader.h) reads the record
+// into a TKifRecord that the window then shows (rows, positions, names), the
+// refresh plan (game/RecordRefresh.h) says what a refresh keeps on show, the
+// board renderer draws the picture, and the comment panel builds and shows
+// the documents.
 // Message boxes go through ShowMessage, so tests answer them with its hook.
 //
 // A game opened from the search window can be refreshed: F5, or a timer at
@@ -23,6 +25,7 @@
 #include <string>
 
 #include "game/KifReader.h"
+#include "game/RecordRefresh.h"
 #include "toolkit/qt/ImageControl.h"
 #include "toolkit/qt/ListView.h"
 #include "viewer/BoardRenderer.h"
@@ -66,15 +69,21 @@ class TForm1 : public QWidget {
   QPushButton* Button5;  // "設定"
   TForm3* OptionsDialog;
 
-  TPositions Positions;  // index = move number; 0 is the starting position
+ private:
+  TKifRecord shown_;  // the record on show; declared before Positions, which refers into it
+
+ public:
+  // What a click on each row of the move list shows; row 0 is the start.
+  const std::vector<TKyokumen>& Positions = shown_.row_positions;
   std::u16string SenteName, GoteName, TournamentName;
 
-  // Reads "棋譜中継.txt": rows, positions, names, caption; shows the header
-  // document and position 0. When the file cannot be opened the list holds
-  // only row 0, a message box says so and nothing else changes.
+  // Reads "棋譜中継.txt" (CP932, as the download writes it): rows, positions,
+  // names, caption; shows the header document and the start, then tells each
+  // move that could not be applied in a message box. When the file cannot be
+  // opened the list holds only row 0, a message box says so and nothing else
+  // changes.
   void Button1Click();
-  // Shows the selected row's position and comment; nothing without a
-  // selection or for a row past the position table.
+  // Shows the selected row's position and comment; nothing without a selection.
   void OnListViewClick();
   void Button2Click();  // one row back; nothing at row 0 or without a selection
   void Button3Click();  // one row on (row 0 without a selection); nothing at the last row
@@ -120,22 +129,23 @@ class TForm1 : public QWidget {
   void hideEvent(QHideEvent* event) override;
 
  private:
-  class Sink;
   class ActionScope;
   void AddFirstRow();
   void ShowCaption();
   void RestartRefreshTimer();
+  // The names of the game on show, for a reading to keep when the record lacks them.
+  TKifRecord RecordToRead() const;
+  // Makes `record` the record on show: names, caption, rows and positions.
+  void TakeRecord(TKifRecord record);
   // Puts a record re-read from the file into the window, keeping the place.
-  void ApplyRefreshedRecord(const TKifRecord& record, const std::u16string& header_body);
+  void ApplyRefreshedRecord(TKifRecord record);
   void ShowRow(int row, bool document, bool picture);
 
   std::unique_ptr<TBoardRenderer> renderer_;
-  std::unique_ptr<Sink> sink_;
 
   QString base_caption_;  // what the record made of the caption
   QString refresh_note_;
-  std::u16string header_body_;  // header lines of the record on show, without frame
-  int shown_row_ = 0;           // whose position the picture shows
+  int shown_row_ = 0;  // whose position the picture shows
 
   TRecordDownload download_;
   QTimer* refresh_timer_;

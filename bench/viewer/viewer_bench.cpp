@@ -1,7 +1,7 @@
-// The viewer window offscreen: Button1Click on a 255-move record with a
-// comment (and a web address) after every move, and OnListViewClick on the
-// rows in turn. A click redraws the board and builds and shows a document;
-// it has to stay well under a frame (16 ms). A refresh of the record while
+// The viewer window offscreen: Button1Click on a 255-move record, and on a
+// 317-move one with a 20-move variation, with a comment (and a web address)
+// after every move, and OnListViewClick on the rows in turn. A click redraws the board and builds
+// and shows a document; it has to stay well under a frame (16 ms). A refresh of the record while
 // the user follows the game (one more move each time) is measured beside the
 // whole read it replaces.
 #include <benchmark/benchmark.h>
@@ -20,7 +20,8 @@
 namespace {
 
 // Kings walking up and down: every move applies, every move has a comment.
-void WriteRecord(const std::string& path, int moves = 255) {
+// A variation, when asked for, walks them again from move `moves` - 20.
+void WriteRecord(const std::string& path, int moves = 255, bool variation = false) {
   std::ofstream out(path, std::ios::binary);
   auto put = [&](const std::string& line) { out << zelvaro::Utf8ToSjis(line) << "\r\n"; };
   put("開始日時：2026/11/14 10:00");
@@ -28,19 +29,26 @@ void WriteRecord(const std::string& path, int moves = 255) {
   put("先手：先手太郎");
   put("後手：後手次郎");
   put("手数----指手---------消費時間--");
-  for (int n = 1; n <= moves; ++n) {
-    const bool out_move = ((n + 1) / 2) % 2 == 1;
-    const char* move =
-        n % 2 ? (out_move ? "５八玉(59)" : "５九玉(58)") : (out_move ? "５二玉(51)" : "５一玉(52)");
-    char number[8];
-    std::snprintf(number, sizeof number, "%4d", n);
-    put(std::string(number) + " " + move + "     ( 1:23/01:02:03)");
-    put("*" + std::to_string(n) +
-        "手目。控室の検討では先手が指しやすいとの見方が多い。"
-        "詳しくは http://live.zelvaro.example/2026/final/" +
-        std::to_string(n) + " を参照。");
-  }
+  auto walk = [&](int from, int to) {
+    for (int n = from; n <= to; ++n) {
+      const bool out_move = ((n + 1) / 2) % 2 == 1;
+      const char* move = n % 2 ? (out_move ? "５八玉(59)" : "５九玉(58)")
+                               : (out_move ? "５二玉(51)" : "５一玉(52)");
+      char number[8];
+      std::snprintf(number, sizeof number, "%4d", n);
+      put(std::string(number) + " " + move + "     ( 1:23/01:02:03)");
+      put("*" + std::to_string(n) +
+          "手目。控室の検討では先手が指しやすいとの見方が多い。"
+          "詳しくは http://live.zelvaro.example/2026/final/" +
+          std::to_string(n) + " を参照。");
+    }
+  };
+  walk(1, moves);
   put("まで" + std::to_string(moves) + "手で中断");
+  if (variation) {
+    put("変化：" + std::to_string(moves - 20) + "手");
+    walk(moves - 20, moves);
+  }
 }
 
 struct Fixture {
@@ -59,15 +67,22 @@ struct Fixture {
   }
 };
 
+// Arg: the moves of the main line; 317 comes with a variation.
 void BM_ReadRecordIntoWindow(benchmark::State& state) {
   Fixture f;
+  const int moves = static_cast<int>(state.range(0));
+  WriteRecord(zelvaro::kRecordFileName, moves, moves > 255);
   for (auto _ : state) {
     f.form->Button1Click();
     benchmark::DoNotOptimize(f.form->ListView1->RowCount());
   }
-  if (f.form->ListView1->RowCount() != 256) state.SkipWithError("record not read whole");
+  if (f.form->ListView1->RowCount() != moves + 1 + (moves > 255 ? 21 : 0)) {
+    state.SkipWithError("record not read whole");
+  }
 }
 BENCHMARK(BM_ReadRecordIntoWindow)
+    ->Arg(255)
+    ->Arg(317)
     ->Unit(benchmark::kMillisecond)
     ->Repetitions(5)
     ->ReportAggregatesOnly(true);

@@ -98,11 +98,12 @@ TEST(Kyokumen, PromotionWords) {
     std::u16string move;
     int32_t origin, dest, placed;
   } cases[] = {
-      {u"３三桂不成(45)", 45, 33, kKei},   {u"４二銀上成(53)", 53, 42, kNariGin},
-      {u"２二成銀(33)", 33, 22, kNariGin}, {u"１二香成(15)", 15, 12, kNariKyo},
-      {u"５三歩成(54)", 54, 53, kTo},      {u"２三飛成(28)", 28, 23, kRyu},
+      {u"３三桂不成(45)", 45, 33, kKei},     {u"４二銀上成(53)", 53, 42, kNariGin},
+      {u"２二成銀(33)", 33, 22, kNariGin},   {u"１二香成(15)", 15, 12, kNariKyo},
+      {u"５三歩成(54)", 54, 53, kTo},        {u"２三飛成(28)", 28, 23, kRyu},
       {u"５八金引成(49)", 49, 58, kKin},  // gold has no promoted form
-      {u"５八玉(59)", 59, 58, kOu},
+      {u"２二銀右成(31)", 31, 22, kNariGin}, {u"２二銀左上成(31)", 31, 22, kNariGin},
+      {u"２二銀左不成(31)", 31, 22, kGin},   {u"５八玉(59)", 59, 58, kOu},
   };
   for (const Case& c : cases) {
     TKyokumen p;
@@ -132,17 +133,37 @@ TEST(Kyokumen, TerminalWordsAndUnknownTexts) {
   fresh.ApplyMove(u"同　歩(77)");
   EXPECT_EQ(fresh.Board[0], kFu);  // LastSquare 0: the destination is cell 0
 
-  TKyokumen s = StartingPosition();
-  s.ApplyMove(u"同歩(77)");  // no ideographic space: nothing is placed
-  EXPECT_EQ(s.Board[77], 0);
-  EXPECT_EQ(s.LastSquare, 0);
+  // The texts that name no square, as the reader tells them apart.
+  for (const char16_t* text : {u"投了", u"中断", u"Time-up", u"", u"７歩(77)"}) {
+    EXPECT_FALSE(NamesDestination(text)) << Utf16ToUtf8(text);
+  }
+  for (const char16_t* text : {u"７六歩(77)", u"同　歩(77)", u"同歩(77)"}) {
+    EXPECT_TRUE(NamesDestination(text)) << Utf16ToUtf8(text);
+  }
+}
 
-  TKyokumen r = StartingPosition();
-  r.Board[12] = kHisya;
-  r.ApplyMove(u"２二竜(12)");  // 竜 is not a name the position knows
-  EXPECT_EQ(r.Board[12], 0);
-  EXPECT_EQ(r.Board[22], kKaku + kGoteOffset);
-  EXPECT_EQ(r.SenteHand[kHandKaku], 1);
+// 同 with the piece name right after it or after any blanks; the other
+// names records write for promoted pieces.
+TEST(Kyokumen, SameSquareFormsAndOtherNames) {
+  struct Case {
+    std::u16string move;
+    int32_t origin, dest, placed;
+  } cases[] = {
+      {u"同　銀(79)", 79, 76, kGin},     {u"同銀(79)", 79, 76, kGin},
+      {u"同 銀(79)", 79, 76, kGin},      {u"同　　銀成(79)", 79, 76, kNariGin},
+      {u"２二竜(28)", 28, 22, kRyu},     {u"２二全(31)", 31, 22, kNariGin},
+      {u"２二圭(31)", 31, 22, kNariKei}, {u"２二杏(31)", 31, 22, kNariKyo},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(Utf16ToUtf8(c.move));
+    TKyokumen p = StartingPosition();
+    p.LastSquare = 76;
+    p.Board[76] = kFu + kGoteOffset;
+    p.ApplyMove(c.move);
+    EXPECT_EQ(p.Board[c.origin], 0);
+    EXPECT_EQ(p.Board[c.dest], c.placed);
+    EXPECT_EQ(p.LastSquare, c.dest);
+  }
 }
 
 TEST(Kyokumen, LastOriginOfBoardMovesDropsAndTerminalWords) {

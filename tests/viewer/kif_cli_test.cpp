@@ -4,6 +4,7 @@
 #include <QImage>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <nlohmann/json.hpp>
 #include <string>
 
@@ -42,9 +43,9 @@ TEST_F(KifCli, PrintsWhatTheViewerHolds) {
   const Result r = RunKif("r.kif --font-size 0");
   ASSERT_EQ(r.status, 0);
   const json out = json::parse(r.out);
-  const char* keys[] = {"caption",         "sente", "gote",      "tournament",
-                        "header_document", "rows",  "positions", "comment_documents",
-                        "errors"};
+  const char* keys[] = {"caption",           "sente", "gote",      "tournament",
+                        "header_document",   "rows",  "positions", "row_positions",
+                        "comment_documents", "errors"};
   size_t at = 0;
   for (const char* key : keys) {
     const size_t found = r.out.find("\"" + std::string(key) + "\":");
@@ -68,6 +69,7 @@ TEST_F(KifCli, PrintsWhatTheViewerHolds) {
   EXPECT_EQ(out["positions"][1]["comment"], "see http://example.jp/x<BR>");
   EXPECT_EQ(out["positions"][2]["turn"], -1);
   EXPECT_EQ(out["positions"][2]["board"], out["positions"][1]["board"]);
+  EXPECT_EQ(out["row_positions"], out["positions"]);  // no variation: the same rows
   EXPECT_EQ(out["comment_documents"][1],
             "<html><body><font size=\"-2\"><b>see <a href=\"http://example.jp/x\" "
             "title=\"リンク先を見る\">http://example.jp/x</a><BR></b></font></body></html>");
@@ -93,6 +95,26 @@ TEST_F(KifCli, PrintsWhatTheViewerHolds) {
   renderer.SetOptions({.last_move = true, .flip = true});
   EXPECT_EQ(QImage(QStringLiteral("marked.png")).convertToFormat(QImage::Format_RGB888), expected);
   EXPECT_NE(expected, QImage(QStringLiteral("one.png")).convertToFormat(QImage::Format_RGB888));
+}
+
+// A UTF-8 file with a variation: the main line by number, every row its own.
+TEST_F(KifCli, Utf8RecordWithAVariation) {
+  {
+    std::ofstream out("v.kifu", std::ios::binary);
+    out << "先手：甲\n1 ７六歩(77)\n2 ３四歩(33)\n変化：2手\n2 ８四歩(83)\n";
+  }
+  const Result r = RunKif("v.kifu --png 3 v.png");
+  ASSERT_EQ(r.status, 0);
+  const json out = json::parse(r.out);
+  EXPECT_EQ(out["sente"], "甲");
+  ASSERT_EQ(out["rows"].size(), 4u);
+  EXPECT_EQ(out["rows"][3], json::parse(R"j(["2","△８四歩(83)","","変化"])j"));
+  ASSERT_EQ(out["positions"].size(), 3u);
+  ASSERT_EQ(out["row_positions"].size(), 4u);
+  EXPECT_EQ(out["positions"][2]["board"][34], 101);
+  EXPECT_EQ(out["row_positions"][3]["board"][84], 101);
+  EXPECT_EQ(out["row_positions"][3]["board"][34], 0);
+  EXPECT_TRUE(fs::exists("v.png"));
 }
 
 TEST_F(KifCli, RefusesWhatItCannotDo) {

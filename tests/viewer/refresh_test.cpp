@@ -107,6 +107,27 @@ TEST_F(Refresh, ACorrectedMoveIsShown) {
   EXPECT_TRUE(catcher.messages.empty());
 }
 
+// Commentary on the newest move arrives before the next move does; it stays
+// with its move when that comes.
+TEST_F(Refresh, CommentaryAfterTheNewestMove) {
+  Open(Record(6));
+  ClickRow(6);
+  served = Record(6);
+  served.push_back("*６手目の直後の解説");
+  form.RefreshRecord();
+  EXPECT_EQ(Selected(), 6);
+  EXPECT_EQ(Cell(6, 3), "ｺﾒﾝﾄ");
+  EXPECT_TRUE(Html().contains(QStringLiteral("６手目の直後の解説"))) << Html().toStdString();
+
+  served = Record(7);
+  served.insert(served.end() - 2, "*６手目の直後の解説");  // before move 7 and まで
+  form.RefreshRecord();
+  EXPECT_EQ(Selected(), 7);
+  EXPECT_EQ(form.Positions[6].Comment, u"６手目の直後の解説<BR>");
+  EXPECT_EQ(Cell(6, 3), "ｺﾒﾝﾄ");
+  EXPECT_EQ(form.Image1->Picture(), Expected(form.Positions[7]));
+}
+
 TEST_F(Refresh, WithoutASelectionTheHeaderStays) {
   Open(Record(4));
   const QString header = Html();

@@ -215,39 +215,45 @@ TEST_F(ViewerWindow, MissingFile) {
   EXPECT_EQ(Html(), html);
 }
 
-TEST_F(ViewerWindow, ReportsDuringTheReading) {
+TEST_F(ViewerWindow, MovesThatCannotBeAppliedAreTold) {
   Read({"先手：甲", MoveLine(1, "７六歩(7x)", "( 0:01/00:00:01)"),
         MoveLine(2, "３四歩(33)", "( 0:01/00:00:01)"),
-        MoveLine(300, "２六歩(27)", "( 0:01/00:00:01)"),
         MoveLine(3, "２六歩(27)", "( 0:01/00:00:01)")});
-  ASSERT_EQ(catcher.messages.size(), 2u);
+  ASSERT_EQ(catcher.messages.size(), 1u);
   EXPECT_EQ(catcher.messages[0].text, QStringLiteral("指し手エラー ７六歩(7x)"));
   EXPECT_EQ(catcher.messages[0].caption, QStringLiteral("error"));
-  EXPECT_TRUE(catcher.messages[1].text.contains(QStringLiteral("4 行目")))
-      << catcher.messages[1].text.toStdString();
-  EXPECT_TRUE(catcher.messages[1].text.contains(QStringLiteral("300")));
-  EXPECT_EQ(form.ListView1->RowCount(), 3);
+  EXPECT_EQ(form.ListView1->RowCount(), 4);
   // The rows read stay usable.
   ClickRow(2);
   EXPECT_EQ(form.Image1->Picture(), Expected(form.Positions[2]));
 }
 
-TEST_F(ViewerWindow, RowsPastThePositionTableShowNothing) {
+// A long game with a variation: every row, clicked or stepped to, shows its
+// own position and comment.
+TEST_F(ViewerWindow, EveryRowShowsItsOwnPosition) {
   std::vector<std::string> lines;
-  for (int n = 1; n <= 255; ++n)
+  for (int n = 1; n <= 317; ++n)
     lines.push_back(MoveLine(n, n % 2 ? "５八玉(59)" : "５二玉(51)", ""));
   lines.push_back("変化：1手");
-  for (int n = 1; n <= 5; ++n)
-    lines.push_back(MoveLine(n, n % 2 ? "５八玉(59)" : "５二玉(51)", ""));
+  lines.push_back(MoveLine(1, "７六歩(77)", ""));
+  lines.push_back("*変化の解説");
+  lines.push_back(MoveLine(2, "３四歩(33)", ""));
   Read(lines);
-  ASSERT_EQ(form.ListView1->RowCount(), 261);
-  form.ListView1->Select(258);
-  const QString html = Html();
+  ASSERT_EQ(form.ListView1->RowCount(), 320);
+  EXPECT_EQ(Cell(318, 3), "ｺﾒﾝﾄ");
+  form.ListView1->Select(317);
   form.OnListViewClick();
-  EXPECT_EQ(Html(), html);
+  EXPECT_EQ(form.Positions[317].Board[58], kOu);
+  EXPECT_EQ(form.Image1->Picture(), Expected(form.Positions[317]));
   form.Button3Click();
-  EXPECT_EQ(form.ListView1->SelectedIndex(), 259);
-  EXPECT_EQ(Html(), html);
+  EXPECT_EQ(form.ListView1->SelectedIndex(), 318);
+  EXPECT_EQ(form.Positions[318].Board[76], kFu);
+  EXPECT_EQ(form.Positions[318].Board[59], kOu);
+  EXPECT_EQ(form.Image1->Picture(), Expected(form.Positions[318]));
+  EXPECT_TRUE(Html().contains(QStringLiteral("変化の解説"))) << Html().toStdString();
+  form.Button3Click();
+  EXPECT_EQ(form.Image1->Picture(), Expected(form.Positions[319]));
+  EXPECT_EQ(form.Positions[319].Board[34], kFu + kGoteOffset);
 }
 
 TEST_F(ViewerWindow, CloseHidesTheWindow) {
