@@ -104,9 +104,13 @@ TEST(PageFetchLines, GzipBodyGivesThePlainLinesAndNoGzipByte) {
   std::string decoded;
   EXPECT_EQ(Receive(bytes, "gzip", &decoded), lines);
   EXPECT_EQ(decoded, text);
-  // Bytes after the gzip data are not text either.
-  Receive({gz + "\x1F\x8Bjunk\n", "more junk\n"}, "gzip", &decoded);
-  EXPECT_EQ(decoded, text);
+  // Bytes after the gzip data are not text either: they are an error.
+  TPageFetcher after;
+  after.FHttp.Response.ContentEncoding = "gzip";
+  const std::string tail = gz + "\x1F\x8Bjunk\n";
+  EXPECT_THROW(after.ReceiveChunk(tail.data(), static_cast<int64_t>(tail.size())),
+               EDecompressionError);
+  EXPECT_EQ(after.FBuffer.View(), text);
 }
 
 TEST(PageFetchLines, OnlyExactlyGzipIsDecoded) {
