@@ -167,9 +167,6 @@ TEST_F(PageFetchTest, LastLineWithoutLfIsTakenOnlyFromACompleteBody) {
              "Transfer-Encoding: chunked\r\n"),
        {"first", "second", "last line"}},
       {"gzip", WithLength(gz, "gzip"), {"first", "second", "last line"}},
-      {"gzip cut in the trailer",
-       "HTTP/1.1 200 OK\r\nContent-Encoding: gzip\r\n\r\n" + gz.substr(0, gz.size() - 3),
-       {"first", "second"}},
   };
   for (const auto& c : cases) {
     ScriptedServer server({{ReadRequest(), Send(c.reply), HalfClose()}});
@@ -181,7 +178,8 @@ TEST_F(PageFetchTest, LastLineWithoutLfIsTakenOnlyFromACompleteBody) {
 TEST_F(PageFetchTest, BodyCutBeforeItsLengthFailsWithTheLinesThatArrived) {
   const std::string body = "first\r\nsecond\r\nlast li";
   ScriptedServer server(
-      {{ReadRequest(), Send("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n" + body), HalfClose()}});
+      {{ReadRequest(), Send("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n" + body),
+        HalfClose()}});
   EXPECT_THROW(fetcher.FetchLines(server.Url()), EConnClosedGracefully);
   EXPECT_EQ(fetcher.Lines(), (Lines{"first", "second"}));
 }
@@ -232,7 +230,7 @@ TEST_F(PageFetchTest, EveryResponseStartsANewGzipStream) {
   }
   fetcher.FetchLines(server.Url());
   EXPECT_EQ(fetcher.Lines(), (Lines{"good", "lines"}));
-  fetcher.FetchLines(server.Url());  // cut inside the member
+  EXPECT_THROW(fetcher.FetchLines(server.Url()), EDecompressionError);  // cut inside the member
   EXPECT_TRUE(fetcher.Lines().empty());
   fetcher.FetchLines(server.Url());
   EXPECT_EQ(fetcher.Lines(), (Lines{"good", "lines"}));
