@@ -14,6 +14,10 @@
 #include <functional>
 #include <string_view>
 
+namespace zelvaro {
+class THttpClient;
+}
+
 namespace zelvaro::cli {
 
 using CommandSetup = std::function<void(CLI::App&)>;
@@ -28,5 +32,11 @@ struct CommandRegistration {
 // Flushes what was written to standard output, writes `message` and a line
 // end to standard error and ends the program with `status`.
 [[noreturn]] void Fail(std::string_view message, int status = 1);
+
+// --timeout S: the limit of one whole request in seconds; `seconds` stays 0
+// when the option is not given.
+void AddTimeoutOption(CLI::App& command, double& seconds);
+// Sets the client's request limit from --timeout (0: keep its default).
+void SetRequestTimeout(THttpClient& client, double seconds);
 
 }  // namespace zelvaro::cli

@@ -1,4 +1,6 @@
-// zelvaro-cli fetch URL: one page fetch as the search window makes it. Each
+// zelvaro-cli fetch URL [--timeout S]: one page fetch as the search window
+// makes it; --timeout sets the limit of the whole request in seconds
+// (default 120). Each
 // line taken goes to standard output followed by LF, bytes unchanged; exit
 // status 0. On an error the lines taken before it are written, its message
 // (for an error status, the status line) goes to standard error and the exit
@@ -25,14 +27,17 @@ void WriteLines(const TPageFetcher& fetcher) {
 CommandRegistration registration([](CLI::App& app) {
   auto* cmd = app.add_subcommand("fetch", "fetch a page as the program does; its lines to stdout");
   auto url = std::make_shared<std::string>();
+  auto timeout = std::make_shared<double>(0);
   cmd->add_option("URL", *url, "http address")->required();
-  cmd->callback([url] {
+  AddTimeoutOption(*cmd, *timeout);
+  cmd->callback([url, timeout] {
     auto fetcher = std::make_unique<TPageFetcher>();
+    SetRequestTimeout(fetcher->FHttp, *timeout);
     try {
       fetcher->FetchLines(*url);
-    } catch (const Exception& e) {
+    } catch (const std::exception& e) {
       WriteLines(*fetcher);
-      Fail(e.Message());
+      Fail(MessageOf(e));
     }
     WriteLines(*fetcher);
   });

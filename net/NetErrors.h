@@ -36,6 +36,12 @@ class EReadTimeout : public ETcpError {
   EReadTimeout() : ETcpError("Read timed out.") {}
 };
 
+// One whole request took longer than its overall limit.
+class ERequestTimeout : public ETcpError {
+ public:
+  ERequestTimeout() : ETcpError("Request timed out.") {}
+};
+
 // The server took nothing for longer than the read limit while we sent.
 class EWriteTimeout : public ETcpError {
  public:
@@ -79,8 +85,9 @@ class EHttpProtocolError : public EHttpError {
   std::string ErrorMessage;
 };
 
-// A reply whose head or framing cannot be read: too many header lines, a
-// chunk size that is not hexadecimal.
+// A reply whose head or framing cannot be read: no status line, too many
+// header lines, a negative or disputed Content-Length, a chunk size that is
+// not hexadecimal.
 class EHttpMalformedReply : public EHttpError {
  public:
   using EHttpError::EHttpError;

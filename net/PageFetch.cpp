@@ -1,7 +1,6 @@
 #include "net/PageFetch.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 
 namespace zelvaro {
@@ -15,14 +14,14 @@ bool MayStartGzip(std::string_view bytes) {
          bytes.substr(0, std::min(bytes.size(), kMagic.size()));
 }
 
-bool Contains(std::string_view text, std::string_view word) {
-  for (size_t i = 0; i + word.size() <= text.size(); ++i) {
-    bool same = true;
-    for (size_t j = 0; j < word.size() && same; ++j)
-      same = std::tolower(static_cast<unsigned char>(text[i + j])) == word[j];
-    if (same) return true;
-  }
-  return false;
+// Text already in FLines is dropped from FBuffer once at least this much of
+// it has gathered and it outweighs the unfinished rest, so moving the rest
+// to the front stays cheap and the buffer holds about one line.
+constexpr int64_t kDropTakenTextAt = int64_t{1} << 20;
+
+std::string SizeText(int64_t bytes) {
+  if (bytes % (int64_t{1} << 20) == 0) return std::to_string(bytes >> 20) + " MiB";
+  return std::to_string(bytes) + " bytes";
 }
 
 }  // namespace
@@ -45,74 +44,60 @@ void TPageFetcher::FetchLines(std::string_view url) {
   FGzip.Reset();
   decoding_ = Decoding::kUndecided;
   held_.clear();
-  received_ = 0;
+  decoded_ = 0;
+  scan_from_ = 0;
 
   FHttp.Get(url, &FSink);
 
-  // The unfinished last line is whole only if the body is; a body cut short
-  // may end in the middle of a line.
-  if (!BodyComplete()) return;
+  // The client has raised for a body cut short of its framing; a gzip body
+  // is whole only when it ends with a whole member.
+  if (FHttp.Response.ContentEncoding == "gzip" && decoding_ != Decoding::kPlain) FGzip.Finish();
+  // The body is complete, so its last line is too, LF or not.
   FBuffer.Seek(FReadPos, SeekOrigin::kBeginning);
   std::string line;
   FReader.ReadLine(line);
   if (!line.empty()) {
     FReadPos = FBuffer.Position();
-    FLines.push_back(std::move(line));
+    TakeLine(std::move(line));
   }
-}
-
-bool TPageFetcher::BodyComplete() const {
-  const THttpResponse& response = FHttp.Response;
-  const bool chunked = Contains(response.HeaderLines.Value("Transfer-Encoding"), "chunked");
-  // A chunked body cut short raises in the client; a body with a length ends
-  // without an error when the server closes early.
-  if (!chunked && response.HasContentLength && received_ != response.ContentLength) return false;
-  switch (decoding_) {
-    case Decoding::kGzip:
-      // Inside a member (data or trailer still missing): the text is cut.
-      return FGzip.GzipState() == TGzipDecompressStream::kStateHeader;
-    case Decoding::kUndecided:
-      // Nothing but the first bytes of a gzip header arrived.
-      return held_.empty();
-    case Decoding::kPlain:
-      break;
-  }
-  return true;
 }
 
 void TPageFetcher::ReceiveChunk(const char* bytes, int64_t count) {
   if (count <= 0) return;
-  received_ += count;
   if (FHttp.Response.ContentEncoding != "gzip") {
     AppendText(bytes, count);
-  } else {
-    switch (decoding_) {
-      case Decoding::kPlain:
-        AppendText(bytes, count);
-        break;
-      case Decoding::kGzip:
-        // Every byte belongs to the gzip stream; what the decoder does not
-        // take (bytes after the last member) is not text either.
-        FGzip.Write(bytes, count);
-        break;
-      case Decoding::kUndecided:
-        held_.append(bytes, static_cast<size_t>(count));
-        if (FGzip.Write(bytes, count) > 0) {
-          decoding_ = Decoding::kGzip;
-          held_.clear();
-        } else if (!MayStartGzip(held_)) {
-          // Labelled gzip but plain: use the bytes as they came.
-          decoding_ = Decoding::kPlain;
-          AppendText(held_.data(), static_cast<int64_t>(held_.size()));
-          held_.clear();
-        }
-        break;
-    }
+    return;
   }
-  TakeLines();
+  switch (decoding_) {
+    case Decoding::kPlain:
+      AppendText(bytes, count);
+      break;
+    case Decoding::kGzip:
+      // Every byte belongs to the gzip stream; the decoder's output reaches
+      // AppendText through text_sink_.
+      FGzip.Write(bytes, count);
+      break;
+    case Decoding::kUndecided:
+      held_.append(bytes, static_cast<size_t>(count));
+      if (FGzip.Write(bytes, count) > 0) {
+        decoding_ = Decoding::kGzip;
+        held_.clear();
+      } else if (!MayStartGzip(held_)) {
+        // Labelled gzip but plain: use the bytes as they came.
+        decoding_ = Decoding::kPlain;
+        std::string plain = std::move(held_);
+        held_.clear();
+        AppendText(plain.data(), static_cast<int64_t>(plain.size()));
+      }
+      break;
+  }
 }
 
 void TPageFetcher::AppendText(const char* bytes, int64_t count) {
+  // Checked before the bytes are held: a page past the cap is never kept.
+  decoded_ += count;
+  if (decoded_ > MaxPageSize)
+    throw EPageTooLarge("the page is larger than " + SizeText(MaxPageSize));
   // NUL bytes are dropped like CR bytes; the line reader would stop at them.
   FBuffer.Seek(0, SeekOrigin::kEnd);
   const char* end = bytes + count;
@@ -123,15 +108,38 @@ void TPageFetcher::AppendText(const char* bytes, int64_t count) {
     if (stop > bytes) FBuffer.WriteBuffer(bytes, stop - bytes);
     bytes = stop + (nul != nullptr ? 1 : 0);
   }
+  TakeLines();
 }
 
 void TPageFetcher::TakeLines() {
+  // Only a new LF can complete a line, and the text before scan_from_ has
+  // been searched already: an unfinished line is scanned once, however many
+  // blocks it spans.
+  const int64_t size = FBuffer.Size();
+  if (FBuffer.View().find('\n', static_cast<size_t>(scan_from_)) == std::string_view::npos) {
+    scan_from_ = size;
+    return;
+  }
   FBuffer.Seek(FReadPos, SeekOrigin::kBeginning);
   std::string line;
   while (FReader.ReadLine(line) && !line.empty()) {
     FReadPos = FBuffer.Position();
-    FLines.push_back(std::move(line));
+    TakeLine(std::move(line));
   }
+  // What follows FReadPos now holds no LF after a byte of a line.
+  scan_from_ = size;
+  if (FReadPos >= kDropTakenTextAt && FReadPos >= size - FReadPos) {
+    FBuffer.DropFront(FReadPos);
+    scan_from_ -= FReadPos;
+    FReadPos = 0;
+  }
+}
+
+void TPageFetcher::TakeLine(std::string&& line) {
+  if (FLines.size() >= MaxPageLines) {
+    throw EPageTooLarge("the page has more than " + std::to_string(MaxPageLines) + " lines");
+  }
+  FLines.push_back(std::move(line));
 }
 
 }  // namespace zelvaro

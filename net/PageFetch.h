@@ -8,9 +8,20 @@
 // label is never decoded. The text is appended to FBuffer and every line
 // whose LF has arrived is moved to FLines, without CR, LF or NUL bytes and
 // without blank lines. When the body has arrived completely, a last line
-// without LF is taken too; when the body was cut short it is not.
+// without LF is taken too.
 //
-// Not thread-safe; the search window owns one fetcher.
+// A body that did not arrive whole is an error, never a shorter page: the
+// client raises for a cut plain or chunked body, and a gzip body that ends
+// inside a member raises "gzip: the compressed data is incomplete" (as do a
+// trailer that does not match and garbage after the last member). The lines
+// completed before an error stay in FLines.
+//
+// Memory is bounded by the page's lines: the decoded text is capped at
+// MaxPageSize bytes and MaxPageLines lines (EPageTooLarge, raised while the
+// body arrives, which ends the request), and the text already moved to
+// FLines is dropped from FBuffer as the body goes on.
+//
+// Not thread-safe; one fetcher serves one request at a time.
 #pragma once
 
 #include <cstdint>
@@ -25,8 +36,24 @@
 
 namespace zelvaro {
 
+// A page beyond the fetch's size or line cap.
+class EPageTooLarge : public Exception {
+ public:
+  using Exception::Exception;
+};
+
 class TPageFetcher {
  public:
+  // The decoded size one page may have. Real tournament pages and game
+  // records are well under 1 MiB; 64 MiB is far above any of them and still
+  // a size a desktop holds easily, while a hostile or broken server (a gzip
+  // bomb inflating to gigabytes, an endless body) is stopped early.
+  static constexpr int64_t kMaxPageSize = int64_t{64} << 20;
+  // Lines one page may have. Each line costs about 32 bytes of bookkeeping
+  // beside its text, so a page of very short lines would otherwise hold many
+  // times its size; a long game record has a few thousand lines.
+  static constexpr size_t kMaxPageLines = size_t{1} << 20;
+
   // Applies the program's request settings to FHttp.
   TPageFetcher();
   TPageFetcher(const TPageFetcher&) = delete;
@@ -34,9 +61,15 @@ class TPageFetcher {
 
   // Fills FLines with the lines of the body of `url`. Every error of the
   // request or of the decoding propagates (an error status as
-  // EHttpProtocolError, corrupt gzip data as EDecompressionError); FLines
-  // then holds the lines completed before it.
+  // EHttpProtocolError, damaged or cut gzip data as EDecompressionError, a
+  // page beyond the caps as EPageTooLarge, a request past FHttp's
+  // RequestTimeout as ERequestTimeout); FLines then holds the lines
+  // completed before it.
   void FetchLines(std::string_view url);
+
+  // The caps of the next fetches (tests lower them).
+  int64_t MaxPageSize = kMaxPageSize;
+  size_t MaxPageLines = kMaxPageLines;
 
   // The body target's write handler: takes one block of the body.
   void ReceiveChunk(const char* bytes, int64_t count);
@@ -45,9 +78,7 @@ class TPageFetcher {
   const std::vector<std::string>& Lines() const { return FLines; }
 
  private:
-  // The decoder's target: appends to FBuffer. The text of a response is the
-  // text of all its gzip members, so the emptying at a member header is not
-  // passed on (each fetch starts with FBuffer empty anyway).
+  // The decoder's target: appends to FBuffer.
   class TTextSink : public TStream {
    public:
     explicit TTextSink(TPageFetcher& owner) : owner_(owner) {}
@@ -66,18 +97,21 @@ class TPageFetcher {
 
   void AppendText(const char* bytes, int64_t count);
   void TakeLines();
-  bool BodyComplete() const;
+  void TakeLine(std::string&& line);
 
   TTextSink text_sink_{*this};
   Decoding decoding_ = Decoding::kUndecided;
-  std::string held_;  // first bytes of a "gzip" body while undecided
-  int64_t received_ = 0;
+  std::string held_;       // first bytes of a "gzip" body while undecided
+  int64_t decoded_ = 0;    // bytes of text this response has given
+  int64_t scan_from_ = 0;  // FBuffer holds no LF that ends a line before here
 
  public:
   // The fetch members the search window's design names.
   THttpClient FHttp;
   TMemoryStreamEx FSink;  // body target; forwards to ReceiveChunk
-  TMemoryStream FBuffer;  // decoded text of the current response
+  // Decoded text of the current response from about the last line taken
+  // on; the text before FReadPos is in FLines and is dropped now and then.
+  TMemoryStream FBuffer;
   TStreamReader FReader{&FBuffer};
   int64_t FReadPos = 0;                      // just past the last line moved to FLines
   TGzipDecompressStream FGzip{&text_sink_};  // writes to the end of FBuffer

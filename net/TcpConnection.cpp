@@ -175,12 +175,31 @@ bool TTcpConnection::Connected() {
   return !peerClosed_;
 }
 
+milliseconds TTcpConnection::WaitLimit(milliseconds limit, bool& deadline_decides) {
+  deadline_decides = false;
+  if (!deadline_) return limit;
+  const auto left = std::chrono::ceil<milliseconds>(*deadline_ - Clock::now());
+  if (left.count() <= 0) {
+    Disconnect();
+    throw ERequestTimeout();
+  }
+  if (limit.count() > 0 && limit <= left) return limit;
+  deadline_decides = true;
+  return left;
+}
+
 size_t TTcpConnection::ReceiveSome(char* dest, size_t size) {
   if (peerClosed_) return 0;
   if (!transport_) throw ENotConnected();
+  bool deadline_decides;
+  const milliseconds limit = WaitLimit(ReadTimeout, deadline_decides);
   size_t n;
   try {
-    n = transport_->Receive(dest, size, ReadTimeout);
+    n = transport_->Receive(dest, size, limit);
+  } catch (const EReadTimeout&) {
+    Disconnect();
+    if (deadline_decides) throw ERequestTimeout();
+    throw;
   } catch (...) {
     Disconnect();
     throw;
@@ -281,8 +300,14 @@ void TTcpConnection::Write(std::string_view bytes) {
     return;
   }
   if (!transport_) throw ENotConnected();
+  bool deadline_decides;
+  const milliseconds limit = WaitLimit(ReadTimeout, deadline_decides);
   try {
-    transport_->Send(bytes.data(), bytes.size(), ReadTimeout);
+    transport_->Send(bytes.data(), bytes.size(), limit);
+  } catch (const EWriteTimeout&) {
+    Disconnect();
+    if (deadline_decides) throw ERequestTimeout();
+    throw;
   } catch (...) {
     Disconnect();
     throw;
@@ -303,7 +328,14 @@ void TTcpConnection::FlushWriteBuffer() {
 
 void TTcpClient::Connect() {
   if (HasTransport()) throw EAlreadyConnected();
-  Attach(Connector(Host, Port, ConnectTimeout));
+  bool deadline_decides;
+  const milliseconds limit = WaitLimit(ConnectTimeout, deadline_decides);
+  try {
+    Attach(Connector(Host, Port, limit));
+  } catch (const EConnectTimeout&) {
+    if (deadline_decides) throw ERequestTimeout();
+    throw;
+  }
 }
 
 }  // namespace zelvaro

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -55,6 +56,13 @@ class TTcpConnection {
   // Longest wait for the next bytes from the server (zero: no limit).
   std::chrono::milliseconds ReadTimeout{30000};
 
+  // The time by which everything must be done (none: no such limit). Past
+  // it every receive, send and connect throws ERequestTimeout ("Request
+  // timed out.") and the connection is closed, however steadily the server
+  // trickles bytes.
+  using Clock = std::chrono::steady_clock;
+  void SetDeadline(std::optional<Clock::time_point> deadline) { deadline_ = deadline; }
+
   // Takes over an open transport. Throws EAlreadyConnected when one is open.
   void Attach(std::unique_ptr<TTransport> transport);
   // Drops the transport and whatever is buffered.
@@ -83,6 +91,13 @@ class TTcpConnection {
   // Sends what was collected and closes the write buffer.
   void FlushWriteBuffer();
 
+ protected:
+  // How long the next wait may take: `limit` (zero: none), shortened to
+  // what is left before the deadline. `deadline_decides` tells whether the
+  // deadline is what set it. Throws ERequestTimeout (and disconnects) once
+  // the deadline has passed.
+  std::chrono::milliseconds WaitLimit(std::chrono::milliseconds limit, bool& deadline_decides);
+
  private:
   size_t Buffered() const { return end_ - start_; }
   // Receives once into the input buffer; false when the server closed.
@@ -92,6 +107,7 @@ class TTcpConnection {
   void Consume(size_t n);
 
   std::unique_ptr<TTransport> transport_;
+  std::optional<Clock::time_point> deadline_;
   bool peerClosed_ = false;
   std::vector<char> input_;
   size_t start_ = 0;

@@ -78,6 +78,31 @@ int64_t ParseChunkSize(std::string_view line) {
   return size;
 }
 
+// The body length the Content-Length lines give. Repeats of one value (on
+// several lines or as a list) are fine; values that differ leave the body's
+// end unknown (RFC 9110 section 8.6), and a negative length is no length.
+int64_t ReadContentLength(const std::vector<std::string>& values) {
+  std::optional<int64_t> length;
+  for (const std::string& value : values) {
+    std::string_view rest = value;
+    do {
+      const size_t comma = rest.find(',');
+      const std::string_view item = Trim(rest.substr(0, comma));
+      rest = comma == std::string_view::npos ? std::string_view() : rest.substr(comma + 1);
+      int64_t n = 0;
+      if (!ParseDecimal(item, n))
+        throw EConvertError("'" + value + "' is not a valid integer value");
+      if (n < 0) throw EHttpMalformedReply("Negative Content-Length in the reply: " + value);
+      if (length && *length != n) {
+        throw EHttpMalformedReply("Content-Length values in the reply disagree: " +
+                                  std::to_string(*length) + " and " + std::to_string(n));
+      }
+      length = n;
+    } while (!rest.empty());
+  }
+  return length.value_or(-1);
+}
+
 std::optional<TDateTime> ReadDate(std::string_view value) {
   value = Trim(value);
   if (value.empty() || value == "-1" || value == "0") return std::nullopt;
@@ -144,6 +169,13 @@ void THttpClient::DoRequest(THttpMethod method, std::string_view url, TStream* s
   std::string location(url);
   passCount_ = 0;
   Response.BodyTarget = target;
+  if (RequestTimeout.count() > 0) {
+    connection_.SetDeadline(TTcpConnection::Clock::now() + RequestTimeout);
+  }
+  struct ClearDeadline {
+    TTcpClient& connection;
+    ~ClearDeadline() { connection.SetDeadline(std::nullopt); }
+  } clear_deadline{connection_};
   try {
     for (;;) {
       ++passCount_;
@@ -347,11 +379,13 @@ void THttpClient::ReadOneHead() {
   r = THttpResponse();
   r.BodyTarget = bodyTarget;
 
-  // Blank lines left over after an earlier reply are not a status line.
-  size_t lineCount = 0;
-  do {
-    r.StatusLine = connection_.ReadLine();
-  } while (r.StatusLine.empty() && ++lineCount < kMaxHeaderLines);
+  // Blank lines left over after an earlier reply are not a status line;
+  // a reply of nothing else never starts.
+  for (size_t blank = 0; Trim(r.StatusLine = connection_.ReadLine()).empty();) {
+    if (++blank >= kMaxHeaderLines) {
+      throw EHttpMalformedReply("The reply has no status line, only empty lines.");
+    }
+  }
 
   std::string_view status = r.StatusLine;
   size_t blank = status.find(' ');
@@ -410,10 +444,7 @@ void THttpClient::ReadOneHead() {
   if (h.Has("Content-Type")) r.ContentType = h.Value("Content-Type");
   if (h.Has("Content-Length")) {
     r.HasContentLength = true;
-    std::string value = h.Value("Content-Length");
-    if (!ParseDecimal(std::string_view(value), r.ContentLength)) {
-      throw EConvertError("'" + value + "' is not a valid integer value");
-    }
+    r.ContentLength = ReadContentLength(h.Values("Content-Length"));
   }
   r.Date = ReadDate(h.Value("Date"));
   r.LastModified = ReadDate(h.Value("Last-Modified"));
@@ -444,8 +475,15 @@ bool THttpClient::ReplyHasBody(THttpMethod method) const {
 }
 
 void THttpClient::ReadBody(TStream* target) {
-  if (!connection_.Connected()) return;
-  if (ContainsIgnoreCase(Response.HeaderLines.Value("Transfer-Encoding"), "chunked")) {
+  const bool chunked =
+      ContainsIgnoreCase(Response.HeaderLines.Value("Transfer-Encoding"), "chunked");
+  if (!connection_.Connected()) {
+    // Closed right after the head: only a body that ends at the close is
+    // whole (empty); one announced by its length or by chunks was cut.
+    if (chunked || Response.ContentLength > 0) throw EConnClosedGracefully();
+    return;
+  }
+  if (chunked) {
     ReadChunked(target);
   } else if (Response.ContentLength > 0) {
     // A body that ends before its announced length is cut, not complete:

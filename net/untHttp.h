@@ -115,6 +115,11 @@ class THttpClient {
   static constexpr size_t kMaxHeaderLines = 1000;
   // Most passes (first request, redirects) one request makes.
   static constexpr int kMaxPasses = 3;
+  // The longest one whole request may take by default: far above any real
+  // download of the program (a record arrives in well under a second), yet
+  // a server that trickles a byte now and then cannot hold a request
+  // forever, which the per-read limit alone would allow.
+  static constexpr std::chrono::seconds kDefaultRequestTimeout{120};
 
   THttpClient();
   ~THttpClient();
@@ -131,6 +136,10 @@ class THttpClient {
   // Longest wait for the next bytes of a reply; past it "Read timed out."
   // and the connection is closed. 0 = no limit.
   std::chrono::milliseconds ReadTimeout{30000};
+  // Longest time for one whole request (connect, every pass, the whole
+  // body, including what the body's stream does with it); past it "Request
+  // timed out." and the connection is closed. 0 = no limit.
+  std::chrono::milliseconds RequestTimeout{kDefaultRequestTimeout};
   bool HandleRedirects = false;
   int RedirectMaximum = 15;
   int AuthRetries = 3;

@@ -156,10 +156,7 @@ std::optional<TGameRow> ProbeRecordLines(const std::vector<std::string>& lines,
   return std::nullopt;
 }
 
-std::string FetchErrorMessage(const std::exception& e) {
-  if (const auto* ours = dynamic_cast<const Exception*>(&e)) return ours->Message();
-  return e.what();
-}
+std::string FetchErrorMessage(const std::exception& e) { return MessageOf(e); }
 
 void AddRecordRows(const std::vector<std::string>& candidates, ILineFetcher& fetcher,
                    ISearchListener& listener) {

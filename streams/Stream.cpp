@@ -61,6 +61,12 @@ void TMemoryStream::SetSize(int64_t size) {
   position_ = std::min(position_, size);
 }
 
+void TMemoryStream::DropFront(int64_t count) {
+  count = std::clamp<int64_t>(count, 0, Size());
+  data_.erase(0, static_cast<size_t>(count));
+  position_ = std::max<int64_t>(position_ - count, 0);
+}
+
 void TMemoryStream::Clear() {
   data_.clear();
   position_ = 0;

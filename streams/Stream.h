@@ -57,6 +57,9 @@ class TMemoryStream : public TStream {
 
   // Size 0, position 0.
   void Clear();
+  // Removes the first `count` bytes (at most the size); the position moves
+  // back with the bytes after them.
+  void DropFront(int64_t count);
   const char* Memory() const { return data_.data(); }
   std::string_view View() const { return data_; }
 

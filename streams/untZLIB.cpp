@@ -18,7 +18,9 @@ int CheckResult(int code, const z_stream& stream) {
 }
 
 TCustomZlibStream::TCustomZlibStream(TStream* source)
-    : source_(source), source_position_(source->Position()), source_start_(source_position_) {}
+    : source_(source),
+      source_position_(source != nullptr ? source->Position() : 0),
+      source_start_(source_position_) {}
 
 TDecompressionStream::TDecompressionStream(TStream* source) : TCustomZlibStream(source) {
   zstream_.next_in = buffer_;
@@ -29,6 +31,7 @@ TDecompressionStream::TDecompressionStream(TStream* source) : TCustomZlibStream(
 TDecompressionStream::~TDecompressionStream() { inflateEnd(&zstream_); }
 
 int64_t TDecompressionStream::Read(void* buffer, int64_t count) {
+  if (source_ == nullptr) throw EDecompressionError("Invalid stream operation");
   if (at_end_ || count <= 0) return 0;
   if (source_->Position() != source_position_)
     source_->Seek(source_position_, SeekOrigin::kBeginning);
@@ -56,6 +59,28 @@ int64_t TDecompressionStream::Read(void* buffer, int64_t count) {
   return requested - zstream_.avail_out;
 }
 
+int64_t TDecompressionStream::Inflate(const unsigned char*& input, size_t& available, void* output,
+                                      int64_t count) {
+  if (at_end_ || count <= 0) return 0;
+  // zlib counts in 32 bits; larger pieces are served in part.
+  zstream_.next_in = const_cast<Bytef*>(input);
+  zstream_.avail_in = static_cast<uInt>(std::min<size_t>(available, 1u << 30));
+  const uInt taken_from = zstream_.avail_in;
+  zstream_.next_out = static_cast<Bytef*>(output);
+  zstream_.avail_out = static_cast<uInt>(std::min<int64_t>(count, 1 << 30));
+  const uInt requested = zstream_.avail_out;
+  const int code = inflate(&zstream_, Z_NO_FLUSH);
+  const size_t taken = taken_from - zstream_.avail_in;
+  input += taken;
+  available -= taken;
+  zstream_.next_in = nullptr;
+  zstream_.avail_in = 0;
+  // No progress possible (no input left, nothing more to give): not an
+  // error, the caller brings more input.
+  if (code != Z_BUF_ERROR && CheckResult(code, zstream_) == Z_STREAM_END) at_end_ = true;
+  return requested - zstream_.avail_out;
+}
+
 int64_t TDecompressionStream::Write(const void*, int64_t) {
   throw EDecompressionError("Invalid stream operation");
 }
@@ -78,7 +103,7 @@ int64_t TDecompressionStream::Seek(int64_t offset, SeekOrigin origin) {
     at_end_ = false;
     // Back to where the deflate data began, which need not be offset 0.
     source_position_ = source_start_;
-    source_->Seek(source_position_, SeekOrigin::kBeginning);
+    if (source_ != nullptr) source_->Seek(source_position_, SeekOrigin::kBeginning);
   } else if (origin == SeekOrigin::kCurrent && offset >= 0) {
     Discard(offset);
   } else if (origin == SeekOrigin::kBeginning && offset >= produced) {

@@ -5,6 +5,9 @@
 // input from the source in pieces of up to 64 KB; when the deflate data ends
 // it moves the source back to just past the last byte that belonged to it,
 // so whatever follows (a gzip trailer, say) can be read from the source again.
+//
+// Made without a source, the inflater is fed by its caller instead (Inflate):
+// input is inflated where it lies, nothing of it is copied or kept.
 #pragma once
 
 #include <zlib.h>
@@ -37,6 +40,7 @@ class TCustomZlibStream : public TStream {
  public:
   using ProgressEvent = std::function<void(TCustomZlibStream&)>;
 
+  // `source` may be null for an inflater its caller feeds.
   explicit TCustomZlibStream(TStream* source);
   TCustomZlibStream(const TCustomZlibStream&) = delete;
   TCustomZlibStream& operator=(const TCustomZlibStream&) = delete;
@@ -56,14 +60,23 @@ class TCustomZlibStream : public TStream {
 
 class TDecompressionStream : public TCustomZlibStream {
  public:
-  // Throws EDecompressionError when zlib cannot be initialised.
-  explicit TDecompressionStream(TStream* source);
+  // Throws EDecompressionError when zlib cannot be initialised. Without a
+  // source only Inflate can be used.
+  explicit TDecompressionStream(TStream* source = nullptr);
   ~TDecompressionStream() override;
 
   // Inflates up to `count` bytes; fewer when the source runs dry or the
   // deflate data ends, 0 once it has ended. Throws EDecompressionError on
-  // corrupt data.
+  // corrupt data, and without a source.
   int64_t Read(void* buffer, int64_t count) override;
+  // For an inflater without a source: inflates from `input` (`available`
+  // bytes) into up to `count` bytes of `output` and returns how many were
+  // produced. `input` and `available` are advanced past what zlib took;
+  // what follows the end of the deflate data (AtEnd) stays there. Fewer than
+  // `count` bytes means zlib needs more input or has ended; `count` bytes
+  // means it may have more output for the same input. Throws
+  // EDecompressionError on corrupt data.
+  int64_t Inflate(const unsigned char*& input, size_t& available, void* output, int64_t count);
   // Throws EDecompressionError("Invalid stream operation").
   int64_t Write(const void* buffer, int64_t count) override;
   // Offset 0 from the beginning starts over; forward moves inflate and

@@ -18,6 +18,10 @@ class Exception : public std::exception {
   std::string message_;
 };
 
+// The message of any error that reaches a top-level catch: ours as it
+// stands, running out of memory as "Out of memory.", anything else by what().
+std::string MessageOf(const std::exception& e);
+
 // A text that should hold a number does not.
 class EConvertError : public Exception {
  public:

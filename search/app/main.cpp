@@ -29,8 +29,12 @@ class TApplication : public QApplication {
     try {
       return QApplication::notify(receiver, event);
     } catch (const std::exception& e) {
-      zelvaro::ShowMessage(QString::fromStdString(zelvaro::FetchErrorMessage(e)),
+      // Running out of memory too: "Out of memory." in the box.
+      zelvaro::ShowMessage(QString::fromStdString(zelvaro::MessageOf(e)),
                            QStringLiteral("Zelvaro"));
+      return false;
+    } catch (...) {
+      zelvaro::ShowMessage(QStringLiteral("Unknown error."), QStringLiteral("Zelvaro"));
       return false;
     }
   }
@@ -78,14 +82,20 @@ bool ReadArguments(int argc, char** argv, zelvaro::TBroadcastHosts& hosts) {
 int main(int argc, char** argv) {
   zelvaro::TBroadcastHosts hosts = zelvaro::DefaultHosts();
   if (!ReadArguments(argc, argv, hosts)) return 2;
-  // Qt gets no arguments of its own: the program reads nothing else.
-  int qt_argc = 1;
-  TApplication app(qt_argc, argv);
-  QApplication::setApplicationName(QStringLiteral("Zelvaro"));
-  // The installed desktop entry and icon (none when run from the build).
-  QGuiApplication::setDesktopFileName(QStringLiteral(ZELVARO_APP_ID));
-  QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral(ZELVARO_APP_ID)));
-  zelvaro::TForm2 form(hosts, zelvaro::MakePageFetcher());
-  form.show();
-  return QApplication::exec();
+  try {
+    // Qt gets no arguments of its own: the program reads nothing else.
+    int qt_argc = 1;
+    TApplication app(qt_argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Zelvaro"));
+    // The installed desktop entry and icon (none when run from the build).
+    QGuiApplication::setDesktopFileName(QStringLiteral(ZELVARO_APP_ID));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral(ZELVARO_APP_ID)));
+    zelvaro::TForm2 form(hosts, zelvaro::MakePageFetcher());
+    form.show();
+    return QApplication::exec();
+  } catch (const std::exception& e) {
+    // Outside any event (creating the windows, say): nothing to show it in.
+    std::fprintf(stderr, "zelvaro: %s\n", zelvaro::MessageOf(e).c_str());
+    return 1;
+  }
 }

@@ -456,3 +456,75 @@ TEST(HttpClientScripted, ResponseReaderOverMemoryTransport) {
 
 }  // namespace
 }  // namespace zelvaro
+
+namespace zelvaro {
+namespace {
+
+TEST(HttpClientErrors, EveryErrorCarriesAMessage) {
+  using End = TMemoryTransport::End;
+  const std::string head = "HTTP/1.1 200 OK\r\n";
+  std::string many_headers = head;
+  for (int i = 0; i < 1001; ++i) many_headers += "X: 1\r\n";
+  const struct {
+    const char* label;
+    std::string reply;
+    End end = End::kClose;
+  } replies[] = {
+      {"nothing", ""},
+      {"cut status line", "HTTP/1.1 20"},
+      {"blank lines only", std::string(1001, '\n')},
+      {"blanks as status line", "   \r\n"},
+      {"status line too long", std::string(20000, 'H')},
+      {"error status", "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n"},
+      {"garbage status", "garbage\r\n\r\n"},
+      {"too many header lines", many_headers + "\r\n"},
+      {"Content-Length not a number", head + "Content-Length: x\r\n\r\n"},
+      {"Content-Length negative", head + "Content-Length: -5\r\n\r\n"},
+      {"Content-Lengths disagree", head + "Content-Length: 1\r\nContent-Length: 2\r\n\r\nab"},
+      {"body cut", head + "Content-Length: 9\r\n\r\nabc"},
+      {"body absent", head + "Content-Length: 9\r\n\r\n"},
+      {"chunk size", head + "Transfer-Encoding: chunked\r\n\r\nzz\r\n"},
+      {"chunks cut", head + "Transfer-Encoding: chunked\r\n\r\n5\r\nab"},
+      {"chunk trailer endless", head + "Transfer-Encoding: chunked\r\n\r\n0\r\n" + many_headers},
+      {"reset", head + "Content-Length: 9\r\n\r\nabc", End::kReset},
+      {"stall", head + "Content-Length: 9\r\n\r\nabc", End::kStall},
+  };
+  auto check = [](const char* label, const std::function<void()>& request) {
+    try {
+      request();
+      ADD_FAILURE() << label << ": no error";
+    } catch (const Exception& e) {
+      EXPECT_FALSE(Trim(e.Message()).empty()) << label;
+    }
+  };
+  for (const auto& r : replies) {
+    THttpClient client;
+    client.Connection().Connector = [&r](const std::string&, uint16_t, std::chrono::milliseconds) {
+      return std::make_unique<TMemoryTransport>(std::vector<std::string>{r.reply}, r.end);
+    };
+    check(r.label, [&client] { client.Get("http://h/"); });
+  }
+  // Failures before any reply.
+  uint16_t refused = 0;
+  ::close(testing::ListenLoopback(1, refused));
+  testing::FullBacklogListener stuck;
+  THttpClient client;
+  client.ConnectTimeout = 100ms;
+  check("refused", [&] { client.Get("http://127.0.0.1:" + std::to_string(refused) + "/"); });
+  check("connect time-out",
+        [&] { client.Get("http://127.0.0.1:" + std::to_string(stuck.Port()) + "/"); });
+  client.ConnectTimeout = 0ms;
+  client.RequestTimeout = 100ms;
+  check("request time-out",
+        [&] { client.Get("http://127.0.0.1:" + std::to_string(stuck.Port()) + "/"); });
+  check("unknown host", [&] { client.Get("http://no-such-host.invalid/"); });
+  check("https", [&] { client.Get("https://127.0.0.1/"); });
+  check("port", [&] { client.Get("http://127.0.0.1:99999/"); });
+  check("protocol", [] { THttpClient().Get("ftp://127.0.0.1/"); });
+  check("host", [] { THttpClient().Get("/relative/only"); });
+  client.ProtocolVersion = THttpVersion::Http10;
+  check("method under 1.0", [&] { client.Options("http://127.0.0.1/", nullptr); });
+}
+
+}  // namespace
+}  // namespace zelvaro

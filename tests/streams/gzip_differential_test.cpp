@@ -63,6 +63,7 @@ TEST(GzipDifferential, MatchesZlibOnRandomTextsAndBlocks) {
       consumed += gzip.Write(gz.data() + pos, static_cast<int64_t>(n));
       pos += n;
     }
+    gzip.Finish();
     ASSERT_EQ(target.View(), testing::ZlibGunzip(gz, text.size() + 1));
     EXPECT_EQ(consumed, static_cast<int64_t>(gz.size()));
     EXPECT_EQ(gzip.GzipState(), 0);

@@ -138,33 +138,52 @@ TEST_F(GzipDecoder, PendingBytesWithoutMagicAreDroppedWithTheNextBlock) {
   EXPECT_EQ(gzip_.Pending(), "plain text here");  // stopped in state 0, kept
   EXPECT_EQ(gzip_.Write("more", 4), 0);
   EXPECT_TRUE(gzip_.Pending().empty());
-  // A gzip file after that is decoded normally.
+  // A gzip file after that is not decoded: the stream is not gzip. After a
+  // Reset it is decoded normally.
   const std::string gz = Gzip(kText);
+  EXPECT_EQ(gzip_.Write(gz.data(), static_cast<int64_t>(gz.size())), 0);
+  EXPECT_TRUE(gzip_.Pending().empty());
+  gzip_.Finish();
+  EXPECT_EQ(Output(), "");
+  gzip_.Reset();
   EXPECT_EQ(gzip_.Write(gz.data(), static_cast<int64_t>(gz.size())),
             static_cast<int64_t>(gz.size()));
   EXPECT_EQ(Output(), kText);
 }
 
-TEST_F(GzipDecoder, SecondMemberEmptiesTheTarget) {
-  const std::string first = Gzip("first member text\n"), second = Gzip("second\n");
-  for (std::vector<size_t> blocks :
-       {std::vector<size_t>{1 << 20}, std::vector<size_t>{1}, std::vector<size_t>{7}}) {
-    TMemoryStream target;
-    TGzipDecompressStream gzip(&target);
-    const std::string both = first + second;
-    size_t pos = 0;
-    int64_t total = 0;
-    while (pos < both.size()) {
-      size_t n = std::min(blocks[0], both.size() - pos);
-      total += gzip.Write(both.data() + pos, static_cast<int64_t>(n));
-      pos += n;
+TEST_F(GzipDecoder, JoinedMembersGiveTheirTextsInOrderWhateverTheBlocks) {
+  // Two members; three as gzip -c a b c writes them; BGZF-style blocks (an
+  // FEXTRA "BC" subfield, the last member empty).
+  GzipOptions bgzf;
+  bgzf.extra = std::string("BC\x02\x00\x00\x00", 6);
+  std::string blocks_text, blocks;
+  for (int i = 0; i < 40; ++i) {
+    const std::string part = "block " + std::to_string(i) + " " + std::string(i * 37, 'k') + "\n";
+    blocks_text += part;
+    blocks += Gzip(part, bgzf);
+  }
+  blocks += Gzip("", bgzf);
+  const struct {
+    const char* label;
+    std::string gz, text;
+  } cases[] = {
+      {"two", Gzip("first member text\n") + Gzip("second\n"), "first member text\nsecond\n"},
+      {"three", Gzip(kText) + Gzip("b\n") + Gzip(kText), kText + "b\n" + kText},
+      {"bgzf", blocks, blocks_text},
+  };
+  for (const auto& c : cases) {
+    for (size_t block : {size_t{1}, size_t{7}, size_t{1460}, size_t{32768}}) {
+      SCOPED_TRACE(std::string(c.label) + ", blocks of " + std::to_string(block));
+      TMemoryStream target;
+      TGzipDecompressStream gzip(&target);
+      int64_t total = 0;
+      for (size_t pos = 0; pos < c.gz.size(); pos += block)
+        total += gzip.Write(c.gz.data() + pos, std::min<int64_t>(block, c.gz.size() - pos));
+      gzip.Finish();
+      EXPECT_EQ(target.View(), c.text);
+      EXPECT_EQ(total, static_cast<int64_t>(c.gz.size()));
+      EXPECT_EQ(gzip.GzipState(), 0);
     }
-    // A member ending with bytes pending stops the run; the next Write (here
-    // an empty one) starts the next member.
-    total += gzip.Write("", 0);
-    EXPECT_EQ(target.View(), "second\n") << "block " << blocks[0];
-    EXPECT_EQ(total, static_cast<int64_t>(both.size())) << "both size checks succeed";
-    EXPECT_EQ(gzip.GzipState(), 0);
   }
 }
 
@@ -181,22 +200,90 @@ TEST_F(GzipDecoder, TrailerSplitAcrossBlocksIsWaitedFor) {
     EXPECT_EQ(gzip.GzipState(), 0);
     EXPECT_EQ(target.View(), kText);
     total += gzip.Write(second.data(), static_cast<int64_t>(second.size()));
-    EXPECT_EQ(target.View(), "next member\n");
+    EXPECT_EQ(target.View(), kText + "next member\n");
     EXPECT_EQ(total, static_cast<int64_t>(both.size()));
   }
 }
 
-TEST_F(GzipDecoder, SizeMismatchInTrailerDropsWhatFollows) {
-  std::string gz = Gzip(kText);
-  gz[gz.size() - 4] ^= 1;  // stored size
-  gz[gz.size() - 8] ^= 1;  // stored CRC: ignored
-  const std::string tail = "trailing bytes";
-  const std::string data = gz + tail;
-  EXPECT_EQ(gzip_.Write(data.data(), static_cast<int64_t>(data.size())),
-            static_cast<int64_t>(gz.size() - 8));
-  EXPECT_EQ(Output(), kText);
-  EXPECT_TRUE(gzip_.Pending().empty());
-  EXPECT_EQ(gzip_.GzipState(), 0);
+TEST_F(GzipDecoder, DamagedTrailersAndTrailingBytes) {
+  const std::string gz = Gzip(kText);
+  auto flipped = [&gz](size_t from_end) {
+    std::string damaged = gz;
+    damaged[damaged.size() - from_end] ^= 1;
+    return damaged;
+  };
+  const std::string zeros(100, '\0');
+  const struct {
+    const char* label;
+    std::string data;
+    const char* error;  // null: decodes to kText
+  } cases[] = {
+      {"stored CRC-32", flipped(8), "gzip: CRC-32 mismatch"},
+      {"stored size", flipped(4), "gzip: size mismatch"},
+      {"zero padding", gz + zeros, nullptr},
+      {"garbage", gz + "junk", "gzip: trailing garbage after the compressed data"},
+      {"garbage after padding", gz + zeros + "x",
+       "gzip: trailing garbage after the compressed data"},
+      {"magic, not deflate", gz + "\x1F\x8B\x07" + zeros,
+       "gzip: trailing garbage after the compressed data"},
+      {"a member after padding", gz + zeros + gz,
+       "gzip: trailing garbage after the compressed data"},
+      {"cut second header", gz + gz.substr(0, 9), "gzip: the compressed data is incomplete"},
+  };
+  for (const auto& c : cases) {
+    for (size_t block : {size_t{1}, size_t{1460}}) {
+      SCOPED_TRACE(std::string(c.label) + ", blocks of " + std::to_string(block));
+      TMemoryStream target;
+      TGzipDecompressStream gzip(&target);
+      std::string error;
+      try {
+        for (size_t pos = 0; pos < c.data.size(); pos += block)
+          gzip.Write(c.data.data() + pos, std::min<int64_t>(block, c.data.size() - pos));
+        gzip.Finish();
+      } catch (const EDecompressionError& e) {
+        error = e.Message();
+      }
+      EXPECT_EQ(error, c.error ? c.error : "");
+      EXPECT_EQ(target.View(), kText) << "nothing after the member reaches the text";
+    }
+  }
+}
+
+TEST_F(GzipDecoder, DamagedHeaderUnderItsCrcIsAnError) {
+  GzipOptions o;
+  o.name = "kifu.txt";
+  o.header_crc = true;
+  std::string gz = Gzip(kText, o);
+  gz[12] ^= 0x20;  // a letter of the name
+  try {
+    gzip_.Write(gz.data(), static_cast<int64_t>(gz.size()));
+    FAIL() << "no error";
+  } catch (const EDecompressionError& e) {
+    EXPECT_EQ(e.Message(), "gzip: header CRC mismatch");
+  }
+  EXPECT_EQ(Output(), "");
+}
+
+TEST_F(GzipDecoder, NoSingleBitFlipPassesAsADifferentText) {
+  const std::string gz = Gzip(kText);
+  const size_t header = testing::GzipHeader({}).size();
+  int errors = 0;
+  for (size_t bit = header * 8; bit < gz.size() * 8; ++bit) {
+    std::string damaged = gz;
+    damaged[bit / 8] ^= static_cast<char>(1 << (bit % 8));
+    TMemoryStream target;
+    TGzipDecompressStream gzip(&target);
+    try {
+      gzip.Write(damaged.data(), static_cast<int64_t>(damaged.size()));
+      gzip.Finish();
+    } catch (const EDecompressionError&) {
+      ++errors;
+      continue;
+    }
+    // Only the unused bits after the last deflate block may change freely.
+    ASSERT_EQ(target.View(), kText) << "bit " << bit;
+  }
+  EXPECT_GT(errors, static_cast<int>(gz.size() - header) * 8 - 8);
 }
 
 TEST_F(GzipDecoder, CorruptDeflateDataRaisesAndResetRecovers) {
@@ -265,7 +352,11 @@ TEST_F(GzipDecoder, EveryTruncatedPrefixIsSafeAndResumable) {
     TMemoryStream target;
     TGzipDecompressStream gzip(&target);
     int64_t total = gzip.Write(gz.data(), static_cast<int64_t>(cut));
+    if (cut > 0 && cut < gz.size()) {
+      EXPECT_THROW(gzip.Finish(), EDecompressionError) << cut;
+    }
     total += gzip.Write(gz.data() + cut, static_cast<int64_t>(gz.size() - cut));
+    gzip.Finish();
     ASSERT_EQ(target.View(), kText) << "cut " << cut;
     ASSERT_EQ(total, static_cast<int64_t>(gz.size())) << "cut " << cut;
   }
