@@ -51,9 +51,13 @@ void SaveRecordLines(const std::string& path, const std::vector<std::string>& li
   }
 }
 
-void DownloadRecord(ILineFetcher& fetcher, std::string_view url, const std::string& path) {
-  fetcher.FetchLines(url);
-  SaveRecordLines(path, fetcher.Lines());
+TRecordDownloadFetch::TRecordDownloadFetch(std::string url, std::unique_ptr<ILineFetcher> fetcher,
+                                           std::string path)
+    : url_(std::move(url)), fetcher_(std::move(fetcher)), path_(std::move(path)) {}
+
+std::vector<std::string> TRecordDownloadFetch::Fetch() {
+  fetcher_->FetchLines(url_);
+  return fetcher_->Lines();
 }
 
 }  // namespace zelvaro

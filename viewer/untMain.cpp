@@ -150,6 +150,7 @@ void TForm1::Button1Click() {
   ActionScope action(*this);
   // The file read now is the newest there is.
   refresh_pending_ = false;
+  AbandonRefresh();
   refresh_note_.clear();
   ShowCaption();
   // The list holds only row 0 while the file is read.
@@ -161,8 +162,8 @@ void TForm1::Button1Click() {
   std::vector<std::u16string> lines;
   try {
     lines = DecodeRecordLines(ReadRecordFile(kRecordFileName), TRecordEncoding::kCp932);
-  } catch (const Exception& e) {
-    ShowMessage(QString::fromStdString(e.Message()), QStringLiteral("Zelvaro"));
+  } catch (const std::exception& e) {
+    ShowMessage(QString::fromStdString(MessageOf(e)), QStringLiteral("Zelvaro"));
     return;
   }
   TKifRecord record = RecordToRead();
@@ -230,6 +231,7 @@ void TForm1::ShowCaption() {
 }
 
 void TForm1::FollowRecord(TRecordDownload download) {
+  AbandonRefresh();
   download_ = std::move(download);
   if (!download_) refresh_pending_ = false;
   RestartRefreshTimer();
@@ -241,7 +243,7 @@ void TForm1::SetRefreshInterval(int milliseconds) {
 }
 
 void TForm1::RestartRefreshTimer() {
-  if (isVisible() && download_ && refresh_interval_ms_ > 0 && !refreshing_) {
+  if (isVisible() && download_ && refresh_interval_ms_ > 0 && !Refreshing()) {
     refresh_timer_->start(refresh_interval_ms_);
   } else {
     refresh_timer_->stop();
@@ -256,64 +258,102 @@ void TForm1::showEvent(QShowEvent* event) {
 void TForm1::hideEvent(QHideEvent* event) {
   QWidget::hideEvent(event);
   refresh_pending_ = false;
+  AbandonRefresh();
   RestartRefreshTimer();
 }
 
+void TForm1::AbandonRefresh() {
+  refresh_work_.Abandon();
+  held_refresh_.reset();
+}
+
 void TForm1::RunPendingRefresh() {
-  if (!refresh_pending_) return;
-  // Queued: the caller (the end of an action, of a search) unwinds first.
+  if (!refresh_pending_ && !held_refresh_) return;
+  // Queued: the caller (the end of an action) unwinds first.
   QTimer::singleShot(0, this, [this] {
-    if (refresh_pending_ && action_depth_ == 0 && !refreshing_) RefreshRecord();
+    if (action_depth_ > 0) return;
+    if (held_refresh_) {
+      FinishRefresh(std::move(held_refresh_));
+    } else if (refresh_pending_) {
+      RefreshRecord();
+    }
   });
 }
 
 void TForm1::RefreshRecord() {
   if (!download_ || !isVisible()) return;
-  if (refreshing_ || action_depth_ > 0) {
+  if (Refreshing()) {
+    // The refresh under way answers this one too: nothing is asked twice.
+    refresh_pending_ = false;
+    return;
+  }
+  if (action_depth_ > 0) {
     refresh_pending_ = true;
     return;
   }
   refresh_pending_ = false;
-  refreshing_ = true;
   refresh_timer_->stop();
-  struct Done {
-    TForm1& form;
-    bool busy = false;
-    ~Done() {
-      form.refreshing_ = false;
-      form.RestartRefreshTimer();
-      // One asked for while this one ran; after a busy answer the owner of
-      // the page fetch says when to try again.
-      if (!busy) form.RunPendingRefresh();
-    }
-  } done{*this};
+  // Making the download may process events; a refresh asked for then waits.
+  ActionScope starting(*this);
+  std::shared_ptr<TRecordFetch> fetch = download_();
+  // Read aside on the worker too: a record that lacks a name keeps the one
+  // shown, as a reading does.
+  auto refreshed = std::make_shared<Refreshed>();
+  refreshed->fetch = fetch;
+  refreshed->record = RecordToRead();
+  refresh_work_.Start(
+      [fetch] { fetch->Abort(); },
+      [refreshed] {
+        try {
+          refreshed->lines = refreshed->fetch->Fetch();
+          TKifReader reader(refreshed->record);
+          reader.Begin(u"");
+          reader.ReadLines(refreshed->lines);
+        } catch (const std::exception& e) {
+          // Running out of memory too: an ordinary failure.
+          refreshed->error = MessageOf(e);
+          if (refreshed->error.empty()) refreshed->error = "Unknown error.";
+        }
+        return refreshed;
+      },
+      [this](std::shared_ptr<Refreshed> done) {
+        auto taken = std::make_unique<Refreshed>(std::move(*done));
+        if (action_depth_ > 0) {
+          // Shown once the user's action has ended, not under it.
+          held_refresh_ = std::move(taken);
+          return;
+        }
+        FinishRefresh(std::move(taken));
+      });
+  // Asked for while it was being started: this refresh answers it.
+  refresh_pending_ = false;
+  RestartRefreshTimer();
+}
 
-  // A copy: a hand-over running inside this refresh may replace it.
-  const TRecordDownload download = download_;
-  const TRefreshResult result = download();
-  if (result.status == TRefreshResult::kBusy) {
-    refresh_pending_ = done.busy = true;
-    return;
+void TForm1::FinishRefresh(std::unique_ptr<Refreshed> refreshed) {
+  struct Restart {
+    TForm1& form;
+    ~Restart() { form.RestartRefreshTimer(); }
+  } restart{*this};
+  // Showing the record processes events: what they ask for waits for its end.
+  ActionScope showing(*this);
+  std::string failure = refreshed->error;
+  if (failure.empty()) {
+    try {
+      refreshed->fetch->Keep(refreshed->lines);
+    } catch (const std::exception& e) {
+      failure = MessageOf(e);
+    }
   }
-  std::vector<std::string> lines;
-  try {
-    if (result.status == TRefreshResult::kFailed) throw Exception(result.message);
-    lines = LoadRecordLines(kRecordFileName);
-  } catch (const Exception& e) {
+  if (!failure.empty()) {
     // Some messages run over two lines; the caption has one.
-    refresh_note_ = (ToQString(kRefreshFailed) + QString::fromStdString(e.Message())).simplified();
+    refresh_note_ = (ToQString(kRefreshFailed) + QString::fromStdString(failure)).simplified();
     ShowCaption();
     return;
   }
-
-  // Read aside first: the window changes only once the whole record is known.
-  // A record that lacks a name keeps the one shown, as a reading does.
-  TKifRecord record = RecordToRead();
-  TKifReader reader(record);
-  reader.Begin(u"");
-  reader.ReadLines(lines);
   // A move the record cannot apply is told once when the game is opened;
   // a refresh only notes it quietly.
+  TKifRecord& record = refreshed->record;
   refresh_note_ = record.reports.empty() ? QString() : ToQString(record.reports.front());
   ApplyRefreshedRecord(std::move(record));
 }

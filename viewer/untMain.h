@@ -11,10 +11,14 @@
 //
 // A game opened from the search window can be refreshed: F5, or a timer at
 // the interval chosen in the options dialog, downloads it again through the
-// download the search window gives (FollowRecord) and re-reads the record
-// file keeping the user's place. A refresh never runs inside another refresh
-// or inside a user action (reading, a click, "<", ">"): showing a document
-// processes events, so such a request waits until the action has ended.
+// download the search window gives (FollowRecord). The download runs off the
+// window thread and the record is read aside there; the window keeps
+// answering meanwhile, and only a complete, good record is shown, keeping
+// the user's place. Opening another game, reading the file or closing the
+// window abandons a refresh under way (its late answer is dropped). A
+// refresh neither starts nor shows its record inside a user action
+// (reading, a click, "<", ">"): showing a document processes events, so
+// that waits until the action has ended.
 #pragma once
 
 #include <QPushButton>
@@ -26,28 +30,18 @@
 
 #include "game/KifReader.h"
 #include "game/RecordRefresh.h"
+#include "toolkit/qt/Background.h"
 #include "toolkit/qt/ImageControl.h"
 #include "toolkit/qt/ListView.h"
 #include "viewer/BoardRenderer.h"
 #include "viewer/CommentPanel.h"
+#include "viewer/RecordFetch.h"
 #include "viewer/untOptionForm.h"
 
 namespace zelvaro {
 
 // The file every reading reads, in the current directory.
 inline constexpr char kRecordFileName[] = "棋譜中継.txt";
-
-// What a download for a refresh came to.
-struct TRefreshResult {
-  enum Status {
-    kDone,    // the record file holds the record just downloaded
-    kBusy,    // not started: the page fetch is in use; ask again later
-    kFailed,  // the record file is as it was; `message` says why
-  };
-  Status status = kDone;
-  std::string message;  // UTF-8
-};
-using TRecordDownload = std::function<TRefreshResult()>;
 
 class TForm1 : public QWidget {
   Q_OBJECT
@@ -96,20 +90,21 @@ class TForm1 : public QWidget {
   TBoardRenderer& Renderer() { return *renderer_; }
 
   // The game on show can be refreshed with `download` (the hand-over sets
-  // it before it calls Button1Click); an empty one means no refresh.
+  // it before it calls Button1Click); an empty one means no refresh. A
+  // refresh under way is abandoned.
   void FollowRecord(TRecordDownload download);
   bool Following() const { return static_cast<bool>(download_); }
 
-  // F5: downloads the game again and re-reads the record file. Nothing
-  // without a download or while the window is hidden; inside a refresh or a
-  // user action, or while the download answers kBusy, the refresh waits
-  // (RunPendingRefresh). A failure changes nothing but the caption, which
+  // F5: starts downloading the game again and returns; the record is shown
+  // when it has arrived and been read. Nothing without a download or while
+  // the window is hidden, and nothing more while a refresh is under way
+  // (it answers this one too). Inside a user action the start waits until
+  // the action has ended. A failure changes nothing but the caption, which
   // says so until the next refresh succeeds; no message box opens.
   void RefreshRecord();
-  // Runs, after the events now pending, a refresh that had to wait. The
-  // search window calls it when the page fetch is free again.
-  void RunPendingRefresh();
   bool RefreshPending() const { return refresh_pending_; }
+  // A refresh is downloading, or its record waits to be shown.
+  bool Refreshing() const { return refresh_work_.Busy() || held_refresh_ != nullptr; }
 
   // Milliseconds between automatic refreshes, 0 for none. Set from the
   // options dialog's "自動更新" when its selection changes; tests set short
@@ -137,7 +132,22 @@ class TForm1 : public QWidget {
   TKifRecord RecordToRead() const;
   // Makes `record` the record on show: names, caption, rows and positions.
   void TakeRecord(TKifRecord record);
-  // Puts a record re-read from the file into the window, keeping the place.
+  // What a refresh's download came to, read aside.
+  struct Refreshed {
+    std::shared_ptr<TRecordFetch> fetch;
+    std::string error;  // UTF-8; empty when the lines came whole
+    std::vector<std::string> lines;
+    TKifRecord record;
+  };
+  // Runs, after the events now pending, what a user action held up: a
+  // refresh asked for, or a refreshed record to show.
+  void RunPendingRefresh();
+  // Abandons the refresh under way and any record it left to show.
+  void AbandonRefresh();
+  // The window thread's side of a refresh: keeps and shows a good record,
+  // notes a failure.
+  void FinishRefresh(std::unique_ptr<Refreshed> refreshed);
+  // Puts a refreshed record into the window, keeping the place.
   void ApplyRefreshedRecord(TKifRecord record);
   void ShowRow(int row, bool document, bool picture);
 
@@ -151,8 +161,10 @@ class TForm1 : public QWidget {
   QTimer* refresh_timer_;
   int refresh_interval_ms_;
   int action_depth_ = 0;  // user actions under way, nested ones counted
-  bool refreshing_ = false;
   bool refresh_pending_ = false;
+  std::unique_ptr<Refreshed> held_refresh_;  // arrived during a user action
+  // Last: it is destroyed first, ending the download before what it reports to goes.
+  TLatestWork refresh_work_;
 };
 
 }  // namespace zelvaro

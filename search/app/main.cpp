@@ -90,7 +90,7 @@ int main(int argc, char** argv) {
     // The installed desktop entry and icon (none when run from the build).
     QGuiApplication::setDesktopFileName(QStringLiteral(ZELVARO_APP_ID));
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral(ZELVARO_APP_ID)));
-    zelvaro::TForm2 form(hosts, zelvaro::MakePageFetcher());
+    zelvaro::TForm2 form(hosts, zelvaro::MakePageFetcher);
     form.show();
     return QApplication::exec();
   } catch (const std::exception& e) {

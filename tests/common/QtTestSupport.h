@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QTemporaryDir>
+#include <QTest>
 #include <functional>
 #include <vector>
 
@@ -47,6 +49,17 @@ struct MessageCatcher {
   }
   ~MessageCatcher() { SetMessageHook({}); }
 };
+
+// Processes events until `done` holds, for at most `ms` milliseconds;
+// whether it held. For work that ends off the window thread.
+inline bool WaitFor(const std::function<bool()>& done, int ms = 10000) {
+  const QDeadlineTimer deadline(ms);
+  while (!done()) {
+    if (deadline.hasExpired()) return false;
+    QTest::qWait(2);
+  }
+  return true;
+}
 
 // Runs the test in a fresh current folder (tests of one executable run in
 // parallel processes from the same folder).

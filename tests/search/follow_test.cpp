@@ -1,7 +1,8 @@
 // Following a live game: the viewer refreshes a game opened from the search
-// window against the demo broadcast's growing record, never while a search
-// or a hand-over uses the page fetch; zelvaro-cli follow prints one line
-// per download.
+// window against the demo broadcast's growing record; a refresh runs beside
+// a search and is dropped when another game is opened; a broken download
+// never touches the record file; zelvaro-cli follow prints one line per
+// download.
 #include <gtest/gtest.h>
 
 #include <QProcess>
@@ -13,7 +14,9 @@
 #include "search/PageLineFetcher.h"
 #include "search/untSubForm.h"
 #include "tests/search/DemoBroadcast.h"
+#include "tests/net/ScriptedServer.h"
 #include "tests/search/SearchTestSupport.h"
+#include "toolkit/TextCodec.h"
 
 namespace zelvaro {
 namespace {
@@ -30,8 +33,8 @@ class FollowTest : public ::testing::Test {
  protected:
   FollowTest() { testing::TestApp(); }
 
-  void Make(TBroadcastHosts hosts, std::unique_ptr<ILineFetcher> fetcher) {
-    form = std::make_unique<TForm2>(std::move(hosts), std::move(fetcher));
+  void Make(TBroadcastHosts hosts, TFetcherFactory make_fetcher) {
+    form = std::make_unique<TForm2>(std::move(hosts), std::move(make_fetcher));
     form->show();
     viewer = form->FViewer;
   }
@@ -43,6 +46,12 @@ class FollowTest : public ::testing::Test {
   void Open(int row) {
     form->ListView1->Select(row);
     form->ListViewDoubleClick();
+    ASSERT_TRUE(testing::WaitFor([&] { return !form->HandingOver(); }));
+  }
+  // Refreshes and waits until the refresh has ended.
+  void Refresh() {
+    viewer->RefreshRecord();
+    ASSERT_TRUE(testing::WaitFor([&] { return !viewer->Refreshing(); }));
   }
   int Rows() const { return viewer->ListView1->RowCount(); }
   int Selected() const { return viewer->ListView1->SelectedIndex(); }
@@ -61,7 +70,7 @@ class FollowTest : public ::testing::Test {
 TEST_F(FollowTest, RefreshFollowsTheDemoBroadcastsLiveGame) {
   DemoBroadcast demo({"--live-start", "5"});
   ASSERT_FALSE(demo.Base().empty()) << "the demo broadcast did not start";
-  Make({demo.Base(), demo.Base()}, MakePageFetcher());
+  Make({demo.Base(), demo.Base()}, MakePageFetcher);
   AddGame(demo.Base() + kLivePath);
   Open(0);
   ASSERT_TRUE(viewer->isVisible());
@@ -71,7 +80,7 @@ TEST_F(FollowTest, RefreshFollowsTheDemoBroadcastsLiveGame) {
 
   // The header on show stays; the new move appears.
   demo.Get("/_demo/advance");
-  viewer->RefreshRecord();
+  Refresh();
   EXPECT_EQ(Rows(), 7);
   EXPECT_EQ(Selected(), -1);
   EXPECT_EQ(Html(), header);
@@ -80,7 +89,7 @@ TEST_F(FollowTest, RefreshFollowsTheDemoBroadcastsLiveGame) {
   // Following: the new last row is selected and shown.
   Select(6);
   demo.Get("/_demo/advance");
-  viewer->RefreshRecord();
+  Refresh();
   ASSERT_EQ(Rows(), 8);
   EXPECT_EQ(Selected(), 7);
   EXPECT_EQ(viewer->ListView1->Caption(7), QStringLiteral("7"));
@@ -90,7 +99,7 @@ TEST_F(FollowTest, RefreshFollowsTheDemoBroadcastsLiveGame) {
   const QString reviewed = Html();
   const QImage picture = viewer->Image1->Picture();
   demo.Get("/_demo/advance");
-  viewer->RefreshRecord();
+  Refresh();
   EXPECT_EQ(Rows(), 9);
   EXPECT_EQ(Selected(), 3);
   EXPECT_EQ(Html(), reviewed);
@@ -99,7 +108,7 @@ TEST_F(FollowTest, RefreshFollowsTheDemoBroadcastsLiveGame) {
   // A corrected move under the reviewed row is shown.
   EXPECT_EQ(viewer->ListView1->SubItem(3, 0), QStringLiteral("▲６六歩(67)"));
   demo.Get("/_demo/replace?n=3&move=%EF%BC%92%E5%85%AD%E6%AD%A9(27)");  // ２六歩(27)
-  viewer->RefreshRecord();
+  Refresh();
   EXPECT_EQ(Selected(), 3);
   EXPECT_EQ(viewer->ListView1->SubItem(3, 0), QStringLiteral("▲２六歩(27)"));
   EXPECT_EQ(viewer->Positions[3].Board[26], kFu);
@@ -111,7 +120,7 @@ TEST_F(FollowTest, RefreshFollowsTheDemoBroadcastsLiveGame) {
   const std::vector<std::string> file = LoadRecordLines(kRecordFileName);
   const QString caption = viewer->windowTitle();
   demo.Stop();
-  viewer->RefreshRecord();
+  Refresh();
   EXPECT_TRUE(messages.messages.empty());
   EXPECT_EQ(Rows(), 9);
   EXPECT_EQ(Selected(), 3);
@@ -123,7 +132,7 @@ TEST_F(FollowTest, RefreshFollowsTheDemoBroadcastsLiveGame) {
 TEST_F(FollowTest, TheTimerFollowsAGrowingGame) {
   DemoBroadcast demo({"--live-start", "3", "--live-interval", "0.2"});
   ASSERT_FALSE(demo.Base().empty()) << "the demo broadcast did not start";
-  Make({demo.Base(), demo.Base()}, MakePageFetcher());
+  Make({demo.Base(), demo.Base()}, MakePageFetcher);
   AddGame(demo.Base() + kLivePath);
   Open(0);
   const int opened = Rows();
@@ -136,55 +145,60 @@ TEST_F(FollowTest, TheTimerFollowsAGrowingGame) {
   EXPECT_FALSE(viewer->RefreshTimerActive());
 }
 
-// Over a fetcher that serves from a table: what the page fetch is asked
-// for, and when.
+// Over a fetcher that serves from a table: what is asked for, and when.
 class FollowGuardTest : public FollowTest {
  protected:
   static constexpr char kA[] = "http://srv.test/ryuou/kifu/a.kif";
   static constexpr char kB[] = "http://srv.test/ryuou/kifu/b.kif";
   FollowGuardTest() {
-    auto owned = std::make_unique<testing::FakeFetcher>();
-    fetcher = owned.get();
+    fetcher = &fake;
     const TBroadcastHosts hosts{"http://srv.test", "http://sp.test"};
     for (const auto& page : TournamentTable(hosts)) fetcher->Serve(page, {"<html>"});
     fetcher->Serve(kA, testing::RecordLines("2026/01/01 10:00", "竜王戦", "先手A", "後手A"));
     fetcher->Serve(kB, testing::RecordLines("2026/01/02 10:00", "王位戦", "先手B", "後手B"));
-    Make(hosts, std::move(owned));
+    Make(hosts, fake.Factory());
     AddGame(kA);
     AddGame(kB);
   }
+  ~FollowGuardTest() override { form.reset(); }  // before the fake it downloads from
+  size_t Count(const char* url) {
+    const auto asked = fetcher->Requested();
+    return static_cast<size_t>(std::count(asked.begin(), asked.end(), url));
+  }
+  testing::FakeFetcher fake;
   testing::FakeFetcher* fetcher = nullptr;
 };
 
-TEST_F(FollowGuardTest, ARefreshDuringASearchWaitsForItsEnd) {
+// Each has a fetcher of its own: the refresh needs no wait for the search.
+TEST_F(FollowGuardTest, ARefreshRunsBesideASearch) {
   Open(0);
-  fetcher->requested.clear();
-  bool asked = false;
-  fetcher->on_fetch = [&](const std::string&) {
-    if (!asked) viewer->RefreshRecord();
-    asked = true;
-  };
+  const std::string first_page = TournamentTable(form->Hosts())[0];
+  fetcher->held = {first_page};
   form->Button1Click();
-  ASSERT_EQ(fetcher->requested.size(), 14u);
-  EXPECT_EQ(std::count(fetcher->requested.begin(), fetcher->requested.end(), kA), 0);
-  EXPECT_TRUE(viewer->RefreshPending());
-  QTRY_COMPARE(fetcher->requested.size(), 15u);
-  EXPECT_EQ(fetcher->requested.back(), kA);
-  EXPECT_FALSE(viewer->RefreshPending());
+  Refresh();
+  EXPECT_EQ(Count(kA), 2u);
+  EXPECT_TRUE(form->Searching());
+  EXPECT_TRUE(viewer->RefreshNote().isEmpty());
+  fetcher->Release(first_page);
+  ASSERT_TRUE(testing::WaitFor([&] { return !form->Searching(); }));
+  EXPECT_EQ(form->ListView1->RowCount(), 2) << "the search lists nothing new";
 }
 
-TEST_F(FollowGuardTest, ARefreshDuringAHandOverNeitherFetchesNorOverwrites) {
+TEST_F(FollowGuardTest, ARefreshAnsweredAfterAnotherGameWasOpenedChangesNothing) {
   Open(0);
-  fetcher->requested.clear();
-  // Runs while the hand-over lets the viewer draw, after B was saved.
-  QTimer::singleShot(0, viewer, [this] { viewer->RefreshRecord(); });
+  fetcher->held = {kA};
+  viewer->RefreshRecord();
+  ASSERT_TRUE(testing::WaitFor([&] { return Count(kA) == 2u; }));
   Open(1);
-  EXPECT_EQ(fetcher->requested, std::vector<std::string>{kB});
+  EXPECT_FALSE(viewer->Refreshing()) << "opening B abandons the refresh of A";
+  fetcher->Release(kA);
+  QTest::qWait(50);
   EXPECT_EQ(viewer->windowTitle(), QStringLiteral("Zelvaro - [ 王位戦 ]"));
   EXPECT_EQ(viewer->SenteName, u"先手B");
+  EXPECT_EQ(LoadRecordLines(kRecordFileName), fetcher->pages[kB]);
   // The viewer now follows B.
-  viewer->RefreshRecord();
-  EXPECT_EQ(fetcher->requested.back(), kB);
+  Refresh();
+  EXPECT_EQ(fetcher->Requested().back(), kB);
   EXPECT_EQ(viewer->windowTitle(), QStringLiteral("Zelvaro - [ 王位戦 ]"));
   EXPECT_TRUE(messages.messages.empty());
 }
@@ -194,10 +208,52 @@ TEST_F(FollowGuardTest, AFailedOpenKeepsFollowingTheGameOnShow) {
   form->ListView1->SetSubItem(1, 3, QStringLiteral("http://srv.test/ryuou/kifu/none.kif"));
   Open(1);
   ASSERT_EQ(messages.messages.size(), 1u);
-  fetcher->requested.clear();
-  viewer->RefreshRecord();
-  EXPECT_EQ(fetcher->requested, std::vector<std::string>{kA});
+  const size_t asked = fetcher->Requested().size();
+  Refresh();
+  const auto requested = fetcher->Requested();
+  ASSERT_EQ(requested.size(), asked + 1);
+  EXPECT_EQ(requested.back(), kA);
   EXPECT_EQ(messages.messages.size(), 1u);
+}
+
+// F5 while a refresh waits for the server asks for nothing more.
+TEST_F(FollowGuardTest, F5DuringARefreshAsksForNothingTwice) {
+  Open(0);
+  fetcher->held = {kA};
+  viewer->RefreshRecord();
+  ASSERT_TRUE(testing::WaitFor([&] { return Count(kA) == 2u; }));
+  for (int i = 0; i < 3; ++i) QTest::keyClick(viewer, Qt::Key_F5);
+  fetcher->Release(kA);
+  ASSERT_TRUE(testing::WaitFor([&] { return !viewer->Refreshing(); }));
+  QTest::qWait(30);
+  EXPECT_EQ(Count(kA), 2u);
+}
+
+// The server breaks off in the middle of the body: the refresh fails, and
+// the record file and the window keep the game as it was.
+TEST_F(FollowTest, ABrokenDownloadNeverTouchesTheRecordFile) {
+  const std::string record =
+      Utf8ToSjis("開始日時：2026/01/01\r\n棋戦：竜王戦\r\n先手：甲\r\n後手：乙\r\n"
+                 "手数----指手---------消費時間--\r\n   1 ７六歩(77)    ( 0:01/00:00:01)\r\n"
+                 "   2 ３四歩(33)    ( 0:01/00:00:02)\r\n");
+  const std::string head =
+      "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(record.size() + 60) + "\r\n\r\n";
+  const std::string more = Utf8ToSjis("   3 ２六歩(27)    ( 0:01/00:00:03)\r\n*解説\r\n");
+  testing::ScriptedServer server(
+      {{testing::ReadRequest(), testing::Send(head + record + more + std::string(16, '\n'))},
+       {testing::ReadRequest(), testing::Send(head + record + more),
+        testing::Pause(std::chrono::milliseconds(50)), testing::Reset()}});
+  Make({"http://srv.test", "http://sp.test"}, MakePageFetcher);
+  AddGame(server.Url("/ryuou/kifu/x.kif"));
+  Open(0);
+  ASSERT_EQ(Rows(), 4);
+  const std::vector<std::string> file = LoadRecordLines(kRecordFileName);
+  Refresh();
+  EXPECT_EQ(LoadRecordLines(kRecordFileName), file);
+  EXPECT_EQ(Rows(), 4);
+  EXPECT_TRUE(viewer->RefreshNote().startsWith(QStringLiteral("更新できません: ")))
+      << viewer->RefreshNote().toStdString();
+  EXPECT_TRUE(messages.messages.empty());
 }
 
 // Reads the JSON lines of zelvaro-cli follow as they come.

@@ -179,6 +179,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.server.requests.append(self.path)
         if self.server.delay > 0:
             time.sleep(self.server.delay)
+        if self.server.jitter > 0:
+            time.sleep(random.uniform(0, self.server.jitter))
         body = self.lookup(path)
         if body is None:
             return self.reply(404, b"<html><body>404 Not Found</body></html>\n", path)
@@ -259,6 +261,9 @@ def main():
                     help="seconds between moves of the live record (0: only /_demo/advance)")
     ap.add_argument("--live-start", type=int, default=12, help="moves the live record shows at start")
     ap.add_argument("--delay", type=float, default=0.0, help="seconds to wait before each answer")
+    ap.add_argument("--jitter", type=float, default=0.0,
+                    help="up to this many seconds more, at random, before each answer, so that "
+                         "answers to requests made together come in any order")
     ap.add_argument("--verbose", action="store_true", help="log every request to standard error")
     args = ap.parse_args()
 
@@ -270,6 +275,7 @@ def main():
     server.live = LiveRecord((RECORDS / (LIVE_NAME + ".kif")).read_bytes(), args.live_start,
                              args.live_interval)
     server.delay = args.delay
+    server.jitter = args.jitter
     server.verbose = args.verbose
     server.lock = threading.Lock()
     server.requests = []
