@@ -4,9 +4,11 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QMimeData>
 #include <QRegularExpression>
 #include <QResizeEvent>
+#include <QScreen>
 #include <QShortcut>
 #include <QUrl>
 #include <algorithm>
@@ -159,6 +161,10 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent, Qt::Window) {
   f5->setContext(Qt::WindowShortcut);
   connect(f5, &QShortcut::activated, this, &TForm1::RefreshRecord);
   CreateActions();
+  // Every choice is written as it is made (once KeepSettings has given a file).
+  connect(OptionsDialog->RadioGroup1, &TRadioGroup::ItemIndexChanged, this, &TForm1::SaveSettings);
+  connect(OptionsDialog->RadioGroup2, &TRadioGroup::ItemIndexChanged, this, &TForm1::SaveSettings);
+  connect(OptionsDialog, &TForm3::BoardOptionsChanged, this, &TForm1::SaveSettings);
 }
 
 // OnDestroy: the dialog goes with its parent; the renderer releases the cell images.
@@ -365,6 +371,42 @@ void TForm1::SaveRecordDialog() {
   if (!path.isEmpty()) SaveRecordFile(path);
 }
 
+void TForm1::KeepSettings(TSettingsFile* file) {
+  settings_ = nullptr;  // applying what the file holds writes nothing back
+  if (file == nullptr) return;
+  const TSettings& kept = file->Values();
+  OptionsDialog->RadioGroup1->SetItemIndex(kept.font_size);
+  OptionsDialog->RadioGroup2->SetItemIndex(kept.refresh_choice);
+  OptionsDialog->SetBoardOptions(kept.board);
+  if (kept.viewer) {
+    resize(kept.viewer->size);
+    // A place no screen shows any more (a screen taken away) is not kept.
+    const QRect frame(kept.viewer->place, kept.viewer->size);
+    for (const QScreen* screen : QGuiApplication::screens()) {
+      if (screen->availableGeometry().intersects(frame)) {
+        move(kept.viewer->place);
+        break;
+      }
+    }
+  }
+  settings_ = file;
+}
+
+void TForm1::SaveSettings() {
+  if (settings_ == nullptr) return;
+  TSettings& values = settings_->Values();
+  values.font_size = OptionsDialog->RadioGroup1->ItemIndex();
+  values.refresh_choice = OptionsDialog->RadioGroup2->ItemIndex();
+  values.board = OptionsDialog->BoardOptions();
+  try {
+    settings_->Save();
+  } catch (const Exception& e) {
+    if (settings_failed_) return;
+    settings_failed_ = true;
+    ShowMessage(QString::fromStdString(e.Message()), QStringLiteral("Zelvaro"));
+  }
+}
+
 void TForm1::Button5Click() { OptionsDialog->exec(); }
 
 void TForm1::ShowCaption() {
@@ -401,6 +443,10 @@ void TForm1::hideEvent(QHideEvent* event) {
   QWidget::hideEvent(event);
   refresh_pending_ = false;
   RestartRefreshTimer();
+  if (settings_ != nullptr && !isMinimized()) {
+    settings_->Values().viewer = TSettings::Window{pos(), size()};
+    SaveSettings();
+  }
 }
 
 void TForm1::resizeEvent(QResizeEvent* event) {

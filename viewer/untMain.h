@@ -27,7 +27,6 @@
 #include <QAction>
 #include <QPushButton>
 #include <QRect>
-#include <QSize>
 #include <QTimer>
 #include <QWidget>
 #include <array>
@@ -41,6 +40,7 @@
 #include "toolkit/qt/ListView.h"
 #include "viewer/BoardRenderer.h"
 #include "viewer/CommentPanel.h"
+#include "viewer/Settings.h"
 #include "viewer/untOptionForm.h"
 
 namespace zelvaro {
@@ -59,9 +59,6 @@ struct TRefreshResult {
   std::string message;  // UTF-8
 };
 using TRecordDownload = std::function<TRefreshResult()>;
-
-// The viewer's smallest and default client area.
-inline constexpr QSize kViewerSize(760, 516);
 
 // Where the viewer's controls lie in a client area of `client` (at least
 // kViewerSize). At kViewerSize: the board 0,0 329x417, the HTML view
@@ -133,6 +130,12 @@ class TForm1 : public QWidget {
   // Ctrl+S: asks for a name and saves the record on show there.
   void SaveRecordDialog();
 
+  // Keeps the options dialog's choices and this window's size and place in
+  // `file`, which must outlive the window: what it holds is applied now and
+  // every later change is written to it (the window's when it is hidden).
+  // A write that fails is told once in a message box.
+  void KeepSettings(TSettingsFile* file);
+
   // Shows the selected row's position and comment; nothing without a
   // selection. A click, or a key or drag that moves the selection, runs it.
   void OnListViewClick();
@@ -190,7 +193,7 @@ class TForm1 : public QWidget {
   void BeginReading();
   // Reads a record file's bytes into the window and shows its header and start.
   void ShowRecordBytes(std::string bytes, TRecordEncoding encoding, const std::string& name);
-
+  void SaveSettings();
   void ShowCaption();
   void RestartRefreshTimer();
   // The names of the game on show, for a reading to keep when the record lacks them.
@@ -208,6 +211,8 @@ class TForm1 : public QWidget {
   int shown_row_ = 0;         // whose position the picture shows
   std::string record_bytes_;  // the record on show as read, for Ctrl+S
   QString record_path_;
+  TSettingsFile* settings_ = nullptr;
+  bool settings_failed_ = false;  // a failed write was told
 
   TRecordDownload download_;
   QTimer* refresh_timer_;

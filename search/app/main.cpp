@@ -5,7 +5,8 @@
 // Without arguments the built-in tournament table is searched; the two
 // options replace the broadcast server's and the sponsor host's base
 // addresses (a mirror, or the demo broadcast). FILE, a record file, is
-// opened in the viewer at once.
+// opened in the viewer at once. The settings file (viewer/Settings.h) keeps
+// the options and the viewer's window between starts.
 #include <QApplication>
 #include <QFileInfo>
 #include <QIcon>
@@ -19,6 +20,7 @@
 #include "search/untSubForm.h"
 #include "toolkit/Exception.h"
 #include "toolkit/qt/Platform.h"
+#include "viewer/Settings.h"
 
 namespace {
 
@@ -103,7 +105,11 @@ int main(int argc, char** argv) {
   // The installed desktop entry and icon (none when run from the build).
   QGuiApplication::setDesktopFileName(QStringLiteral(ZELVARO_APP_ID));
   QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral(ZELVARO_APP_ID)));
+  // Declared first, so that it outlives the windows that write to it. The
+  // broadcast server's address will be read from it here too.
+  zelvaro::TSettingsFile settings(zelvaro::TSettingsFile::DefaultPath());
   zelvaro::TForm2 form(hosts, zelvaro::MakePageFetcher());
+  form.FViewer->KeepSettings(&settings);
   form.show();
   if (!file.empty()) {
     // Once both windows are up, so that a box about the file has a window to stand over.
