@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <functional>
 #include <vector>
@@ -19,6 +20,9 @@ inline QApplication& TestApp() {
   static char name[] = "zelvaro_test";
   static char* argv[] = {name, nullptr};
   if (auto* app = qobject_cast<QApplication*>(QCoreApplication::instance())) return *app;
+  // Settings a test forgets to point elsewhere stay off the user's own.
+  static QTemporaryDir config;
+  qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
   static QApplication* app = new QApplication(argc, argv);
   return *app;
 }
@@ -46,6 +50,28 @@ struct MessageCatcher {
     });
   }
   ~MessageCatcher() { SetMessageHook({}); }
+};
+
+// Answers every file dialog with the next of `answers` (empty, as a cancel,
+// when none is left) and keeps what each asked.
+struct FileDialogCatcher {
+  struct Ask {
+    TFileDialog kind;
+    QString caption, path, filters;
+  };
+  std::vector<Ask> asks;
+  std::vector<QString> answers;
+  FileDialogCatcher() {
+    SetFileDialogHook([this](TFileDialog kind, const QString& caption, const QString& path,
+                             const QString& filters) {
+      asks.push_back({kind, caption, path, filters});
+      if (answers.empty()) return QString();
+      QString answer = answers.front();
+      answers.erase(answers.begin());
+      return answer;
+    });
+  }
+  ~FileDialogCatcher() { SetFileDialogHook({}); }
 };
 
 // Runs the test in a fresh current folder (tests of one executable run in
