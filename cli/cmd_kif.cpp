@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/BoardCommands.h"
 #include "cli/BoardPicture.h"
 #include "cli/Command.h"
 #include "game/KifReader.h"
@@ -92,8 +93,7 @@ void Run(const std::string& path, int font_size, const std::vector<std::string>&
 }
 
 const CommandRegistration kRegistration([](CLI::App& app) {
-  auto* cmd = app.add_subcommand(
-      "kif", "read a KIF record as the viewer reads it and print rows, positions and documents");
+  auto* cmd = app.add_subcommand(kKifCommand.name, kKifCommand.description);
   auto file = std::make_shared<std::string>();
   auto font_size = std::make_shared<int>(kDefaultFontSize);
   auto png = std::make_shared<std::vector<std::string>>();

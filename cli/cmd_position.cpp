@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/BoardCommands.h"
 #include "cli/BoardPicture.h"
 #include "cli/Command.h"
 #include "game/untKyokumen.h"
@@ -68,8 +69,7 @@ void Run(const std::string& moves_path, const std::string& png_path, const TBoar
 }
 
 const CommandRegistration kRegistration([](CLI::App& app) {
-  auto* cmd = app.add_subcommand("position",
-                                 "apply move texts to the starting position and print it as JSON");
+  auto* cmd = app.add_subcommand(kPositionCommand.name, kPositionCommand.description);
   auto moves = std::make_shared<std::string>();
   auto png = std::make_shared<std::string>();
   auto board = std::make_shared<TBoardOptions>();

@@ -5,7 +5,6 @@
 // error, in its place among the lines, and the search goes on. Exit status 0.
 // The downloads run in parallel as in the search window; the lines come in
 // the same order as from one download after the other.
-#include <QCoreApplication>
 #include <iostream>
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -14,7 +13,6 @@
 #include "cli/Command.h"
 #include "search/Discovery.h"
 #include "search/PageLineFetcher.h"
-#include "search/ParallelSearch.h"
 #include "toolkit/TextCodec.h"
 
 namespace zelvaro::cli {
@@ -51,17 +49,8 @@ CommandRegistration registration([](CLI::App& app) {
     } catch (const Exception& e) {
       Fail(e.Message(), 2);
     }
-    // The results of the downloads come back through an event loop.
-    int argc = 1;
-    char name[] = "zelvaro-cli";
-    char* argv[] = {name, nullptr};
-    QCoreApplication app(argc, argv);
     JsonLines out;
-    TParallelSearch search(hosts, out, MakePageFetcher);
-    QObject::connect(&search, &TParallelSearch::Finished, &app, &QCoreApplication::quit,
-                     Qt::QueuedConnection);
-    search.Start();
-    QCoreApplication::exec();
+    RunSearch(hosts, MakePageFetcher, out);
   });
 });
 

@@ -1,7 +1,13 @@
 #include "game/KifReader.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <limits>
@@ -249,15 +255,56 @@ std::vector<std::string> SplitLines(std::string_view bytes) {
 }
 
 std::string ReadRecordFile(const std::string& path) {
+  const EFileError cannot_open("ファイル " + path + " は開けません");
   std::ifstream in(path, std::ios::binary);
   std::string bytes;
-  if (in) bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  if (!in && !in.eof()) throw EFileError("ファイル " + path + " は開けません");
+  try {
+    if (in) bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  } catch (const std::ios_base::failure&) {
+    throw cannot_open;  // a read that fails part way, e.g. on a folder
+  }
+  if (!in && !in.eof()) throw cannot_open;
   return bytes;
 }
 
 std::vector<std::string> LoadRecordLines(const std::string& path) {
   return SplitLines(ReadRecordFile(path));
+}
+
+namespace {
+
+[[noreturn]] void FailToSave(const std::string& path, int error) {
+  throw EFileError("\"" + path + "\" を保存できません: " + std::strerror(error));
+}
+
+}  // namespace
+
+void WriteRecordFile(const std::string& path, std::string_view bytes) {
+  const std::string temp = path + ".part";
+  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) FailToSave(path, errno);
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      const int error = errno;
+      ::close(fd);
+      ::unlink(temp.c_str());
+      FailToSave(path, error);
+    }
+    done += static_cast<size_t>(n);
+  }
+  if (::close(fd) != 0) {
+    const int error = errno;
+    ::unlink(temp.c_str());
+    FailToSave(path, error);
+  }
+  if (std::rename(temp.c_str(), path.c_str()) != 0) {
+    const int error = errno;
+    ::unlink(temp.c_str());
+    FailToSave(path, error);
+  }
 }
 
 bool IsUtf8Record(std::string_view bytes, std::string_view file_name) {

@@ -65,6 +65,11 @@ std::vector<std::string> SplitLines(std::string_view bytes);
 std::string ReadRecordFile(const std::string& path);
 // ReadRecordFile, split into lines.
 std::vector<std::string> LoadRecordLines(const std::string& path);
+// Writes `bytes` to `path` as they stand. They go to a file beside it first,
+// which then replaces `path` in one step, so a reader of `path` sees the old
+// record or the new one, never a part. Throws EFileError
+// "\"<path>\" を保存できません: <reason>"; the old file is then left as it was.
+void WriteRecordFile(const std::string& path, std::string_view bytes);
 
 // How a record's bytes are decoded.
 //  kCp932:  always CP932. Broadcasts publish CP932, and the file a download

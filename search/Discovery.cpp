@@ -1,7 +1,11 @@
 #include "search/Discovery.h"
 
 #include <algorithm>
+#include <condition_variable>
+#include <deque>
 #include <exception>
+#include <mutex>
+#include <thread>
 #include <utility>
 
 #include "toolkit/Exception.h"
@@ -293,6 +297,53 @@ void RunSearch(const TBroadcastHosts& hosts, ILineFetcher& fetcher, ISearchListe
     for (const TSearchFetch& fetch : next) {
       scheduler.Finish(fetch, RunSearchFetch(fetch, fetcher, hosts));
     }
+  }
+}
+
+void RunSearch(const TBroadcastHosts& hosts, const TFetcherFactory& make_fetcher,
+               ISearchListener& listener, int per_host) {
+  TSearchScheduler scheduler(hosts, listener, per_host);
+  struct Flight {
+    TSearchFetch fetch;
+    std::shared_ptr<ILineFetcher> fetcher;
+    std::thread thread;
+  };
+  std::mutex mutex;
+  std::condition_variable arrived;
+  std::deque<std::pair<size_t, TSearchFetchResult>> results;  // under the lock
+  std::vector<Flight> flights;
+  struct Join {
+    std::vector<Flight>& flights;
+    ~Join() {
+      for (Flight& flight : flights) {
+        if (!flight.thread.joinable()) continue;
+        flight.fetcher->Abort();
+        flight.thread.join();
+      }
+    }
+  } join{flights};
+
+  scheduler.Start();
+  while (!scheduler.Done()) {
+    for (TSearchFetch& fetch : scheduler.Next()) {
+      const size_t index = flights.size();
+      std::shared_ptr<ILineFetcher> fetcher = make_fetcher();
+      flights.push_back({std::move(fetch), fetcher, {}});
+      flights.back().thread = std::thread([&, index, fetch = flights.back().fetch, fetcher] {
+        TSearchFetchResult result = RunSearchFetch(fetch, *fetcher, hosts);
+        const std::lock_guard<std::mutex> lock(mutex);
+        results.emplace_back(index, std::move(result));
+        arrived.notify_one();
+      });
+    }
+    if (scheduler.Running() == 0) break;  // cancelled: nothing more comes
+    std::unique_lock<std::mutex> lock(mutex);
+    arrived.wait(lock, [&] { return !results.empty(); });
+    auto [index, result] = std::move(results.front());
+    results.pop_front();
+    lock.unlock();
+    flights[index].thread.join();
+    scheduler.Finish(flights[index].fetch, std::move(result));
   }
 }
 

@@ -8,7 +8,9 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -236,8 +238,20 @@ class TSearchScheduler {
 // The whole search, one download after the other on the calling thread with
 // one fetcher: every page of the table in order, its links, its records. A
 // page that cannot be fetched is reported and the lines received before the
-// failure are still scanned. The windows and zelvaro-cli run the same
-// search with parallel downloads (search/ParallelSearch.h).
+// failure are still scanned. The windows run the same search with parallel
+// downloads from their event loop (search/ParallelSearch.h).
 void RunSearch(const TBroadcastHosts& hosts, ILineFetcher& fetcher, ISearchListener& listener);
+
+// Makes the fetcher of one download.
+using TFetcherFactory = std::function<std::unique_ptr<ILineFetcher>()>;
+
+// The same search with its downloads in parallel, each on a thread of its
+// own with a fetcher from `make_fetcher`, within the bounds of
+// TSearchScheduler; the listener hears everything on the calling thread, in
+// the same order. Returns once everything is reported or the listener has
+// cancelled the search (the downloads still in flight are then aborted).
+// For programs without an event loop (zelvaro-cli).
+void RunSearch(const TBroadcastHosts& hosts, const TFetcherFactory& make_fetcher,
+               ISearchListener& listener, int per_host = kMaxConnectionsPerHost);
 
 }  // namespace zelvaro

@@ -17,9 +17,6 @@
 
 namespace zelvaro {
 
-// Makes the fetcher of one download.
-using TFetcherFactory = std::function<std::unique_ptr<ILineFetcher>()>;
-
 class TParallelSearch : public QObject {
   Q_OBJECT
  public:

@@ -131,7 +131,7 @@ void TForm2::ListViewDoubleClick() {
   const std::string url = Utf16ToSjis(ToU16(ListView1->SubItem(row, 3)));
   std::shared_ptr<TRecordFetch> fetch = RecordDownload(url);
   struct Fetched {
-    std::vector<std::string> lines;
+    std::string bytes;
     std::string error;  // empty when the record came whole
   };
   hand_over_.Start(
@@ -139,7 +139,7 @@ void TForm2::ListViewDoubleClick() {
       [fetch] {
         auto fetched = std::make_shared<Fetched>();
         try {
-          fetched->lines = fetch->Fetch();
+          fetched->bytes = fetch->Fetch();
         } catch (const std::exception& e) {
           fetched->error = FetchErrorMessage(e);
           if (fetched->error.empty()) fetched->error = "Unknown error.";
@@ -153,14 +153,14 @@ void TForm2::ListViewDoubleClick() {
           ShowMessage(QString::fromStdString(fetched->error), QString::fromLatin1(kErrorCaption));
           return;
         }
-        HandOver(url, fetch, fetched->lines);
+        HandOver(url, fetch, fetched->bytes);
       });
 }
 
 void TForm2::HandOver(const std::string& url, const std::shared_ptr<TRecordFetch>& fetch,
-                      const std::vector<std::string>& lines) {
+                      const std::string& bytes) {
   try {
-    fetch->Keep(lines);
+    fetch->Keep(bytes);
   } catch (const std::exception& e) {
     ShowMessage(QString::fromStdString(FetchErrorMessage(e)), QString::fromLatin1(kErrorCaption));
     return;

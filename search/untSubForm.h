@@ -77,7 +77,7 @@ class TForm2 : public QWidget {
   void EndSearch();
   // Feeds the viewer the game just downloaded.
   void HandOver(const std::string& url, const std::shared_ptr<TRecordFetch>& fetch,
-                const std::vector<std::string>& lines);
+                const std::string& bytes);
 
   TBroadcastHosts hosts_;
   TFetcherFactory make_fetcher_;

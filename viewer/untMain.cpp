@@ -1,7 +1,16 @@
 #include "viewer/untMain.h"
 
-#include <QKeyEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QRegularExpression>
+#include <QResizeEvent>
+#include <QScreen>
 #include <QShortcut>
+#include <QUrl>
 #include <algorithm>
 
 #include "resources/Resources.h"
@@ -30,12 +39,52 @@ class TForm1::ActionScope {
 namespace {
 
 constexpr char16_t kRefreshFailed[] = u"更新できません: ";
+const QString kOpenFilters =
+    QStringLiteral("KIF 棋譜 (*.kif *.kifu);;KI2 棋譜 (*.ki2);;すべてのファイル (*)");
+const QString kSaveFilters = QStringLiteral("KIF 棋譜 (*.kif *.kifu);;すべてのファイル (*)");
+
+// The first local file among the dropped ones that is a record.
+QString DroppedRecord(const QMimeData* data) {
+  if (data == nullptr || !data->hasUrls()) return {};
+  for (const QUrl& url : data->urls()) {
+    if (url.isLocalFile() && IsRecordFileName(url.toLocalFile())) return url.toLocalFile();
+  }
+  return {};
+}
+
+// A file name for the record on show: the local file's, else one from the
+// tournament, without the characters file systems refuse.
+QString SuggestedName(const QString& record_path, const std::u16string& tournament) {
+  if (!record_path.isEmpty()) return record_path;
+  QString name = ToQString(tournament).simplified();
+  name.replace(QRegularExpression(QStringLiteral(R"([/\\:*?"<>|])")), QStringLiteral("_"));
+  return (name.isEmpty() ? QStringLiteral("棋譜") : name) + QStringLiteral(".kif");
+}
 
 }  // namespace
 
+TViewerLayout ViewerLayout(QSize client) {
+  const int dx = std::max(client.width() - kViewerSize.width(), 0);
+  const int dy = std::max(client.height() - kViewerSize.height(), 0);
+  TViewerLayout layout;
+  layout.image = {0, 0, 329, 417};
+  layout.browser = {336, 0, 417 + dx, 465 + dy};
+  layout.list = {0, 416, 329, 97 + dy};
+  layout.buttons = {QRect(528 + dx, 472 + dy, 73, 25), QRect(344, 472 + dy, 57, 25),
+                    QRect(432, 472 + dy, 57, 25), QRect(688 + dx, 472 + dy, 57, 25),
+                    QRect(616 + dx, 472 + dy, 57, 25)};
+  return layout;
+}
+
+bool IsRecordFileName(const QString& path) {
+  const QString suffix = QFileInfo(path).suffix().toLower();
+  return suffix == QStringLiteral("kif") || suffix == QStringLiteral("kifu");
+}
+
 TForm1::TForm1(QWidget* parent) : QWidget(parent, Qt::Window) {
-  SetUpFixedWindow(this, "Form1", QStringLiteral("Zelvaro"), TBorder::kSingle, {760, 516},
+  SetUpFixedWindow(this, "Form1", QStringLiteral("Zelvaro"), TBorder::kSizeable, kViewerSize,
                    {18, 29});
+  setAcceptDrops(true);
 
   Image1 = new TImage(this);
   Image1->setObjectName(QStringLiteral("Image1"));
@@ -54,15 +103,19 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent, Qt::Window) {
       {QStringLiteral("考慮時間"), 90, 0, Qt::AlignRight},
       {QStringLiteral("その他"), 60, 0, Qt::AlignRight},
   });
-  ListView1->installEventFilter(this);
 
-  Button1 = MakeButton(this, "Button1", QStringLiteral("棋譜を開く"), {528, 472, 73, 25});
-  Button2 = MakeButton(this, "Button2", QStringLiteral("<"), {344, 472, 57, 25});
-  Button3 = MakeButton(this, "Button3", QStringLiteral(">"), {432, 472, 57, 25});
-  Button4 = MakeButton(this, "Button4", QStringLiteral("閉じる"), {688, 472, 57, 25});
-  Button5 = MakeButton(this, "Button5", QStringLiteral("設定"), {616, 472, 57, 25});
+  const TViewerLayout layout = ViewerLayout(kViewerSize);
+  Button1 = MakeButton(this, "Button1", QStringLiteral("棋譜を開く"), layout.buttons[0]);
+  Button2 = MakeButton(this, "Button2", QStringLiteral("<"), layout.buttons[1]);
+  Button3 = MakeButton(this, "Button3", QStringLiteral(">"), layout.buttons[2]);
+  Button4 = MakeButton(this, "Button4", QStringLiteral("閉じる"), layout.buttons[3]);
+  Button5 = MakeButton(this, "Button5", QStringLiteral("設定"), layout.buttons[4]);
 
   Image1->setFocusPolicy(Qt::NoFocus);
+  // Tab still reaches "<" and ">", but a click leaves the focus where it
+  // was: ← and → go on stepping, and Space does not press another button.
+  Button2->setFocusPolicy(Qt::TabFocus);
+  Button3->setFocusPolicy(Qt::TabFocus);
   setTabOrder(WebBrowser1, ListView1);
   setTabOrder(ListView1, Button1);
   setTabOrder(Button1, Button2);
@@ -80,6 +133,7 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent, Qt::Window) {
   connect(Button4, &QPushButton::clicked, this, &TForm1::Button4Click);
   connect(Button5, &QPushButton::clicked, this, &TForm1::Button5Click);
   connect(ListView1, &TListView::Clicked, this, &TForm1::OnListViewClick);
+  connect(ListView1, &TListView::SelectionMoved, this, &TForm1::OnListViewClick);
 
   // OnCreate.
   OptionsDialog = new TForm3(this);
@@ -106,11 +160,53 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent, Qt::Window) {
   auto* f5 = new QShortcut(QKeySequence(Qt::Key_F5), this);
   f5->setContext(Qt::WindowShortcut);
   connect(f5, &QShortcut::activated, this, &TForm1::RefreshRecord);
+  CreateActions();
+  // Every choice is written as it is made (once KeepSettings has given a file).
+  connect(OptionsDialog->RadioGroup1, &TRadioGroup::ItemIndexChanged, this, &TForm1::SaveSettings);
+  connect(OptionsDialog->RadioGroup2, &TRadioGroup::ItemIndexChanged, this, &TForm1::SaveSettings);
+  connect(OptionsDialog, &TForm3::BoardOptionsChanged, this, &TForm1::SaveSettings);
 }
 
-TForm1::~TForm1() {
-  // OnDestroy: the dialog goes with its parent; the renderer releases the cell images.
-  ListView1->removeEventFilter(this);
+// OnDestroy: the dialog goes with its parent; the renderer releases the cell images.
+TForm1::~TForm1() = default;
+
+void TForm1::CreateActions() {
+  for (auto [key, step] : {std::pair{Qt::Key_Left, &TForm1::Button2Click},
+                           std::pair{Qt::Key_Right, &TForm1::Button3Click}}) {
+    auto* shortcut = new QShortcut(QKeySequence(key), this);
+    shortcut->setContext(Qt::WindowShortcut);
+    connect(shortcut, &QShortcut::activated, this, step);
+  }
+
+  OpenAction = new QAction(QStringLiteral("棋譜ファイルを開く…"), this);
+  OpenAction->setShortcut(QKeySequence::Open);
+  connect(OpenAction, &QAction::triggered, this, &TForm1::OpenRecordDialog);
+  SaveAction = new QAction(QStringLiteral("棋譜を保存…"), this);
+  SaveAction->setShortcut(QKeySequence::Save);
+  SaveAction->setEnabled(false);
+  connect(SaveAction, &QAction::triggered, this, &TForm1::SaveRecordDialog);
+
+  // The board's two options, in step with the dialog's check boxes: the
+  // boxes hold the options, the actions only set and follow them.
+  LastMoveAction = new QAction(QStringLiteral("最終手を表示"), this);
+  LastMoveAction->setCheckable(true);
+  FlipAction = new QAction(QStringLiteral("盤面反転"), this);
+  FlipAction->setCheckable(true);
+  FlipAction->setShortcut(QKeySequence(Qt::Key_F));
+  connect(LastMoveAction, &QAction::toggled, OptionsDialog->CheckBox1, &QCheckBox::setChecked);
+  connect(FlipAction, &QAction::toggled, OptionsDialog->CheckBox2, &QCheckBox::setChecked);
+  connect(OptionsDialog, &TForm3::BoardOptionsChanged, this, [this](const TBoardOptions& options) {
+    LastMoveAction->setChecked(options.last_move);
+    FlipAction->setChecked(options.flip);
+  });
+
+  auto* separator = new QAction(this);
+  separator->setSeparator(true);
+  const QList<QAction*> actions = {OpenAction, SaveAction, separator, LastMoveAction, FlipAction};
+  for (QAction* action : actions) action->setShortcutContext(Qt::WindowShortcut);
+  addActions(actions);
+  Image1->addActions(actions);
+  Image1->setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
 void TForm1::AddFirstRow() {
@@ -146,8 +242,7 @@ std::u16string TForm1::FontSizePrefix() const {
   return DocumentPrefix(index);
 }
 
-void TForm1::Button1Click() {
-  ActionScope action(*this);
+void TForm1::BeginReading() {
   // The file read now is the newest there is.
   refresh_pending_ = false;
   AbandonRefresh();
@@ -158,19 +253,50 @@ void TForm1::Button1Click() {
   shown_.row_positions.resize(1);
   shown_.main_line = {0};
   AddFirstRow();
+  record_bytes_.clear();
+  SaveAction->setEnabled(false);
+}
 
-  std::vector<std::u16string> lines;
+void TForm1::Button1Click() {
+  ActionScope action(*this);
+  BeginReading();
+  std::string bytes;
   try {
-    lines = DecodeRecordLines(ReadRecordFile(kRecordFileName), TRecordEncoding::kCp932);
+    bytes = ReadRecordFile(kRecordFileName);
   } catch (const std::exception& e) {
     ShowMessage(QString::fromStdString(MessageOf(e)), QStringLiteral("Zelvaro"));
     return;
   }
+  record_path_.clear();
+  ShowRecordBytes(std::move(bytes), TRecordEncoding::kCp932, kRecordFileName);
+}
+
+bool TForm1::OpenRecordFile(const QString& path) {
+  ActionScope action(*this);
+  std::string bytes;
+  try {
+    bytes = ReadRecordFile(QFile::encodeName(path).toStdString());
+  } catch (const std::exception& e) {
+    ShowMessage(QString::fromStdString(MessageOf(e)), QStringLiteral("Zelvaro"));
+    return false;
+  }
+  FollowRecord({});
+  BeginReading();
+  record_path_ = path;
+  ShowRecordBytes(std::move(bytes), TRecordEncoding::kDetect, path.toStdString());
+  return true;
+}
+
+void TForm1::ShowRecordBytes(std::string bytes, TRecordEncoding encoding, const std::string& name) {
   TKifRecord record = RecordToRead();
   TKifReader reader(record);
   reader.Begin(u"");
-  reader.ReadLines(lines);
+  reader.ReadLines(DecodeRecordLines(bytes, encoding, name));
   TakeRecord(std::move(record));
+  record_bytes_ = std::move(bytes);
+  record_encoding_ = encoding;
+  record_name_ = name;
+  SaveAction->setEnabled(true);
   ListView1->BeginUpdate();
   for (size_t row = 1; row < shown_.rows.size(); ++row) {
     const TKifRecord::Row& r = shown_.rows[row];
@@ -179,6 +305,8 @@ void TForm1::Button1Click() {
   }
   ListView1->SetSubItem(0, 2, ToQString(shown_.rows[0].other));
   ListView1->EndUpdate();
+  // A new game starts at its top, whatever the last one scrolled to.
+  ListView1->scrollToTop();
   shown_row_ = 0;
   RestartRefreshTimer();
 
@@ -222,6 +350,66 @@ void TForm1::Button3Click() {
 
 void TForm1::Button4Click() { close(); }
 
+void TForm1::OpenRecordDialog() {
+  const QString start = record_path_.isEmpty() ? QString() : QFileInfo(record_path_).path();
+  const QString path = AskFileName(TFileDialog::kOpen, this, QStringLiteral("棋譜ファイルを開く"),
+                                   start, kOpenFilters);
+  if (!path.isEmpty()) OpenRecordFile(path);
+}
+
+bool TForm1::SaveRecordFile(const QString& path) {
+  try {
+    WriteRecordFile(QFile::encodeName(path).toStdString(), record_bytes_);
+  } catch (const Exception& e) {
+    ShowMessage(QString::fromStdString(e.Message()), QStringLiteral("Zelvaro"));
+    return false;
+  }
+  return true;
+}
+
+void TForm1::SaveRecordDialog() {
+  if (!SaveAction->isEnabled()) return;
+  const QString path = AskFileName(TFileDialog::kSave, this, QStringLiteral("棋譜を保存"),
+                                   SuggestedName(record_path_, TournamentName), kSaveFilters);
+  if (!path.isEmpty()) SaveRecordFile(path);
+}
+
+void TForm1::KeepSettings(TSettingsFile* file) {
+  settings_ = nullptr;  // applying what the file holds writes nothing back
+  if (file == nullptr) return;
+  const TSettings& kept = file->Values();
+  OptionsDialog->RadioGroup1->SetItemIndex(kept.font_size);
+  OptionsDialog->RadioGroup2->SetItemIndex(kept.refresh_choice);
+  OptionsDialog->SetBoardOptions(kept.board);
+  if (kept.viewer) {
+    resize(kept.viewer->size);
+    // A place no screen shows any more (a screen taken away) is not kept.
+    const QRect frame(kept.viewer->place, kept.viewer->size);
+    for (const QScreen* screen : QGuiApplication::screens()) {
+      if (screen->availableGeometry().intersects(frame)) {
+        move(kept.viewer->place);
+        break;
+      }
+    }
+  }
+  settings_ = file;
+}
+
+void TForm1::SaveSettings() {
+  if (settings_ == nullptr) return;
+  TSettings& values = settings_->Values();
+  values.font_size = OptionsDialog->RadioGroup1->ItemIndex();
+  values.refresh_choice = OptionsDialog->RadioGroup2->ItemIndex();
+  values.board = OptionsDialog->BoardOptions();
+  try {
+    settings_->Save();
+  } catch (const Exception& e) {
+    if (settings_failed_) return;
+    settings_failed_ = true;
+    ShowMessage(QString::fromStdString(e.Message()), QStringLiteral("Zelvaro"));
+  }
+}
+
 void TForm1::Button5Click() { OptionsDialog->exec(); }
 
 void TForm1::ShowCaption() {
@@ -260,6 +448,37 @@ void TForm1::hideEvent(QHideEvent* event) {
   refresh_pending_ = false;
   AbandonRefresh();
   RestartRefreshTimer();
+  if (settings_ != nullptr && !isMinimized()) {
+    settings_->Values().viewer = TSettings::Window{pos(), size()};
+    SaveSettings();
+  }
+}
+
+void TForm1::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  const TViewerLayout layout = ViewerLayout(event->size());
+  Image1->setGeometry(layout.image);
+  WebBrowser1->setGeometry(layout.browser);
+  ListView1->setGeometry(layout.list);
+  QPushButton* buttons[] = {Button1, Button2, Button3, Button4, Button5};
+  for (size_t i = 0; i < layout.buttons.size(); ++i) buttons[i]->setGeometry(layout.buttons[i]);
+}
+
+void TForm1::dragEnterEvent(QDragEnterEvent* event) {
+  if (!DroppedRecord(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void TForm1::dragMoveEvent(QDragMoveEvent* event) {
+  if (!DroppedRecord(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void TForm1::dropEvent(QDropEvent* event) {
+  const QString path = DroppedRecord(event->mimeData());
+  if (path.isEmpty()) return;
+  event->acceptProposedAction();
+  // After the drop has ended: the source waits for it, and the reading
+  // processes events and may open boxes.
+  QTimer::singleShot(0, this, [this, path] { OpenRecordFile(path); });
 }
 
 void TForm1::AbandonRefresh() {
@@ -303,12 +522,12 @@ void TForm1::RefreshRecord() {
   refreshed->record = RecordToRead();
   refresh_work_.Start(
       [fetch] { fetch->Abort(); },
-      [refreshed] {
+      [refreshed, encoding = record_encoding_, name = record_name_] {
         try {
-          refreshed->lines = refreshed->fetch->Fetch();
+          refreshed->bytes = refreshed->fetch->Fetch();
           TKifReader reader(refreshed->record);
           reader.Begin(u"");
-          reader.ReadLines(refreshed->lines);
+          reader.ReadLines(DecodeRecordLines(refreshed->bytes, encoding, name));
         } catch (const std::exception& e) {
           // Running out of memory too: an ordinary failure.
           refreshed->error = MessageOf(e);
@@ -340,7 +559,7 @@ void TForm1::FinishRefresh(std::unique_ptr<Refreshed> refreshed) {
   std::string failure = refreshed->error;
   if (failure.empty()) {
     try {
-      refreshed->fetch->Keep(refreshed->lines);
+      refreshed->fetch->Keep(refreshed->bytes);
     } catch (const std::exception& e) {
       failure = MessageOf(e);
     }
@@ -355,6 +574,7 @@ void TForm1::FinishRefresh(std::unique_ptr<Refreshed> refreshed) {
   // a refresh only notes it quietly.
   TKifRecord& record = refreshed->record;
   refresh_note_ = record.reports.empty() ? QString() : ToQString(record.reports.front());
+  record_bytes_ = std::move(refreshed->bytes);
   ApplyRefreshedRecord(std::move(record));
 }
 
@@ -413,23 +633,6 @@ void TForm1::ShowRow(int row, bool document, bool picture) {
     ShowDocument(WebBrowser1, FontSizePrefix() + LinkifyUrls(position.Comment) +
                                   std::u16string(kDocumentSuffix));
   }
-}
-
-bool TForm1::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == ListView1 && event->type() == QEvent::KeyPress) {
-    const auto* key = static_cast<QKeyEvent*>(event);
-    if (key->modifiers() == Qt::NoModifier || key->modifiers() == Qt::KeypadModifier) {
-      if (key->key() == Qt::Key_Left) {
-        Button2Click();
-        return true;
-      }
-      if (key->key() == Qt::Key_Right) {
-        Button3Click();
-        return true;
-      }
-    }
-  }
-  return QWidget::eventFilter(watched, event);
 }
 
 }  // namespace zelvaro

@@ -9,6 +9,13 @@
 // the documents.
 // Message boxes go through ShowMessage, so tests answer them with its hook.
 //
+// The move list shows every row the user selects, by mouse or key; ← and →
+// step through the moves wherever the focus is in the window, F turns the
+// board, Ctrl+O opens a record file of the user's (a dropped .kif/.kifu
+// file too), Ctrl+S saves the record on show. The window may grow: the
+// move list and the HTML view take the room, the board keeps its size.
+// File dialogs go through AskFileName, so tests answer them with its hook.
+//
 // A game opened from the search window can be refreshed: F5, or a timer at
 // the interval chosen in the options dialog, downloads it again through the
 // download the search window gives (FollowRecord). The download runs off the
@@ -21,9 +28,12 @@
 // that waits until the action has ended.
 #pragma once
 
+#include <QAction>
 #include <QPushButton>
+#include <QRect>
 #include <QTimer>
 #include <QWidget>
+#include <array>
 #include <functional>
 #include <memory>
 #include <string>
@@ -36,12 +46,28 @@
 #include "viewer/BoardRenderer.h"
 #include "viewer/CommentPanel.h"
 #include "viewer/RecordFetch.h"
+#include "viewer/Settings.h"
 #include "viewer/untOptionForm.h"
 
 namespace zelvaro {
 
 // The file every reading reads, in the current directory.
 inline constexpr char kRecordFileName[] = "棋譜中継.txt";
+
+// Where the viewer's controls lie in a client area of `client` (at least
+// kViewerSize). At kViewerSize: the board 0,0 329x417, the HTML view
+// 336,0 417x465, the move list 0,416 329x97 and the buttons at top 472.
+// Extra width goes to the HTML view, extra height to the HTML view and the
+// move list; the board keeps its place and size, and the buttons stay under
+// the HTML view, "<" and ">" at its left, the other three at its right.
+struct TViewerLayout {
+  QRect image, browser, list;
+  std::array<QRect, 5> buttons;  // Button1 .. Button5
+};
+TViewerLayout ViewerLayout(QSize client);
+
+// Whether a file of this name is taken when dropped on the viewer (.kif, .kifu).
+bool IsRecordFileName(const QString& path);
 
 class TForm1 : public QWidget {
   Q_OBJECT
@@ -62,6 +88,11 @@ class TForm1 : public QWidget {
   QPushButton* Button4;  // "閉じる"
   QPushButton* Button5;  // "設定"
   TForm3* OptionsDialog;
+  // Window-wide keys, also in the board's context menu.
+  QAction* OpenAction;  // "棋譜ファイルを開く…", Ctrl+O: OpenRecordDialog
+  QAction* SaveAction;  // "棋譜を保存…", Ctrl+S: SaveRecordDialog; off until a record is read
+  QAction* LastMoveAction;  // "最終手を表示", in step with the dialog's CheckBox1
+  QAction* FlipAction;      // "盤面反転", F, in step with the dialog's CheckBox2
 
  private:
   TKifRecord shown_;  // the record on show; declared before Positions, which refers into it
@@ -77,7 +108,30 @@ class TForm1 : public QWidget {
   // opened the list holds only row 0, a message box says so and nothing else
   // changes.
   void Button1Click();
-  // Shows the selected row's position and comment; nothing without a selection.
+  // Opens a record file of the user's: read as TRecordEncoding::kDetect,
+  // shown as Button1Click shows "棋譜中継.txt", and not followed (no
+  // refresh). When the file cannot be read a message box says so, the game
+  // on show stays as it was and the result is false.
+  bool OpenRecordFile(const QString& path);
+  // The file OpenRecordFile read the game on show from; empty for
+  // "棋譜中継.txt" (a download).
+  const QString& RecordPath() const { return record_path_; }
+  // Ctrl+O: asks for a file (KIF; KI2 and all files offered too) and opens it.
+  void OpenRecordDialog();
+  // Writes the record on show to `path` with its bytes exactly as read.
+  // A failure is told in a message box and gives false; no file is left half written.
+  bool SaveRecordFile(const QString& path);
+  // Ctrl+S: asks for a name and saves the record on show there.
+  void SaveRecordDialog();
+
+  // Keeps the options dialog's choices and this window's size and place in
+  // `file`, which must outlive the window: what it holds is applied now and
+  // every later change is written to it (the window's when it is hidden).
+  // A write that fails is told once in a message box.
+  void KeepSettings(TSettingsFile* file);
+
+  // Shows the selected row's position and comment; nothing without a
+  // selection. A click, or a key or drag that moves the selection, runs it.
   void OnListViewClick();
   void Button2Click();  // one row back; nothing at row 0 or without a selection
   void Button3Click();  // one row on (row 0 without a selection); nothing at the last row
@@ -119,13 +173,22 @@ class TForm1 : public QWidget {
   const QString& RefreshNote() const { return refresh_note_; }
 
  protected:
-  bool eventFilter(QObject* watched, QEvent* event) override;
   void showEvent(QShowEvent* event) override;
   void hideEvent(QHideEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   class ActionScope;
   void AddFirstRow();
+  void CreateActions();
+  // The start of every reading: no refresh waiting, no note, only row 0.
+  void BeginReading();
+  // Reads a record file's bytes into the window and shows its header and start.
+  void ShowRecordBytes(std::string bytes, TRecordEncoding encoding, const std::string& name);
+  void SaveSettings();
   void ShowCaption();
   void RestartRefreshTimer();
   // The names of the game on show, for a reading to keep when the record lacks them.
@@ -135,8 +198,8 @@ class TForm1 : public QWidget {
   // What a refresh's download came to, read aside.
   struct Refreshed {
     std::shared_ptr<TRecordFetch> fetch;
-    std::string error;  // UTF-8; empty when the lines came whole
-    std::vector<std::string> lines;
+    std::string error;  // UTF-8; empty when the record came whole
+    std::string bytes;
     TKifRecord record;
   };
   // Runs, after the events now pending, what a user action held up: a
@@ -155,7 +218,14 @@ class TForm1 : public QWidget {
 
   QString base_caption_;  // what the record made of the caption
   QString refresh_note_;
-  int shown_row_ = 0;  // whose position the picture shows
+  int shown_row_ = 0;         // whose position the picture shows
+  std::string record_bytes_;  // the record on show as read, for Ctrl+S
+  QString record_path_;
+  // How the record on show was decoded; a refresh decodes its bytes alike.
+  TRecordEncoding record_encoding_ = TRecordEncoding::kCp932;
+  std::string record_name_;
+  TSettingsFile* settings_ = nullptr;
+  bool settings_failed_ = false;  // a failed write was told
 
   TRecordDownload download_;
   QTimer* refresh_timer_;

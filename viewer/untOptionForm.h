@@ -3,7 +3,8 @@
 // the viewer refreshes the game on show, the selected item of RadioGroup2
 // (0..3, 2 at creation), and the board picture's two options, CheckBox1
 // 「最終手を表示」 and CheckBox2 「盤面反転」 (both off at creation). It keeps
-// nothing else and stores nothing.
+// nothing else and stores nothing; the viewer keeps its choices between
+// starts (viewer/Settings.h).
 #pragma once
 
 #include <QButtonGroup>

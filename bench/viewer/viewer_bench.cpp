@@ -112,12 +112,12 @@ void BM_RefreshWhileFollowing(benchmark::State& state) {
   Fixture f;
   WriteRecord("254.kif", 254);
   WriteRecord("255.kif", 255);
-  const std::vector<std::string> records[2] = {zelvaro::LoadRecordLines("254.kif"),
-                                               zelvaro::LoadRecordLines("255.kif")};
+  const std::string records[2] = {zelvaro::ReadRecordFile("254.kif"),
+                                   zelvaro::ReadRecordFile("255.kif")};
   struct Served : zelvaro::TRecordFetch {
-    explicit Served(std::vector<std::string> lines) : lines(std::move(lines)) {}
-    std::vector<std::string> Fetch() override { return lines; }
-    std::vector<std::string> lines;
+    explicit Served(std::string bytes) : bytes(std::move(bytes)) {}
+    std::string Fetch() override { return bytes; }
+    std::string bytes;
   };
   bool longer = false;
   f.form->FollowRecord([&] {

@@ -1,12 +1,16 @@
 // Zelvaro: the search window, which owns the viewer.
 //
-//   zelvaro [--server URL] [--sponsor URL]
+//   zelvaro [--server URL] [--sponsor URL] [FILE]
 //
 // Without arguments the built-in tournament table is searched; the two
 // options replace the broadcast server's and the sponsor host's base
-// addresses (a mirror, or the demo broadcast). Nothing else is read.
+// addresses (a mirror, or the demo broadcast). FILE, a record file, is
+// opened in the viewer at once. The settings file (viewer/Settings.h) keeps
+// the options and the viewer's window between starts.
 #include <QApplication>
+#include <QFileInfo>
 #include <QIcon>
+#include <QTimer>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -16,10 +20,11 @@
 #include "search/untSubForm.h"
 #include "toolkit/Exception.h"
 #include "toolkit/qt/Platform.h"
+#include "viewer/Settings.h"
 
 namespace {
 
-constexpr char kUsage[] = "usage: zelvaro [--server URL] [--sponsor URL]\n";
+constexpr char kUsage[] = "usage: zelvaro [--server URL] [--sponsor URL] [FILE]\n";
 
 // An error no handler caught is shown and the program keeps running.
 class TApplication : public QApplication {
@@ -40,11 +45,25 @@ class TApplication : public QApplication {
   }
 };
 
-// Reads --server and --sponsor (as "--name URL" or "--name=URL"). Returns
-// false after writing the reason to standard error.
-bool ReadArguments(int argc, char** argv, zelvaro::TBroadcastHosts& hosts) {
+// Reads --server and --sponsor (as "--name URL" or "--name=URL") and one
+// record file. Returns false after writing the reason to standard error.
+bool ReadArguments(int argc, char** argv, zelvaro::TBroadcastHosts& hosts, std::string& file) {
+  bool options_done = false;
   for (int i = 1; i < argc; ++i) {
     std::string name = argv[i], value;
+    // A file's name may begin with "-" after "--".
+    if (options_done || name.empty() || name[0] != '-') {
+      if (!file.empty()) {
+        std::fprintf(stderr, "zelvaro: one record file at most (%s)\n%s", argv[i], kUsage);
+        return false;
+      }
+      file = name;
+      continue;
+    }
+    if (name == "--") {
+      options_done = true;
+      continue;
+    }
     const size_t eq = name.find('=');
     if (eq != std::string::npos && name.rfind("--", 0) == 0) {
       value = name.substr(eq + 1);
@@ -81,7 +100,8 @@ bool ReadArguments(int argc, char** argv, zelvaro::TBroadcastHosts& hosts) {
 
 int main(int argc, char** argv) {
   zelvaro::TBroadcastHosts hosts = zelvaro::DefaultHosts();
-  if (!ReadArguments(argc, argv, hosts)) return 2;
+  std::string file;
+  if (!ReadArguments(argc, argv, hosts, file)) return 2;
   try {
     // Qt gets no arguments of its own: the program reads nothing else.
     int qt_argc = 1;
@@ -90,8 +110,24 @@ int main(int argc, char** argv) {
     // The installed desktop entry and icon (none when run from the build).
     QGuiApplication::setDesktopFileName(QStringLiteral(ZELVARO_APP_ID));
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral(ZELVARO_APP_ID)));
+    // Declared first, so that it outlives the windows that write to it. The
+    // broadcast server's address will be read from it here too.
+    zelvaro::TSettingsFile settings(zelvaro::TSettingsFile::DefaultPath());
     zelvaro::TForm2 form(hosts, zelvaro::MakePageFetcher);
+    form.FViewer->KeepSettings(&settings);
     form.show();
+    if (!file.empty()) {
+      // Once both windows are up, so that a box about the file has a window to stand over.
+      const QString path = QFileInfo(QString::fromLocal8Bit(file)).absoluteFilePath();
+      QTimer::singleShot(0, &form, [&form, path] {
+        zelvaro::TForm1* viewer = form.FViewer;
+        if (!viewer->OpenRecordFile(path)) return;
+        viewer->Button1->hide();  // as after a hand-over: the record came another way
+        viewer->show();
+        viewer->raise();
+        viewer->activateWindow();
+      });
+    }
     return QApplication::exec();
   } catch (const std::exception& e) {
     // Outside any event (creating the windows, say): nothing to show it in.

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 #include <functional>
@@ -21,6 +22,9 @@ inline QApplication& TestApp() {
   static char name[] = "zelvaro_test";
   static char* argv[] = {name, nullptr};
   if (auto* app = qobject_cast<QApplication*>(QCoreApplication::instance())) return *app;
+  // Settings a test forgets to point elsewhere stay off the user's own.
+  static QTemporaryDir config;
+  qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
   static QApplication* app = new QApplication(argc, argv);
   return *app;
 }
@@ -60,6 +64,28 @@ inline bool WaitFor(const std::function<bool()>& done, int ms = 10000) {
   }
   return true;
 }
+
+// Answers every file dialog with the next of `answers` (empty, as a cancel,
+// when none is left) and keeps what each asked.
+struct FileDialogCatcher {
+  struct Ask {
+    TFileDialog kind;
+    QString caption, path, filters;
+  };
+  std::vector<Ask> asks;
+  std::vector<QString> answers;
+  FileDialogCatcher() {
+    SetFileDialogHook([this](TFileDialog kind, const QString& caption, const QString& path,
+                             const QString& filters) {
+      asks.push_back({kind, caption, path, filters});
+      if (answers.empty()) return QString();
+      QString answer = answers.front();
+      answers.erase(answers.begin());
+      return answer;
+    });
+  }
+  ~FileDialogCatcher() { SetFileDialogHook({}); }
+};
 
 // Runs the test in a fresh current folder (tests of one executable run in
 // parallel processes from the same folder).

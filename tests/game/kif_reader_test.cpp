@@ -531,6 +531,7 @@ TEST(KifReader, LoadRecordLines) {
   } catch (const EFileError& e) {
     EXPECT_EQ(e.Message(), "ファイル no-such-dir/棋譜中継.txt は開けません");
   }
+  EXPECT_THROW(ReadRecordFile("."), EFileError) << "a folder";
 }
 
 }  // namespace

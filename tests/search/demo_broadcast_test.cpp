@@ -244,7 +244,7 @@ TEST(DemoBroadcastTest, LiveRecordGrowsMoveByMoveInOrder) {
   }
 }
 
-TEST(ProgramArgumentsTest, OnlyServerAndSponsorAreAccepted) {
+TEST(ProgramArgumentsTest, OnlyServerSponsorAndOneFileAreAccepted) {
   struct Case {
     QStringList args;
     int status;
@@ -256,6 +256,7 @@ TEST(ProgramArgumentsTest, OnlyServerAndSponsorAreAccepted) {
       {{"--sponsor", "ftp://x.test"}, 2, "ftp://x.test"},
       {{"--server=http://a.test/(x)"}, 2, "not a usable base address"},
       {{"-platform", "offscreen"}, 2, "unknown argument -platform"},
+      {{"a.kif", "b.kif"}, 2, "one record file at most (b.kif)"},
       {{"--help"}, 0, "usage: zelvaro [--server URL] [--sponsor URL]"},
   };
   for (const auto& c : cases) {

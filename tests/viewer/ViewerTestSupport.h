@@ -7,6 +7,7 @@
 #include <QWidget>
 #include <algorithm>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,15 @@ inline std::vector<QWidget*> FocusOrder(QWidget* first, const std::vector<QWidge
     w = w->nextInFocusChain();
   } while (w != first && order.size() < among.size());
   return order;
+}
+
+inline std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+inline void WriteFile(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
 }
 
 // Writes UTF-8 lines as a CP932 file with CR LF line ends.

@@ -1,5 +1,5 @@
 // The viewer window created in a folder of its own, with message boxes
-// caught, and what its tests read back from it.
+// and file dialogs caught, and what its tests read back from it.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -11,7 +11,8 @@
 
 namespace zelvaro::testing {
 
-// A window created in a folder of its own, with message boxes caught.
+// A window created in a folder of its own, with message boxes and file
+// dialogs caught.
 class ViewerWindow : public ::testing::Test {
  protected:
   ViewerWindow() { TestApp(); }
@@ -22,6 +23,12 @@ class ViewerWindow : public ::testing::Test {
     form.Button1Click();
   }
   QString Html() const { return form.WebBrowser1->Source(); }
+  // Shows the window and waits until it is active, so that its keys work.
+  void Activate() {
+    form.show();
+    form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+  }
   std::string Cell(int row, int column) const {
     return (column == 0 ? form.ListView1->Caption(row) : form.ListView1->SubItem(row, column - 1))
         .toStdString();
@@ -46,6 +53,7 @@ class ViewerWindow : public ::testing::Test {
 
   ScratchFolder folder;
   MessageCatcher catcher;
+  FileDialogCatcher dialogs;
   TForm1 form;
 };
 

@@ -26,13 +26,13 @@ class Refresh : public testing::ViewerWindow {
   struct Served : TRecordFetch {
     Served(std::vector<std::string> lines, std::string failure, Refresh& test)
         : lines(std::move(lines)), failure(std::move(failure)), test(test) {}
-    std::vector<std::string> Fetch() override {
+    std::string Fetch() override {
       std::unique_lock<std::mutex> lock(test.mutex);
       test.wake.wait(lock, [&] { return !test.hold || aborted; });
       if (aborted) throw Exception("Request aborted.");
       if (!failure.empty()) throw Exception(failure);
-      std::vector<std::string> sjis;
-      for (const auto& line : lines) sjis.push_back(Utf8ToSjis(line));
+      std::string sjis;
+      for (const auto& line : lines) sjis += Utf8ToSjis(line) + "\r\n";
       return sjis;
     }
     void Abort() override {
@@ -40,10 +40,8 @@ class Refresh : public testing::ViewerWindow {
       aborted = true;
       test.wake.notify_all();
     }
-    void Keep(const std::vector<std::string>& kept) override {
-      std::vector<std::string> utf8;
-      for (const auto& line : kept) utf8.push_back(SjisToUtf8(line));
-      testing::WriteRecord(kRecordFileName, utf8);
+    void Keep(const std::string& kept) override {
+      WriteRecordFile(kRecordFileName, kept);
       if (test.on_keep) test.on_keep();
     }
     const std::vector<std::string> lines;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QHeaderView>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -20,7 +21,10 @@ TEST_F(ViewerWindow, Layout) {
   EXPECT_FALSE(form.isVisible());
   EXPECT_TRUE(form.isWindow());
   EXPECT_EQ(form.size(), QSize(760, 516));
-  EXPECT_EQ(form.minimumSize(), form.maximumSize());
+  // It may grow, never shrink below its layout.
+  EXPECT_EQ(form.minimumSize(), QSize(760, 516));
+  EXPECT_GT(form.maximumWidth(), 760);
+  EXPECT_GT(form.maximumHeight(), 516);
   EXPECT_EQ(form.pos(), QPoint(18, 29));
   EXPECT_FALSE(form.windowFlags() & Qt::WindowMaximizeButtonHint);
   EXPECT_TRUE(form.windowFlags() & Qt::WindowMinimizeButtonHint);
@@ -151,6 +155,7 @@ TEST_F(ViewerWindow, StepButtons) {
   EXPECT_EQ(form.Image1->Picture(), Expected(form.Positions[3]));
 
   // The arrow keys in the move list step the same way.
+  Activate();
   form.ListView1->setFocus();
   QTest::keyClick(form.ListView1, Qt::Key_Left);
   EXPECT_EQ(form.ListView1->SelectedIndex(), 2);
@@ -308,6 +313,108 @@ TEST_F(ViewerWindow, BoardOptionsRedrawTheRowOnShow) {
   dialog.SetBoardOptions({});
   EXPECT_FALSE(dialog.CheckBox1->isChecked() || dialog.CheckBox2->isChecked());
   EXPECT_EQ(form.Image1->Picture(), Expected(form.Positions[4]));
+}
+
+// Every key that moves the selection shows the row it lands on, once, as a
+// click does; ← and → step from wherever the focus is in the window.
+TEST_F(ViewerWindow, KeysShowTheRowTheyMoveTo) {
+  Read(WalkingKingsRecord(40, "竜王戦", "先手太郎", "後手次郎"));
+  Activate();
+  ClickRow(10);
+  struct Case {
+    Qt::Key key;
+    QWidget* focus;
+    int row;  // -1: a page further down than the row before
+  } cases[] = {
+      {Qt::Key_Down, form.ListView1, 11},     {Qt::Key_Up, form.ListView1, 10},
+      {Qt::Key_End, form.ListView1, 40},      {Qt::Key_Home, form.ListView1, 0},
+      {Qt::Key_PageDown, form.ListView1, -1}, {Qt::Key_PageUp, form.ListView1, 0},
+      {Qt::Key_Right, form.ListView1, 1},     {Qt::Key_Right, form.WebBrowser1, 2},
+      {Qt::Key_Left, form.WebBrowser1, 1},    {Qt::Key_Right, form.Button5, 2},
+      {Qt::Key_Down, form.ListView1, 3},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(QTest::toString(QKeySequence(c.key)));
+    const int before = form.ListView1->SelectedIndex();
+    const unsigned navigation = form.WebBrowser1->Navigation();
+    c.focus->setFocus();
+    QTest::keyClick(c.focus, c.key);
+    const int row = form.ListView1->SelectedIndex();
+    ASSERT_EQ(row, c.row >= 0 ? c.row : std::max(row, before + 2));
+    EXPECT_EQ(form.Image1->Picture(), Expected(form.Positions[row]));
+    EXPECT_EQ(Html().toStdString(),
+              Utf16ToUtf8(CommentDocument(kDefaultFontSize, form.Positions[row].Comment)));
+    EXPECT_EQ(form.WebBrowser1->Navigation(), navigation + 1) << "shown once";
+  }
+  // A click shows its row once too.
+  const unsigned navigation = form.WebBrowser1->Navigation();
+  ClickRow(7);
+  EXPECT_EQ(form.WebBrowser1->Navigation(), navigation + 1);
+
+  // "<" and ">" leave the focus where it was: → still steps, and Space would
+  // not reach "設定".
+  form.ListView1->setFocus();
+  QTest::mouseClick(form.Button3, Qt::LeftButton);
+  EXPECT_EQ(form.ListView1->SelectedIndex(), 8);
+  EXPECT_EQ(QApplication::focusWidget(), form.ListView1);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
+  EXPECT_EQ(form.ListView1->SelectedIndex(), 9);
+  EXPECT_EQ(QApplication::focusWidget(), form.ListView1);
+}
+
+TEST_F(ViewerWindow, ANewGameStartsAtTheTop) {
+  Read(WalkingKingsRecord(60, "", "", ""));
+  form.show();
+  ClickRow(60);
+  ASSERT_GT(form.ListView1->verticalScrollBar()->value(), 0);
+  Read(WalkingKingsRecord(50, "", "", ""));
+  EXPECT_EQ(form.ListView1->verticalScrollBar()->value(), 0);
+  EXPECT_EQ(form.ListView1->SelectedIndex(), -1);
+}
+
+// A larger window gives the room to the HTML view and the move list; the
+// board stays as it is, the buttons stay under the HTML view.
+TEST_F(ViewerWindow, ResizedLayout) {
+  Read(WalkingKingsRecord(30, "", "先手", "後手"));
+  form.show();
+  const QImage picture = form.Image1->Picture();
+  form.resize(1000, 700);  // 240 wider, 184 higher
+  struct Control {
+    QWidget* widget;
+    QRect rect;
+  } controls[] = {
+      {form.Image1, {0, 0, 329, 417}},      {form.WebBrowser1, {336, 0, 657, 649}},
+      {form.ListView1, {0, 416, 329, 281}}, {form.Button1, {768, 656, 73, 25}},
+      {form.Button2, {344, 656, 57, 25}},   {form.Button3, {432, 656, 57, 25}},
+      {form.Button4, {928, 656, 57, 25}},   {form.Button5, {856, 656, 57, 25}},
+  };
+  for (const auto& c : controls) {
+    EXPECT_EQ(c.widget->geometry(), c.rect) << c.widget->objectName().toStdString();
+  }
+  EXPECT_EQ(form.Image1->Picture(), picture);
+  form.resize(10, 10);  // never below the layout, which is back as it was
+  EXPECT_EQ(form.size(), QSize(760, 516));
+  EXPECT_EQ(form.WebBrowser1->geometry(), QRect(336, 0, 417, 465));
+}
+
+// F, the board's context menu and the dialog's check box turn the board
+// together.
+TEST_F(ViewerWindow, FlipKeyAndMenuFollowTheDialog) {
+  Read(WalkingKingsRecord(6, "", "先手甲", "後手乙"));
+  Activate();
+  ClickRow(3);
+  EXPECT_EQ(form.Image1->contextMenuPolicy(), Qt::ActionsContextMenu);
+  EXPECT_TRUE(form.Image1->actions().contains(form.FlipAction));
+  QTest::keyClick(form.ListView1, Qt::Key_F);
+  EXPECT_TRUE(form.OptionsDialog->CheckBox2->isChecked());
+  EXPECT_EQ(form.Image1->Picture(), Expected(form.Positions[3], {.flip = true}));
+  form.FlipAction->trigger();  // the menu item
+  EXPECT_FALSE(form.OptionsDialog->CheckBox2->isChecked());
+  EXPECT_EQ(form.Image1->Picture(), Expected(form.Positions[3]));
+  form.OptionsDialog->CheckBox2->click();
+  EXPECT_TRUE(form.FlipAction->isChecked());
+  form.LastMoveAction->trigger();
+  EXPECT_EQ(form.Image1->Picture(), Expected(form.Positions[3], {true, true}));
 }
 
 TEST(OptionsDialog, Layout) {

@@ -15,17 +15,22 @@ void SetUpFixedWindow(QWidget* window, const char* name, const QString& caption,
                       QSize client, QPoint position) {
   window->setObjectName(QString::fromLatin1(name));
   window->setWindowTitle(caption);
-  Qt::WindowFlags flags = Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
-                          Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+  Qt::WindowFlags flags = Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint;
-  if (border == TBorder::kSingle) {
-    flags |= Qt::Window | Qt::WindowMinimizeButtonHint;
-  } else {
+  if (border == TBorder::kDialog) {
     flags |= Qt::Dialog;
+  } else {
+    flags |= Qt::Window | Qt::WindowMinimizeButtonHint;
   }
+  if (border != TBorder::kSizeable) flags |= Qt::MSWindowsFixedSizeDialogHint;
   window->setWindowFlags(flags);
   window->setFont(WindowFont());
-  window->setFixedSize(client);
+  if (border == TBorder::kSizeable) {
+    window->setMinimumSize(client);
+    window->resize(client);
+  } else {
+    window->setFixedSize(client);
+  }
   window->move(position);
 }
 

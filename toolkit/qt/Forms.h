@@ -16,12 +16,14 @@ namespace zelvaro {
 QFont WindowFont();
 
 enum class TBorder {
-  kSingle,  // fixed size, system menu and minimise box, no maximise box
-  kDialog,  // fixed size, no minimise or maximise box
+  kSingle,    // fixed size, system menu and minimise box, no maximise box
+  kDialog,    // fixed size, no minimise or maximise box
+  kSizeable,  // as kSingle, but the user may make the window larger than `client`
 };
 
-// Gives `window` its object name, caption, border, the window font, a fixed
-// client area and its place on the screen.
+// Gives `window` its object name, caption, border, the window font, its
+// client area (fixed, or the smallest it may become for kSizeable) and its
+// place on the screen.
 void SetUpFixedWindow(QWidget* window, const char* name, const QString& caption, TBorder border,
                       QSize client, QPoint position);
 

@@ -1,6 +1,7 @@
 #include "toolkit/qt/ListView.h"
 
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPalette>
 #include <algorithm>
@@ -159,6 +160,18 @@ void TListView::mousePressEvent(QMouseEvent* event) {
   if (event->button() == Qt::LeftButton && itemAt(event->position().toPoint()) != nullptr) {
     emit Clicked();
   }
+}
+
+void TListView::mouseMoveEvent(QMouseEvent* event) {
+  const int before = SelectedIndex();
+  QTreeWidget::mouseMoveEvent(event);
+  if (SelectedIndex() != before) emit SelectionMoved();
+}
+
+void TListView::keyPressEvent(QKeyEvent* event) {
+  const int before = SelectedIndex();
+  QTreeWidget::keyPressEvent(event);
+  if (SelectedIndex() != before) emit SelectionMoved();
 }
 
 void TListView::mouseDoubleClickEvent(QMouseEvent* event) {

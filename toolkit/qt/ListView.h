@@ -70,12 +70,18 @@ class TListView : public QTreeWidget {
 
  signals:
   void Clicked();  // a mouse press on a row, after it was selected
+  // The user moved the selection to another row (or cleared it) with the
+  // keyboard or by dragging the mouse, after the key or move was handled.
+  // A press emits Clicked instead; Select, Sort and Clear emit neither.
+  void SelectionMoved();
   void DoubleClicked();
   void ColumnClicked(int column);
 
  protected:
   void mousePressEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   QTreeWidgetItem* Row(int row) const;  // throws ERangeError

@@ -2,6 +2,7 @@
 
 #include <QCollator>
 #include <QCoreApplication>
+#include <QFileDialog>
 #include <QFont>
 #include <QFontMetrics>
 #include <QLocale>
@@ -20,6 +21,11 @@ std::function<void(const QString&, const QString&)>& MessageHook() {
   return hook;
 }
 
+TFileDialogHook& FileDialogHook() {
+  static TFileDialogHook hook;
+  return hook;
+}
+
 }  // namespace
 
 void ShowMessage(const QString& text, const QString& caption) {
@@ -34,6 +40,15 @@ void ShowMessage(const QString& text, const QString& caption) {
 void SetMessageHook(std::function<void(const QString& text, const QString& caption)> hook) {
   MessageHook() = std::move(hook);
 }
+
+QString AskFileName(TFileDialog kind, QWidget* parent, const QString& caption, const QString& path,
+                    const QString& filters) {
+  if (FileDialogHook()) return FileDialogHook()(kind, caption, path, filters);
+  return kind == TFileDialog::kOpen ? QFileDialog::getOpenFileName(parent, caption, path, filters)
+                                    : QFileDialog::getSaveFileName(parent, caption, path, filters);
+}
+
+void SetFileDialogHook(TFileDialogHook hook) { FileDialogHook() = std::move(hook); }
 
 void ProcessPendingEvents() { QCoreApplication::processEvents(); }
 

@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 
+class QWidget;
+
 namespace zelvaro {
 
 // Modal message box with the text, the caption and one OK button; returns
@@ -18,6 +20,20 @@ namespace zelvaro {
 void ShowMessage(const QString& text, const QString& caption);
 // An empty function restores the real boxes.
 void SetMessageHook(std::function<void(const QString& text, const QString& caption)> hook);
+
+enum class TFileDialog { kOpen, kSave };
+// Modal file dialog over `parent`: an existing file to open, or a name to
+// save under (the dialog asks before an existing file is replaced).
+// `path` is the folder or file the dialog starts at; `filters` as
+// "KIF (*.kif *.kifu);;すべてのファイル (*)". Returns the chosen path, empty
+// when the user cancels. While a hook is set the hook answers instead and no
+// dialog opens.
+QString AskFileName(TFileDialog kind, QWidget* parent, const QString& caption, const QString& path,
+                    const QString& filters);
+using TFileDialogHook = std::function<QString(TFileDialog kind, const QString& caption,
+                                              const QString& path, const QString& filters)>;
+// An empty function restores the real dialogs.
+void SetFileDialogHook(TFileDialogHook hook);
 
 // Processes the pending window events once and returns. Handlers of any
 // window may run inside this call.

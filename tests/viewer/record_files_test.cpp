@@ -1,0 +1,182 @@
+// Record files of the user's in the viewer: opened from a path, by a drop
+// or with Ctrl+O, saved with Ctrl+S byte for byte.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QTest>
+#include <QUrl>
+
+#include "tests/viewer/ViewerWindowFixture.h"
+#include "toolkit/TextCodec.h"
+
+namespace zelvaro {
+namespace {
+
+using testing::ReadFile;
+using testing::WalkingKingsRecord;
+using testing::WriteFile;
+
+// The record's lines joined with `eol`, in UTF-8 or CP932.
+std::string RecordBytes(const std::vector<std::string>& lines, bool utf8, const char* eol) {
+  std::string text;
+  for (const auto& line : lines) text += (utf8 ? line : Utf8ToSjis(line)) + eol;
+  return text;
+}
+
+// A download serving what bytes() gives, kept in the record file as the
+// hand-over keeps it.
+struct Served : TRecordFetch {
+  explicit Served(std::function<std::string()> bytes) : bytes(std::move(bytes)) {}
+  std::string Fetch() override { return bytes(); }
+  void Keep(const std::string& kept) override { WriteRecordFile(kRecordFileName, kept); }
+  const std::function<std::string()> bytes;
+};
+
+class RecordFiles : public testing::ViewerWindow {
+ protected:
+  // What a drag of `path` over the HTML view is answered, and the drop on
+  // the window (where Qt delivers it once the window took the drag).
+  bool Drag(const QString& path, bool drop) {
+    QMimeData data;
+    data.setUrls(
+        {path.startsWith(QStringLiteral("http")) ? QUrl(path) : QUrl::fromLocalFile(path)});
+    QDragEnterEvent enter({10, 10}, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(form.WebBrowser1->viewport(), &enter);
+    if (!enter.isAccepted() || !drop) return enter.isAccepted();
+    QDropEvent event(QPointF(400, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&form, &event);
+    QCoreApplication::processEvents();
+    return event.isAccepted();
+  }
+};
+
+// Each file is a different game; opening one shows it from its start and
+// stops following the broadcast game that was on show.
+TEST_F(RecordFiles, OpenedFromAPathOrADrop) {
+  int downloads = 0;
+  form.FollowRecord([&] {
+    ++downloads;
+    return std::make_shared<Served>([] { return std::string(); });
+  });
+  struct Case {
+    const char* name;
+    bool utf8, bom, drop;
+    const char* tournament;
+    int moves;
+  } cases[] = {
+      {"竜王戦.kif", false, false, false, "竜王戦", 12},
+      {"名人戦.kifu", true, false, false, "名人戦", 7},
+      {"棋聖戦.kif", false, false, true, "棋聖戦", 9},
+      {"王位戦.KIFU", true, true, true, "王位戦", 5},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::vector<std::string> lines = WalkingKingsRecord(c.moves, c.tournament, "甲", "乙");
+    WriteFile(c.name, (c.bom ? "\xEF\xBB\xBF" : "") + RecordBytes(lines, c.utf8, "\r\n"));
+    const QString path = QDir::current().absoluteFilePath(QString::fromUtf8(c.name));
+    EXPECT_TRUE(c.drop ? Drag(path, true) : form.OpenRecordFile(path));
+    EXPECT_EQ(form.RecordPath(), path);
+    EXPECT_FALSE(form.Following());
+    EXPECT_EQ(form.windowTitle().toStdString(), std::string("Zelvaro - [ ") + c.tournament + " ]");
+    ASSERT_EQ(form.ListView1->RowCount(), c.moves + 1);
+    EXPECT_EQ(Cell(1, 1), "▲５八玉(59)");
+    EXPECT_TRUE(Html().contains(QString::fromUtf8(c.tournament)));
+  }
+  EXPECT_EQ(downloads, 0);
+  EXPECT_TRUE(catcher.messages.empty());
+
+  // Only local .kif and .kifu files are taken.
+  WriteFile("notes.txt", "x");
+  EXPECT_FALSE(Drag(QDir::current().absoluteFilePath(QStringLiteral("notes.txt")), false));
+  EXPECT_FALSE(Drag(QStringLiteral("http://example.jp/a.kif"), false));
+}
+
+TEST_F(RecordFiles, AFileThatCannotBeReadLeavesTheGame) {
+  WriteFile("a.kif", RecordBytes(WalkingKingsRecord(8, "竜王戦", "甲", "乙"), false, "\n"));
+  ASSERT_TRUE(form.OpenRecordFile(QStringLiteral("a.kif")));
+  ClickRow(3);
+  const QImage picture = form.Image1->Picture();
+  const QString html = Html();
+  QDir().mkdir(QStringLiteral("folder.kif"));
+  for (const char* path : {"missing.kif", "folder.kif"}) {
+    SCOPED_TRACE(path);
+    catcher.messages.clear();
+    EXPECT_FALSE(form.OpenRecordFile(QString::fromUtf8(path)));
+    ASSERT_EQ(catcher.messages.size(), 1u);
+    EXPECT_EQ(catcher.messages[0].text.toStdString(),
+              std::string("ファイル ") + path + " は開けません");
+    EXPECT_EQ(form.ListView1->RowCount(), 9);
+    EXPECT_EQ(form.ListView1->SelectedIndex(), 3);
+    EXPECT_EQ(form.RecordPath(), QStringLiteral("a.kif"));
+    EXPECT_EQ(form.Image1->Picture(), picture);
+    EXPECT_EQ(Html(), html);
+  }
+}
+
+TEST_F(RecordFiles, CtrlOAsksForAFile) {
+  Activate();
+  WriteFile("b.kifu", RecordBytes(WalkingKingsRecord(4, "棋王戦", "甲", "乙"), true, "\n"));
+  dialogs.answers = {QStringLiteral("b.kifu")};
+  QTest::keyClick(form.ListView1, Qt::Key_O, Qt::ControlModifier);
+  ASSERT_EQ(dialogs.asks.size(), 1u);
+  EXPECT_EQ(dialogs.asks[0].kind, TFileDialog::kOpen);
+  for (const char* filter : {"(*.kif *.kifu)", "(*.ki2)", "(*)"}) {
+    EXPECT_TRUE(dialogs.asks[0].filters.contains(QString::fromUtf8(filter))) << filter;
+  }
+  EXPECT_EQ(form.ListView1->RowCount(), 5);
+  EXPECT_EQ(form.windowTitle(), QStringLiteral("Zelvaro - [ 棋王戦 ]"));
+  // Cancelled: nothing changes.
+  QTest::keyClick(form.WebBrowser1, Qt::Key_O, Qt::ControlModifier);
+  EXPECT_EQ(dialogs.asks.size(), 2u);
+  EXPECT_EQ(form.RecordPath(), QStringLiteral("b.kifu"));
+  EXPECT_TRUE(catcher.messages.empty());
+}
+
+// Ctrl+S writes the record on show exactly as it was read: the download's
+// file, a local file with its own line ends and encoding, a refreshed game.
+TEST_F(RecordFiles, CtrlSSavesTheBytesAsRead) {
+  Activate();
+  QTest::keyClick(form.ListView1, Qt::Key_S, Qt::ControlModifier);
+  EXPECT_TRUE(dialogs.asks.empty()) << "nothing to save yet";
+
+  std::vector<std::string> served = WalkingKingsRecord(6, "竜王戦", "甲", "乙");
+  form.FollowRecord(
+      [&] { return std::make_shared<Served>([&] { return RecordBytes(served, false, "\r\n"); }); });
+  Read(served);
+  dialogs.answers = {QStringLiteral("download.kif")};
+  QTest::keyClick(form.ListView1, Qt::Key_S, Qt::ControlModifier);
+  ASSERT_EQ(dialogs.asks.size(), 1u);
+  EXPECT_EQ(dialogs.asks[0].kind, TFileDialog::kSave);
+  EXPECT_EQ(dialogs.asks[0].path, QStringLiteral("竜王戦.kif"));
+  EXPECT_EQ(ReadFile("download.kif"), ReadFile(kRecordFileName));
+
+  served = WalkingKingsRecord(9, "竜王戦", "甲", "乙");
+  form.RefreshRecord();
+  ASSERT_TRUE(testing::WaitFor([&] { return !form.Refreshing(); }));
+  ASSERT_EQ(form.ListView1->RowCount(), 10);
+  dialogs.answers = {QStringLiteral("refreshed.kif")};
+  QTest::keyClick(form.ListView1, Qt::Key_S, Qt::ControlModifier);
+  EXPECT_EQ(ReadFile("refreshed.kif"), ReadFile(kRecordFileName));
+
+  const std::string local =
+      "\xEF\xBB\xBF" + RecordBytes(WalkingKingsRecord(3, "", "甲", "乙"), true, "\n") + "end";
+  WriteFile("local.kifu", local);
+  ASSERT_TRUE(form.OpenRecordFile(QStringLiteral("local.kifu")));
+  dialogs.answers = {QStringLiteral("copy.kifu"), QStringLiteral("no-such-folder/x.kif")};
+  QTest::keyClick(form.ListView1, Qt::Key_S, Qt::ControlModifier);
+  EXPECT_EQ(dialogs.asks.back().path, QStringLiteral("local.kifu"));
+  EXPECT_EQ(ReadFile("copy.kifu"), local);
+  EXPECT_TRUE(catcher.messages.empty());
+
+  QTest::keyClick(form.ListView1, Qt::Key_S, Qt::ControlModifier);
+  ASSERT_EQ(catcher.messages.size(), 1u);
+  EXPECT_TRUE(catcher.messages[0].text.contains(QStringLiteral("no-such-folder/x.kif")))
+      << catcher.messages[0].text.toStdString();
+  EXPECT_EQ(ReadFile("local.kifu"), local);
+}
+
+}  // namespace
+}  // namespace zelvaro

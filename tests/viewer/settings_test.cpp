@@ -1,0 +1,139 @@
+// The settings file: what is written is read back, a damaged file gives the
+// defaults, and the viewer applies and keeps the options and its window.
+#include "viewer/Settings.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QTest>
+
+#include "tests/viewer/ViewerWindowFixture.h"
+
+namespace zelvaro {
+namespace {
+
+using testing::WriteFile;
+
+TEST(SettingsFile, WhatIsSavedIsReadBack) {
+  testing::TestApp();
+  testing::ScratchFolder folder;
+  const TSettings defaults;
+  EXPECT_EQ(TSettingsFile(QStringLiteral("none.ini")).Values(), defaults) << "no file";
+  EXPECT_EQ(defaults.font_size, 3);
+  EXPECT_EQ(defaults.refresh_choice, 2);
+  EXPECT_FALSE(defaults.viewer.has_value());
+
+  const TSettings cases[] = {
+      {},
+      {.font_size = 0, .refresh_choice = 0, .board = {true, false}},
+      {.font_size = 5,
+       .refresh_choice = 3,
+       .board = {false, true},
+       .viewer = TSettings::Window{{-20, 900}, {1280, 960}}},
+      {.viewer = TSettings::Window{{18, 29}, {760, 516}}},
+  };
+  int n = 0;
+  for (const TSettings& settings : cases) {
+    const QString path = QStringLiteral("sub/round%1.ini").arg(n++);  // the folder is made
+    TSettingsFile file(path);
+    file.Values() = settings;
+    file.Save();
+    EXPECT_EQ(TSettingsFile(path).Values(), settings) << n;
+  }
+}
+
+TEST(SettingsFile, DamagedValuesGiveTheirDefaults) {
+  testing::TestApp();
+  testing::ScratchFolder folder;
+  const std::string window = "[viewer]\nleft=5\ntop=6\nwidth=800\nheight=600\n";
+  struct Case {
+    std::string text;
+    TSettings expected;
+  } cases[] = {
+      {std::string("\0\xff\xfe[[[\n=\n\x01\"\\", 13), {}},
+      {"[options\nfont_size=1\n", {}},  // QSettings cannot read it at all
+      {"[options]\nfont_size=6\nrefresh=-1\nlast_move=yes\nflip=true\n", {.board = {false, true}}},
+      {"[options]\nfont_size=x1\nrefresh=3\n", {.refresh_choice = 3}},
+      {"[options]\nfont_size=\" 0 \"\n", {.font_size = 0}},
+      {window, {.viewer = TSettings::Window{{5, 6}, {800, 600}}}},
+      {"[viewer]\nleft=5\ntop=6\nwidth=700\nheight=600\n", {}},  // smaller than the layout
+      {"[viewer]\nleft=5\nwidth=800\nheight=600\n", {}},         // no top
+      {"[viewer]\nleft=5\ntop=6\nwidth=800\nheight=99999\n", {}},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    const std::string path = "damaged" + std::to_string(n++) + ".ini";
+    WriteFile(path, c.text);
+    TSettingsFile file(QString::fromStdString(path));
+    EXPECT_EQ(file.Values(), c.expected);
+    // Saving replaces the damage with a file that reads back whole.
+    file.Values().font_size = 1;
+    file.Save();
+    TSettings saved = c.expected;
+    saved.font_size = 1;
+    EXPECT_EQ(TSettingsFile(QString::fromStdString(path)).Values(), saved);
+  }
+}
+
+class ViewerSettings : public testing::ViewerWindow {
+ protected:
+  QString path = QDir::current().absoluteFilePath(QStringLiteral("Zelvaro.ini"));
+};
+
+// A second start finds the options and the window as the first left them.
+TEST_F(ViewerSettings, KeptBetweenStarts) {
+  {
+    TSettingsFile file(path);
+    form.KeepSettings(&file);
+    EXPECT_EQ(form.size(), QSize(760, 516)) << "a first start is a plain start";
+    EXPECT_EQ(form.pos(), QPoint(18, 29));
+    EXPECT_EQ(form.OptionsDialog->RadioGroup1->ItemIndex(), 3);
+    form.OptionsDialog->RadioGroup1->Item(5)->click();
+    form.OptionsDialog->RadioGroup2->Item(0)->click();
+    form.OptionsDialog->CheckBox2->click();
+    EXPECT_EQ(TSettingsFile(path).Values().font_size, 5) << "written at once";
+    form.show();
+    form.resize(900, 640);
+    form.move(40, 50);
+    form.hide();
+    form.KeepSettings(nullptr);
+  }
+  TSettingsFile file(path);
+  EXPECT_EQ(file.Values(), (TSettings{.font_size = 5,
+                                      .refresh_choice = 0,
+                                      .board = {false, true},
+                                      .viewer = TSettings::Window{{40, 50}, {900, 640}}}));
+  TForm1 again;
+  again.KeepSettings(&file);
+  EXPECT_EQ(again.OptionsDialog->RadioGroup1->ItemIndex(), 5);
+  EXPECT_EQ(again.RefreshInterval(), 0);
+  EXPECT_TRUE(again.FlipAction->isChecked());
+  EXPECT_EQ(again.Renderer().Options(), (TBoardOptions{false, true}));
+  EXPECT_EQ(again.size(), QSize(900, 640));
+  EXPECT_EQ(again.pos(), QPoint(40, 50));
+  again.show();
+  EXPECT_EQ(again.WebBrowser1->width(), 417 + 140);
+  again.hide();
+
+  // A place on no screen is not taken; the size is.
+  file.Values().viewer = TSettings::Window{{-9000, -9000}, {800, 600}};
+  TForm1 elsewhere;
+  elsewhere.KeepSettings(&file);
+  EXPECT_EQ(elsewhere.pos(), QPoint(18, 29));
+  EXPECT_EQ(elsewhere.size(), QSize(800, 600));
+}
+
+TEST_F(ViewerSettings, AFailedWriteIsToldOnce) {
+  WriteFile("plain-file", "x");
+  TSettingsFile file(QStringLiteral("plain-file/Zelvaro.ini"));
+  form.KeepSettings(&file);
+  form.OptionsDialog->RadioGroup1->Item(0)->click();
+  form.OptionsDialog->RadioGroup1->Item(1)->click();
+  ASSERT_EQ(catcher.messages.size(), 1u);
+  EXPECT_TRUE(catcher.messages[0].text.contains(QStringLiteral("plain-file/Zelvaro.ini")));
+  EXPECT_EQ(form.OptionsDialog->RadioGroup1->ItemIndex(), 1) << "the choice holds all the same";
+}
+
+}  // namespace
+}  // namespace zelvaro

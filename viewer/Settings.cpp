@@ -1,0 +1,90 @@
+#include "viewer/Settings.h"
+
+#include <QSettings>
+
+#include "toolkit/Exception.h"
+
+namespace zelvaro {
+namespace {
+
+constexpr char kFontSizeKey[] = "options/font_size";
+constexpr char kRefreshKey[] = "options/refresh";
+constexpr char kLastMoveKey[] = "options/last_move";
+constexpr char kFlipKey[] = "options/flip";
+constexpr char kLeftKey[] = "viewer/left";
+constexpr char kTopKey[] = "viewer/top";
+constexpr char kWidthKey[] = "viewer/width";
+constexpr char kHeightKey[] = "viewer/height";
+
+// The whole-number text of `key` when it lies in [low, high].
+std::optional<int> ReadInt(const QSettings& file, const char* key, int low, int high) {
+  bool ok = false;
+  const int value = file.value(QString::fromLatin1(key)).toString().trimmed().toInt(&ok);
+  if (!ok || value < low || value > high) return std::nullopt;
+  return value;
+}
+
+// Only the words QSettings writes for a bool; anything else is no value.
+std::optional<bool> ReadBool(const QSettings& file, const char* key) {
+  const QString text = file.value(QString::fromLatin1(key)).toString().trimmed();
+  if (text == QStringLiteral("true")) return true;
+  if (text == QStringLiteral("false")) return false;
+  return std::nullopt;
+}
+
+TSettings ReadSettings(const QString& path) {
+  TSettings settings;
+  const QSettings file(path, QSettings::IniFormat);
+  if (file.status() != QSettings::NoError) return settings;
+
+  settings.font_size =
+      ReadInt(file, kFontSizeKey, 0, kFontSizeCount - 1).value_or(kDefaultFontSize);
+  settings.refresh_choice =
+      ReadInt(file, kRefreshKey, 0, kRefreshChoiceCount - 1).value_or(kDefaultRefreshChoice);
+  settings.board.last_move = ReadBool(file, kLastMoveKey).value_or(false);
+  settings.board.flip = ReadBool(file, kFlipKey).value_or(false);
+
+  // A window is kept whole or not at all. Whether its place lies on a screen
+  // is for the window to decide when it is placed.
+  const auto left = ReadInt(file, kLeftKey, -kMaxWindowExtent, kMaxWindowExtent);
+  const auto top = ReadInt(file, kTopKey, -kMaxWindowExtent, kMaxWindowExtent);
+  const auto width = ReadInt(file, kWidthKey, kViewerSize.width(), kMaxWindowExtent);
+  const auto height = ReadInt(file, kHeightKey, kViewerSize.height(), kMaxWindowExtent);
+  if (left && top && width && height) {
+    settings.viewer = TSettings::Window{{*left, *top}, {*width, *height}};
+  }
+  return settings;
+}
+
+}  // namespace
+
+TSettingsFile::TSettingsFile(QString path) : path_(std::move(path)), values_(ReadSettings(path_)) {}
+
+QString TSettingsFile::DefaultPath() {
+  return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Zelvaro"),
+                   QStringLiteral("Zelvaro"))
+      .fileName();
+}
+
+void TSettingsFile::Save() const {
+  QSettings file(path_, QSettings::IniFormat);
+  // Whatever a damaged file held goes; what is written is read back whole.
+  file.clear();
+  file.setValue(QString::fromLatin1(kFontSizeKey), values_.font_size);
+  file.setValue(QString::fromLatin1(kRefreshKey), values_.refresh_choice);
+  file.setValue(QString::fromLatin1(kLastMoveKey), values_.board.last_move);
+  file.setValue(QString::fromLatin1(kFlipKey), values_.board.flip);
+  if (values_.viewer) {
+    file.setValue(QString::fromLatin1(kLeftKey), values_.viewer->place.x());
+    file.setValue(QString::fromLatin1(kTopKey), values_.viewer->place.y());
+    file.setValue(QString::fromLatin1(kWidthKey), values_.viewer->size.width());
+    file.setValue(QString::fromLatin1(kHeightKey), values_.viewer->size.height());
+  }
+  file.sync();
+  // A format error found when the old file was read stays in status().
+  if (file.status() == QSettings::AccessError) {
+    throw EFileError("設定ファイル " + path_.toStdString() + " を保存できません");
+  }
+}
+
+}  // namespace zelvaro

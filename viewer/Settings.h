@@ -1,0 +1,76 @@
+// What the program keeps between starts: the options dialog's choices and
+// the viewer window's size and place, in one .ini file (QSettings'
+// IniFormat). Every value missing from the file, unreadable or out of range
+// gives its default, and a file QSettings cannot read at all gives every
+// default: a first start, or one after the file was damaged, behaves as the
+// program does without settings.
+//
+// The file as written:
+//   [options]
+//   font_size=3        comment text size, 0 (極小) .. 5 (極大)
+//   refresh=2          自動更新: 0 しない, 1 30秒, 2 1分, 3 3分
+//   last_move=false    最終手を表示
+//   flip=false         盤面反転
+//   [viewer]
+//   left=18            the window's place (its frame's top-left corner)
+//   top=29
+//   width=760          its client area, at least 760 x 516
+//   height=516
+#pragma once
+
+#include <QPoint>
+#include <QSize>
+#include <QString>
+#include <optional>
+
+#include "viewer/BoardRenderer.h"
+#include "viewer/CommentPanel.h"
+#include "viewer/untOptionForm.h"
+
+namespace zelvaro {
+
+// The viewer's smallest and default client area.
+inline constexpr QSize kViewerSize(760, 516);
+// A window larger than this each way is taken for a damaged value.
+inline constexpr int kMaxWindowExtent = 16384;
+
+struct TSettings {
+  int font_size = kDefaultFontSize;            // RadioGroup1's item
+  int refresh_choice = kDefaultRefreshChoice;  // RadioGroup2's item
+  TBoardOptions board;
+  // The viewer window as the user left it; none until it has been shown.
+  struct Window {
+    QPoint place;
+    QSize size;
+    bool operator==(const Window&) const = default;
+  };
+  std::optional<Window> viewer;
+  // The search window's settings (the broadcast server's address) belong
+  // here too, in a [search] group.
+
+  bool operator==(const TSettings&) const = default;
+};
+
+class TSettingsFile {
+ public:
+  // Reads `path` (a missing file gives the defaults).
+  explicit TSettingsFile(QString path);
+
+  // <the user's config folder>/Zelvaro/Zelvaro.ini, e.g.
+  // ~/.config/Zelvaro/Zelvaro.ini.
+  static QString DefaultPath();
+
+  const QString& Path() const { return path_; }
+  TSettings& Values() { return values_; }
+  const TSettings& Values() const { return values_; }
+
+  // Writes every value (a damaged file is replaced). Throws EFileError
+  // naming the file when it cannot be written.
+  void Save() const;
+
+ private:
+  QString path_;
+  TSettings values_;
+};
+
+}  // namespace zelvaro
