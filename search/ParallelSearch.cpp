@@ -14,7 +14,7 @@ TParallelSearch::TParallelSearch(TBroadcastHosts hosts, ISearchListener& listene
 
 TParallelSearch::~TParallelSearch() {
   Abandon();
-  for (QFuture<void>& future : futures_) future.waitForFinished();
+  for (const TBackgroundWork& work : downloads_) work.Wait();
 }
 
 void TParallelSearch::Start() {
@@ -36,7 +36,7 @@ void TParallelSearch::StartDownloads() {
     const int id = next_id_++;
     std::shared_ptr<ILineFetcher> fetcher = make_fetcher_();
     flights_[id] = {fetch, fetcher};
-    futures_.append(RunInBackground(
+    downloads_.push_back(RunInBackground(
         this,
         [fetch = std::move(fetch), fetcher, hosts = hosts_] {
           return RunSearchFetch(fetch, *fetcher, hosts);

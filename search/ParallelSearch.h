@@ -6,14 +6,14 @@
 // download after the other would tell it.
 #pragma once
 
-#include <QFuture>
-#include <QList>
 #include <QObject>
 #include <functional>
 #include <map>
 #include <memory>
+#include <vector>
 
 #include "search/Discovery.h"
+#include "toolkit/qt/Background.h"
 
 namespace zelvaro {
 
@@ -54,7 +54,7 @@ class TParallelSearch : public QObject {
   TSearchScheduler scheduler_;
   TFetcherFactory make_fetcher_;
   std::map<int, Flight> flights_;
-  QList<QFuture<void>> futures_;
+  std::vector<TBackgroundWork> downloads_;
   int next_id_ = 0;
   bool started_ = false;
   bool finished_ = false;

@@ -146,14 +146,18 @@ void TForm2::ListViewDoubleClick() {
         }
         return fetched;
       },
-      [this, url, fetch](std::shared_ptr<Fetched> fetched) {
+      [this, url, fetch, asked = ++hand_overs_asked_](std::shared_ptr<Fetched> fetched) {
         if (!fetched->error.empty()) {
           // What arrived before a failure is at best part of the record:
           // the file and the game the viewer shows stay as they are.
           ShowMessage(QString::fromStdString(fetched->error), QString::fromLatin1(kErrorCaption));
           return;
         }
-        HandOver(url, fetch, fetched->bytes);
+        // Not inside the viewer's showing of a row; and by then another
+        // game may have been asked for, which wins.
+        FViewer->WhenIdle([this, url, fetch, asked, bytes = std::move(fetched->bytes)] {
+          if (asked == hand_overs_asked_ && !closing_) HandOver(url, fetch, bytes);
+        });
       });
 }
 

@@ -84,6 +84,7 @@ class TForm2 : public QWidget {
   std::unique_ptr<Listener> listener_;
   std::unique_ptr<TParallelSearch> search_;
   TLatestWork hand_over_;
+  unsigned hand_overs_asked_ = 0;
   bool closing_ = false;
 };
 

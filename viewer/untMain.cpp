@@ -478,7 +478,7 @@ void TForm1::dropEvent(QDropEvent* event) {
   event->acceptProposedAction();
   // After the drop has ended: the source waits for it, and the reading
   // processes events and may open boxes.
-  QTimer::singleShot(0, this, [this, path] { OpenRecordFile(path); });
+  QTimer::singleShot(0, this, [this, path] { WhenIdle([this, path] { OpenRecordFile(path); }); });
 }
 
 void TForm1::AbandonRefresh() {
@@ -486,11 +486,27 @@ void TForm1::AbandonRefresh() {
   held_refresh_.reset();
 }
 
+void TForm1::WhenIdle(std::function<void()> work) {
+  if (action_depth_ == 0) {
+    work();
+    return;
+  }
+  idle_work_.push_back(std::move(work));
+}
+
 void TForm1::RunPendingRefresh() {
-  if (!refresh_pending_ && !held_refresh_) return;
+  if (!refresh_pending_ && !held_refresh_ && idle_work_.empty()) return;
   // Queued: the caller (the end of an action) unwinds first.
   QTimer::singleShot(0, this, [this] {
     if (action_depth_ > 0) return;
+    if (!idle_work_.empty()) {
+      // One at a time: each may start an action, whose end comes back here.
+      std::function<void()> work = std::move(idle_work_.front());
+      idle_work_.erase(idle_work_.begin());
+      work();
+      RunPendingRefresh();
+      return;
+    }
     if (held_refresh_) {
       FinishRefresh(std::move(held_refresh_));
     } else if (refresh_pending_) {

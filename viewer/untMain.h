@@ -157,6 +157,10 @@ class TForm1 : public QWidget {
   // says so until the next refresh succeeds; no message box opens.
   void RefreshRecord();
   bool RefreshPending() const { return refresh_pending_; }
+  // Runs `work` (a reading, say) now when no user action is under way, and
+  // otherwise once they have ended, in the order asked: showing a row
+  // processes events, and what arrives then must not read a record inside it.
+  void WhenIdle(std::function<void()> work);
   // A refresh is downloading, or its record waits to be shown.
   bool Refreshing() const { return refresh_work_.Busy() || held_refresh_ != nullptr; }
 
@@ -233,6 +237,7 @@ class TForm1 : public QWidget {
   int action_depth_ = 0;  // user actions under way, nested ones counted
   bool refresh_pending_ = false;
   std::unique_ptr<Refreshed> held_refresh_;  // arrived during a user action
+  std::vector<std::function<void()>> idle_work_;  // asked for during a user action
   // Last: it is destroyed first, ending the download before what it reports to goes.
   TLatestWork refresh_work_;
 };

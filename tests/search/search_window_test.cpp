@@ -294,6 +294,31 @@ TEST_F(SearchWindowTest, ASecondDoubleClickReplacesTheFirst) {
   EXPECT_TRUE(messages.messages.empty()) << "an abandoned download is no failure to report";
 }
 
+// A game that comes in while the viewer is still reading the one before
+// (here: its box about a move) is read once that reading has ended.
+TEST_F(SearchWindowTest, AGameArrivingDuringAReadingWaitsForItsEnd) {
+  form->show();
+  AddRows({{"2026/01/01 10:00", "竜王戦", "先手A", "後手A", "http://srv.test/ryuou/kifu/a.kif"},
+           {"2026/01/02 10:00", "竜王戦", "先手B", "後手B", "http://srv.test/ryuou/kifu/b.kif"}});
+  std::vector<std::string> a = RecordLines("2026/01/01 10:00", "竜王戦", "先手A", "後手A");
+  a.push_back("   3 ５五歩(5x)    ( 0:01/00:00:03)");  // cannot be applied: a box
+  fetcher->Serve("http://srv.test/ryuou/kifu/a.kif", a);
+  std::u16string shown_when_b_came;
+  messages.on_message = [&] {
+    if (form->ListView1->SelectedIndex() == 1) return;
+    form->ListView1->Select(1);
+    form->ListViewDoubleClick();
+    ASSERT_TRUE(testing::WaitFor([&] { return !form->HandingOver(); }));
+    QTest::qWait(20);
+    shown_when_b_came = form->FViewer->SenteName;
+  };
+  form->ListView1->Select(0);
+  OpenSelected();
+  EXPECT_EQ(shown_when_b_came, u"先手A");
+  ASSERT_TRUE(testing::WaitFor([&] { return form->FViewer->SenteName == u"先手B"; }));
+  EXPECT_EQ(form->FViewer->ListView1->RowCount(), 3);
+}
+
 TEST_F(SearchWindowTest, TheQuitButtonClosesTheWindowAndTheViewer) {
   form->show();
   form->FViewer->show();

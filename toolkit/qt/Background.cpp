@@ -1,6 +1,33 @@
 #include "toolkit/qt/Background.h"
 
+#include <QMetaObject>
+#include <QPointer>
+#include <QRunnable>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+
 namespace zelvaro {
+namespace {
+
+// Built with ThreadSanitizer: Qt is not built with it, and the checker does
+// not see the hand-overs below for what they are (Qt's pool hands tasks over
+// through futexes of its own; the mailbox's lock, taken from Qt's threads
+// and event loop, was not taken for one either). We mark them, and only
+// them: what one side did before Published(x) happens before what the other
+// does after Received(x).
+#if defined(__SANITIZE_THREAD__)
+extern "C" void __tsan_acquire(void* address);
+extern "C" void __tsan_release(void* address);
+void Published(void* token) { __tsan_release(token); }
+void Received(void* token) { __tsan_acquire(token); }
+#else
+void Published(void*) {}
+void Received(void*) {}
+#endif
+
+}  // namespace
+
 
 QThreadPool& DownloadPool() {
   // Never destroyed: the end of the program must not wait on a download.
@@ -13,9 +40,112 @@ QThreadPool& DownloadPool() {
   return *pool;
 }
 
+struct TBackgroundWork::State {
+  mutable std::mutex mutex;
+  mutable std::condition_variable ended;
+  bool finished = false;
+};
+
+TBackgroundWork::TBackgroundWork() : state_(std::make_shared<State>()) {}
+
+bool TBackgroundWork::Finished() const {
+  const std::lock_guard<std::mutex> lock(state_->mutex);
+  return state_->finished;
+}
+
+void TBackgroundWork::Wait() const {
+  std::unique_lock<std::mutex> lock(state_->mutex);
+  state_->ended.wait(lock, [this] { return state_->finished; });
+}
+
+void TBackgroundWork::Finish() const {
+  const std::lock_guard<std::mutex> lock(state_->mutex);
+  state_->finished = true;
+  state_->ended.notify_all();
+}
+
+namespace {
+
+// Where workers leave what is to run on the window thread. One queued call
+// takes up everything posted until then; a lock guards the queue, so the
+// hand-over is one the standard library (and a thread checker) can see.
+class TMailbox : public QObject {
+  Q_OBJECT
+ public:
+  // Created on the window thread, by the first work started; never destroyed.
+  static TMailbox& Instance() {
+    static TMailbox* mailbox = new TMailbox;
+    return *mailbox;
+  }
+
+  void Post(QPointer<QObject> context, std::function<void()> done) {
+    {
+      const std::lock_guard<std::mutex> lock(mutex_);
+      Received(&mutex_);
+      letters_.push_back({std::move(context), std::move(done)});
+      Published(&mutex_);
+      if (called_) return;
+      called_ = true;
+    }
+    QMetaObject::invokeMethod(this, "Deliver", Qt::QueuedConnection);
+  }
+
+  Q_INVOKABLE void Deliver() {
+    std::deque<Letter> letters;
+    {
+      const std::lock_guard<std::mutex> lock(mutex_);
+      Received(&mutex_);
+      letters.swap(letters_);
+      called_ = false;
+      Published(&mutex_);
+    }
+    for (Letter& letter : letters) {
+      if (letter.context) letter.done();
+    }
+  }
+
+ private:
+  struct Letter {
+    QPointer<QObject> context;
+    std::function<void()> done;
+  };
+  std::mutex mutex_;
+  std::deque<Letter> letters_;
+  bool called_ = false;
+};
+
+class TBackgroundTask : public QRunnable {
+ public:
+  TBackgroundTask(QObject* context, std::function<std::function<void()>()> body,
+                  TBackgroundWork work)
+      : context_(context), body_(std::move(body)), work_(std::move(work)) {}
+  void run() override {
+    Received(this);
+    TMailbox::Instance().Post(std::move(context_), body_());
+    body_ = nullptr;  // what the work holds goes before its owner is told
+    work_.Finish();
+  }
+
+ private:
+  QPointer<QObject> context_;
+  std::function<std::function<void()>()> body_;
+  TBackgroundWork work_;
+};
+
+}  // namespace
+
+TBackgroundWork StartInBackground(QObject* context, std::function<std::function<void()>()> body) {
+  TMailbox::Instance();  // on the window thread
+  TBackgroundWork work;
+  auto* task = new TBackgroundTask(context, std::move(body), work);
+  Published(task);
+  DownloadPool().start(task);
+  return work;
+}
+
 TLatestWork::~TLatestWork() {
   Abandon();
-  for (QFuture<void>& future : started_) future.waitForFinished();
+  for (const TBackgroundWork& work : started_) work.Wait();
 }
 
 void TLatestWork::Abandon() {
@@ -25,7 +155,9 @@ void TLatestWork::Abandon() {
 }
 
 void TLatestWork::Forget() {
-  started_.removeIf([](const QFuture<void>& future) { return future.isFinished(); });
+  std::erase_if(started_, [](const TBackgroundWork& work) { return work.Finished(); });
 }
 
 }  // namespace zelvaro
+
+#include "Background.moc"

@@ -1,18 +1,16 @@
 // Work off the window thread: downloads, which block a thread each for as
-// long as the network takes. The work runs on a pool of its own (Qt's global
-// pool is sized for computing, one thread per core), and its result comes
-// back to the window thread by a queued call; only there is it used.
+// long as the network takes. The work runs on a QThreadPool of its own (Qt's
+// global pool is sized for computing, one thread per core), and its result
+// comes back to the window thread by a queued call; only there is it used.
 #pragma once
 
-#include <QFuture>
-#include <QList>
-#include <QMetaObject>
 #include <QObject>
 #include <QThreadPool>
-#include <QtConcurrent/QtConcurrentRun>
 #include <functional>
+#include <memory>
 #include <type_traits>
 #include <utility>
+#include <vector>
 
 namespace zelvaro {
 
@@ -24,20 +22,39 @@ inline constexpr int kDownloadThreads = 16;
 // The pool downloads run on.
 QThreadPool& DownloadPool();
 
-// Runs work() on the download pool, then done(result) on the thread of
-// `context` by a queued call (never inside the caller), unless `context` is
-// destroyed first. `work` must not throw. Whoever destroys `context` while
-// work may still run first makes it end (an abort) and waits for the
-// returned future: the worker's last step is to post to `context`.
+// The end of one piece of background work, which its owner may wait for.
+class TBackgroundWork {
+ public:
+  TBackgroundWork();
+  bool Finished() const;
+  // Returns once the work has ended (the worker touches nothing of the
+  // owner's after that).
+  void Wait() const;
+  // The worker's last step.
+  void Finish() const;
+
+ private:
+  struct State;
+  std::shared_ptr<State> state_;
+};
+
+// Runs body() on the download pool; the function it returns then runs on
+// the window thread (posted under a lock and taken up by one queued call,
+// in the order posted), unless `context` is destroyed first. Called on the
+// window thread; `body` must not throw.
+TBackgroundWork StartInBackground(QObject* context,
+                                  std::function<std::function<void()>()> body);
+
+// Runs work() on the download pool, then done(result) on the window thread
+// (never inside the caller), unless `context` is destroyed first. `work`
+// must not throw. Whoever destroys what `work` uses while it may still run
+// first makes it end (an abort) and waits for the returned work.
 template <typename Work, typename Done>
-QFuture<void> RunInBackground(QObject* context, Work work, Done done) {
-  return QtConcurrent::run(&DownloadPool(), [context, work = std::move(work),
-                                             done = std::move(done)]() mutable {
-    auto result = work();
-    QMetaObject::invokeMethod(
-        context,
-        [done = std::move(done), result = std::move(result)]() mutable { done(std::move(result)); },
-        Qt::QueuedConnection);
+TBackgroundWork RunInBackground(QObject* context, Work work, Done done) {
+  return StartInBackground(context, [work = std::move(work), done = std::move(done)]() mutable {
+    using Result = decltype(work());
+    auto result = std::make_shared<Result>(work());
+    return std::function<void()>([done, result]() mutable { done(std::move(*result)); });
   });
 }
 
@@ -62,7 +79,7 @@ class TLatestWork : public QObject {
     const unsigned id = ++latest_;
     abort_ = std::move(abort);
     busy_ = true;
-    started_.append(RunInBackground(
+    started_.push_back(RunInBackground(
         this, std::move(work), [this, id, done = std::move(done)](auto result) mutable {
           if (id != latest_ || !busy_) return;
           busy_ = false;
@@ -76,13 +93,13 @@ class TLatestWork : public QObject {
   bool Busy() const { return busy_; }
 
  private:
-  // Drops the futures of work that has ended.
+  // Drops the work that has ended.
   void Forget();
 
   unsigned latest_ = 0;
   bool busy_ = false;
   std::function<void()> abort_;
-  QList<QFuture<void>> started_;
+  std::vector<TBackgroundWork> started_;
 };
 
 }  // namespace zelvaro
