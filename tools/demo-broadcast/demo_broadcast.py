@@ -162,6 +162,13 @@ class LiveRecord:
             return "".join(line + "\r\n" for line in lines).encode("cp932")
 
 
+class DemoServer(http.server.ThreadingHTTPServer):
+    # A search opens many connections at once; the default backlog of 5
+    # would drop the rest and make them wait for the client's retry.
+    request_queue_size = 64
+    daemon_threads = True
+
+
 class Handler(http.server.BaseHTTPRequestHandler):
     protocol_version = "HTTP/1.1"
     server_version = "ZelvaroDemo/1.0"
@@ -267,8 +274,7 @@ def main():
     ap.add_argument("--verbose", action="store_true", help="log every request to standard error")
     args = ap.parse_args()
 
-    server = http.server.ThreadingHTTPServer(("127.0.0.1", args.port), Handler)
-    server.daemon_threads = True
+    server = DemoServer(("127.0.0.1", args.port), Handler)
     port = server.server_address[1]
     base = f"http://127.0.0.1:{port}"
     server.pages = {p: text.encode("cp932") for p, text in pages(base).items()}
