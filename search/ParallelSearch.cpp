@@ -14,7 +14,7 @@ TParallelSearch::TParallelSearch(TBroadcastHosts hosts, ISearchListener& listene
 
 TParallelSearch::~TParallelSearch() {
   Abandon();
-  for (const TBackgroundWork& work : downloads_) work.Wait();
+  WaitForEnd(downloads_, kWorkEndWait);
 }
 
 void TParallelSearch::Start() {

@@ -25,8 +25,8 @@ class TParallelSearch : public QObject {
   TParallelSearch(TBroadcastHosts hosts, ISearchListener& listener, TFetcherFactory make_fetcher,
                   int per_host = kMaxConnectionsPerHost, int total = 1 << 30,
                   QObject* parent = nullptr);
-  // Abandons the search and waits for its downloads, which the abort ends
-  // at once.
+  // Abandons the search and waits a moment for its downloads, which the
+  // abort ends at once (see RunInBackground).
   ~TParallelSearch() override;
 
   // Starts the downloads; the listener hears of them from the event loop.

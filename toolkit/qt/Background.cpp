@@ -3,6 +3,7 @@
 #include <QMetaObject>
 #include <QPointer>
 #include <QRunnable>
+#include <algorithm>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -53,9 +54,18 @@ bool TBackgroundWork::Finished() const {
   return state_->finished;
 }
 
-void TBackgroundWork::Wait() const {
+bool TBackgroundWork::Wait(std::chrono::milliseconds limit) const {
   std::unique_lock<std::mutex> lock(state_->mutex);
-  state_->ended.wait(lock, [this] { return state_->finished; });
+  return state_->ended.wait_for(lock, limit, [this] { return state_->finished; });
+}
+
+void WaitForEnd(const std::vector<TBackgroundWork>& works, std::chrono::milliseconds limit) {
+  const auto until = std::chrono::steady_clock::now() + limit;
+  for (const TBackgroundWork& work : works) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        until - std::chrono::steady_clock::now());
+    if (!work.Wait(std::max(left, std::chrono::milliseconds(0)))) return;
+  }
 }
 
 void TBackgroundWork::Finish() const {
@@ -145,7 +155,7 @@ TBackgroundWork StartInBackground(QObject* context, std::function<std::function<
 
 TLatestWork::~TLatestWork() {
   Abandon();
-  for (const TBackgroundWork& work : started_) work.Wait();
+  WaitForEnd(started_, kWorkEndWait);
 }
 
 void TLatestWork::Abandon() {

@@ -6,6 +6,7 @@
 
 #include <QObject>
 #include <QThreadPool>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <type_traits>
@@ -22,14 +23,16 @@ inline constexpr int kDownloadThreads = 16;
 // The pool downloads run on.
 QThreadPool& DownloadPool();
 
+// How long an owner that goes waits for its aborted work to end.
+inline constexpr std::chrono::milliseconds kWorkEndWait{1000};
+
 // The end of one piece of background work, which its owner may wait for.
 class TBackgroundWork {
  public:
   TBackgroundWork();
   bool Finished() const;
-  // Returns once the work has ended (the worker touches nothing of the
-  // owner's after that).
-  void Wait() const;
+  // Returns once the work has ended, or after `limit`; whether it ended.
+  bool Wait(std::chrono::milliseconds limit) const;
   // The worker's last step.
   void Finish() const;
 
@@ -37,6 +40,9 @@ class TBackgroundWork {
   struct State;
   std::shared_ptr<State> state_;
 };
+
+// Waits until every one of `works` has ended, for at most `limit` in all.
+void WaitForEnd(const std::vector<TBackgroundWork>& works, std::chrono::milliseconds limit);
 
 // Runs body() on the download pool; the function it returns then runs on
 // the window thread (posted under a lock and taken up by one queued call,
@@ -47,8 +53,10 @@ TBackgroundWork StartInBackground(QObject* context,
 
 // Runs work() on the download pool, then done(result) on the window thread
 // (never inside the caller), unless `context` is destroyed first. `work`
-// must not throw. Whoever destroys what `work` uses while it may still run
-// first makes it end (an abort) and waits for the returned work.
+// must not throw, and holds its own copies of what it uses (values, shared
+// pointers), never its owner's members: an owner that goes aborts its work
+// and waits for it a moment (kWorkEndWait), but work that cannot be cut
+// short (a name lookup) is left to end on its own.
 template <typename Work, typename Done>
 TBackgroundWork RunInBackground(QObject* context, Work work, Done done) {
   return StartInBackground(context, [work = std::move(work), done = std::move(done)]() mutable {
@@ -65,8 +73,8 @@ class TLatestWork : public QObject {
   Q_OBJECT
  public:
   TLatestWork() = default;
-  // Abandons the work under way and waits until every work started has
-  // ended, which an abort makes quick.
+  // Abandons the work under way and waits a moment (kWorkEndWait) for the
+  // work started to end, which an abort makes quick.
   ~TLatestWork() override;
 
   // Starts work() (see RunInBackground), abandoning the work under way.
