@@ -2,7 +2,9 @@
 // windows. One JSON line per game found, in the order the search finds them:
 //   {"start": ..., "tournament": ..., "sente": ..., "gote": ..., "url": ...}
 // (UTF-8). A page that cannot be fetched has its message written to standard
-// error and the search goes on. Exit status 0.
+// error, in its place among the lines, and the search goes on. Exit status 0.
+// The downloads run in parallel as in the search window; the lines come in
+// the same order as from one download after the other.
 #include <iostream>
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -47,9 +49,8 @@ CommandRegistration registration([](CLI::App& app) {
     } catch (const Exception& e) {
       Fail(e.Message(), 2);
     }
-    auto fetcher = MakePageFetcher();
     JsonLines out;
-    RunSearch(hosts, *fetcher, out);
+    RunSearch(hosts, MakePageFetcher, out);
   });
 });
 

@@ -48,6 +48,13 @@ class EWriteTimeout : public ETcpError {
   EWriteTimeout() : ETcpError("Write timed out.") {}
 };
 
+// The request was abandoned by the program (TTcpConnection::Abort): what
+// arrived is not to be used, and nobody is shown this.
+class EAborted : public ETcpError {
+ public:
+  EAborted() : ETcpError("Request aborted.") {}
+};
+
 class ENotConnected : public ETcpError {
  public:
   ENotConnected() : ETcpError("Not Connected") {}

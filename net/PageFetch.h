@@ -21,7 +21,8 @@
 // body arrives, which ends the request), and the text already moved to
 // FLines is dropped from FBuffer as the body goes on.
 //
-// Not thread-safe; one fetcher serves one request at a time.
+// Not thread-safe (Abort aside); one fetcher serves one request at a time.
+// Requests on several threads at once each need a fetcher of their own.
 #pragma once
 
 #include <cstdint>
@@ -66,6 +67,10 @@ class TPageFetcher {
   // RequestTimeout as ERequestTimeout); FLines then holds the lines
   // completed before it.
   void FetchLines(std::string_view url);
+
+  // Callable from any thread while FetchLines runs on another: the request
+  // ends at once with EAborted (FHttp.Abort), and every later one too.
+  void Abort() { FHttp.Abort(); }
 
   // The caps of the next fetches (tests lower them).
   int64_t MaxPageSize = kMaxPageSize;

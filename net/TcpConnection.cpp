@@ -71,7 +71,10 @@ class SocketTransport : public TTransport {
   size_t Receive(char* buffer, size_t size, milliseconds limit) override {
     Deadline deadline(limit);
     for (;;) {
+      if (aborted_.load()) throw EAborted();
       ssize_t n = RetryOnInterrupt([&] { return ::recv(fd_, buffer, size, 0); });
+      // A shut-down socket reads as closed: that is no end of the reply.
+      if (aborted_.load()) throw EAborted();
       if (n >= 0) return static_cast<size_t>(n);
       if (errno != EAGAIN && errno != EWOULDBLOCK) ThrowSystemError(errno);
       if (WaitFor(fd_, POLLIN, deadline) == 0) throw EReadTimeout();
@@ -80,7 +83,9 @@ class SocketTransport : public TTransport {
 
   void Send(const char* data, size_t size, milliseconds limit) override {
     while (size > 0) {
+      if (aborted_.load()) throw EAborted();
       ssize_t n = RetryOnInterrupt([&] { return ::send(fd_, data, size, MSG_NOSIGNAL); });
+      if (aborted_.load()) throw EAborted();
       if (n >= 0) {
         data += n;
         size -= static_cast<size_t>(n);
@@ -92,21 +97,68 @@ class SocketTransport : public TTransport {
   }
 
   bool PeerOpen() override {
+    if (aborted_.load()) return false;
     char byte;
     ssize_t n = RetryOnInterrupt([&] { return ::recv(fd_, &byte, 1, MSG_PEEK | MSG_DONTWAIT); });
     if (n > 0) return true;
     return n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
   }
 
+  // Shutting the socket down wakes a poll or recv on it in another thread;
+  // the descriptor stays open until the owner destroys the transport.
+  void Abort() override {
+    aborted_.store(true);
+    ::shutdown(fd_, SHUT_RDWR);
+  }
+
+  bool Aborted() const { return aborted_.load(); }
+
  private:
-  int fd_;
+  const int fd_;
+  std::atomic<bool> aborted_{false};
+};
+
+// Watches a transport for as long as the connect works on it.
+class WatchDuringConnect {
+ public:
+  WatchDuringConnect(TAbortSignal* signal, TTransport* transport) : signal_(signal) {
+    if (signal_) signal_->Watch(transport);
+  }
+  ~WatchDuringConnect() {
+    if (signal_) signal_->Watch(nullptr);
+  }
+  WatchDuringConnect(const WatchDuringConnect&) = delete;
+  WatchDuringConnect& operator=(const WatchDuringConnect&) = delete;
+
+ private:
+  TAbortSignal* signal_;
 };
 
 }  // namespace
 
 TTransport::~TTransport() = default;
 
-std::unique_ptr<TTransport> ConnectTcp(const std::string& host, uint16_t port, milliseconds limit) {
+void TAbortSignal::Abort() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  aborted_.store(true);
+  if (watched_) watched_->Abort();
+}
+
+void TAbortSignal::Watch(TTransport* transport) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (transport && aborted_.load()) {
+    watched_ = nullptr;
+    throw EAborted();
+  }
+  watched_ = transport;
+}
+
+std::unique_ptr<TTransport> ConnectTcp(const std::string& host, uint16_t port, milliseconds limit,
+                                       TAbortSignal* abort) {
+  auto check_abort = [abort] {
+    if (abort && abort->Aborted()) throw EAborted();
+  };
+  check_abort();
   Deadline deadline(limit);
   addrinfo hints{};
   hints.ai_family = AF_UNSPEC;
@@ -122,6 +174,7 @@ std::unique_ptr<TTransport> ConnectTcp(const std::string& host, uint16_t port, m
     throw ESocketError(rc, ::gai_strerror(rc));
   }
   std::unique_ptr<addrinfo, decltype(&::freeaddrinfo)> addresses(found, ::freeaddrinfo);
+  check_abort();
 
   int lastError = ECONNREFUSED;
   for (addrinfo* a = addresses.get(); a != nullptr; a = a->ai_next) {
@@ -131,6 +184,7 @@ std::unique_ptr<TTransport> ConnectTcp(const std::string& host, uint16_t port, m
       continue;
     }
     auto transport = std::make_unique<SocketTransport>(fd);
+    WatchDuringConnect watch(abort, transport.get());
     int one = 1;
     ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     int error = 0;
@@ -142,6 +196,8 @@ std::unique_ptr<TTransport> ConnectTcp(const std::string& host, uint16_t port, m
         if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0) error = errno;
       }
     }
+    // A connect cut short by an abort may look like one that succeeded.
+    if (transport->Aborted()) throw EAborted();
     if (error == 0) return transport;
     lastError = error;
     if (deadline.PollTimeout() == 0) throw EConnectTimeout();
@@ -149,10 +205,11 @@ std::unique_ptr<TTransport> ConnectTcp(const std::string& host, uint16_t port, m
   ThrowSystemError(lastError);
 }
 
-TTcpConnection::~TTcpConnection() = default;
+TTcpConnection::~TTcpConnection() { abort_.Watch(nullptr); }
 
 void TTcpConnection::Attach(std::unique_ptr<TTransport> transport) {
   if (transport_) throw EAlreadyConnected();
+  abort_.Watch(transport.get());
   transport_ = std::move(transport);
   peerClosed_ = false;
   start_ = end_ = 0;
@@ -161,6 +218,7 @@ void TTcpConnection::Attach(std::unique_ptr<TTransport> transport) {
 }
 
 void TTcpConnection::Disconnect() {
+  abort_.Watch(nullptr);
   transport_.reset();
   peerClosed_ = false;
   start_ = end_ = 0;
@@ -189,6 +247,10 @@ milliseconds TTcpConnection::WaitLimit(milliseconds limit, bool& deadline_decide
 }
 
 size_t TTcpConnection::ReceiveSome(char* dest, size_t size) {
+  if (abort_.Aborted()) {
+    Disconnect();
+    throw EAborted();
+  }
   if (peerClosed_) return 0;
   if (!transport_) throw ENotConnected();
   bool deadline_decides;
@@ -299,6 +361,10 @@ void TTcpConnection::Write(std::string_view bytes) {
     writeBuffer_ += bytes;
     return;
   }
+  if (abort_.Aborted()) {
+    Disconnect();
+    throw EAborted();
+  }
   if (!transport_) throw ENotConnected();
   bool deadline_decides;
   const milliseconds limit = WaitLimit(ReadTimeout, deadline_decides);
@@ -328,10 +394,11 @@ void TTcpConnection::FlushWriteBuffer() {
 
 void TTcpClient::Connect() {
   if (HasTransport()) throw EAlreadyConnected();
+  if (abort_.Aborted()) throw EAborted();
   bool deadline_decides;
   const milliseconds limit = WaitLimit(ConnectTimeout, deadline_decides);
   try {
-    Attach(Connector(Host, Port, limit));
+    Attach(Connector ? Connector(Host, Port, limit) : ConnectTcp(Host, Port, limit, &abort_));
   } catch (const EConnectTimeout&) {
     if (deadline_decides) throw ERequestTimeout();
     throw;

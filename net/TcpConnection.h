@@ -5,10 +5,12 @@
 // lines and counted blocks from it; TTcpClient also opens the socket.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -30,6 +32,28 @@ class TTransport {
   virtual void Send(const char* data, size_t size, std::chrono::milliseconds limit) = 0;
   // Without waiting: false once the peer has closed or reset.
   virtual bool PeerOpen() = 0;
+  // Callable from any thread while another one receives or sends: the wait
+  // in progress and every later one end at once with EAborted. A transport
+  // that never waits needs nothing here.
+  virtual void Abort() {}
+};
+
+// Ends the waits of one connection from any thread: Abort aborts the
+// transport being watched, and every transport watched afterwards. Once
+// given, the signal stays.
+class TAbortSignal {
+ public:
+  void Abort();
+  bool Aborted() const { return aborted_.load(); }
+  // Watches `transport` (null: none) instead of the one before. Throws
+  // EAborted, watching nothing, when the signal has been given: nothing may
+  // start waiting after it.
+  void Watch(TTransport* transport);
+
+ private:
+  std::mutex mutex_;
+  TTransport* watched_ = nullptr;
+  std::atomic<bool> aborted_{false};
 };
 
 // Opens a transport to host:port within `limit` (zero: no limit).
@@ -38,9 +62,13 @@ using TConnector = std::function<std::unique_ptr<TTransport>(const std::string& 
 
 // Resolves `host` and connects a TCP socket to it with a non-blocking
 // connect. Throws EConnectTimeout ("Connect timed out.") when `limit`
-// passes first, ESocketError when resolution or the connect fails.
+// passes first, ESocketError when resolution or the connect fails. With an
+// `abort` signal, the socket is watched from its creation on, so a connect
+// in progress ends with EAborted when the signal is given (the name lookup
+// before it cannot be interrupted; the signal is checked after it).
 std::unique_ptr<TTransport> ConnectTcp(const std::string& host, uint16_t port,
-                                       std::chrono::milliseconds limit);
+                                       std::chrono::milliseconds limit,
+                                       TAbortSignal* abort = nullptr);
 
 class TTcpConnection {
  public:
@@ -63,8 +91,15 @@ class TTcpConnection {
   using Clock = std::chrono::steady_clock;
   void SetDeadline(std::optional<Clock::time_point> deadline) { deadline_ = deadline; }
 
-  // Takes over an open transport. Throws EAlreadyConnected when one is open.
+  // Takes over an open transport. Throws EAlreadyConnected when one is open,
+  // EAborted after Abort.
   void Attach(std::unique_ptr<TTransport> transport);
+  // Callable from any thread, also while another thread waits in this
+  // connection: that wait ends at once (the socket is shut down), and every
+  // later connect, receive or send throws EAborted. For abandoning a request
+  // nobody waits for any more; the connection serves no request after it.
+  void Abort() { abort_.Abort(); }
+  bool Aborted() const { return abort_.Aborted(); }
   // Drops the transport and whatever is buffered.
   void Disconnect();
   // Whether there is a transport and the server has not closed it, or
@@ -98,6 +133,8 @@ class TTcpConnection {
   // the deadline has passed.
   std::chrono::milliseconds WaitLimit(std::chrono::milliseconds limit, bool& deadline_decides);
 
+  TAbortSignal abort_;
+
  private:
   size_t Buffered() const { return end_ - start_; }
   // Receives once into the input buffer; false when the server closed.
@@ -122,11 +159,12 @@ class TTcpClient : public TTcpConnection {
   uint16_t Port = 80;
   // Longest wait for the connection (zero: no limit).
   std::chrono::milliseconds ConnectTimeout{0};
-  // How connections are opened; ConnectTcp unless replaced (tests, fuzzer).
-  TConnector Connector = ConnectTcp;
+  // How connections are opened (tests, fuzzer); when empty, ConnectTcp with
+  // this connection's abort signal, so that Abort also ends a connect.
+  TConnector Connector;
 
   // Opens the connection to Host:Port. Throws EAlreadyConnected when one is
-  // open, and what the connector throws.
+  // open, EAborted after Abort, and what the connector throws.
   void Connect();
 };
 

@@ -3,9 +3,9 @@
 // a successful reply's body into the caller's stream in writes of at most
 // 32768 bytes, before the call returns.
 //
-// Not thread-safe; one request at a time. Every failure is an exception
-// derived from zelvaro::Exception (see net/NetErrors.h); after any failure
-// the client is ready for the next request.
+// Not thread-safe (Abort aside); one request at a time. Every failure is an
+// exception derived from zelvaro::Exception (see net/NetErrors.h); after any
+// failure but an abort the client is ready for the next request.
 #pragma once
 
 #include <chrono>
@@ -172,6 +172,12 @@ class THttpClient {
   // The general request step. A relative `url` is resolved against the
   // previous one.
   void DoRequest(THttpMethod method, std::string_view url, TStream* source, TStream* target);
+
+  // Callable from any thread while another runs a request: the request ends
+  // at once with EAborted (its socket is shut down, also during a connect),
+  // and so does every later one. Nothing arrives at the body target after
+  // the request has ended.
+  void Abort() { connection_.Abort(); }
 
   void Disconnect() { connection_.Disconnect(); }
   bool Connected() { return connection_.Connected(); }

@@ -1,6 +1,11 @@
 #include "search/Discovery.h"
 
+#include <algorithm>
+#include <condition_variable>
+#include <deque>
 #include <exception>
+#include <mutex>
+#include <thread>
 #include <utility>
 
 #include "toolkit/Exception.h"
@@ -158,38 +163,187 @@ std::optional<TGameRow> ProbeRecordLines(const std::vector<std::string>& lines,
 
 std::string FetchErrorMessage(const std::exception& e) { return MessageOf(e); }
 
-void AddRecordRows(const std::vector<std::string>& candidates, ILineFetcher& fetcher,
-                   ISearchListener& listener) {
-  for (const auto& url : candidates) {
-    if (IsSkippedCandidate(url)) continue;
-    if (listener.Cancelled()) return;
-    try {
-      fetcher.FetchLines(url);
-    } catch (const std::exception&) {
-      // A record that cannot be fetched is no game to list; the user was
-      // never told about it and the search goes on.
+TSearchFetchResult RunSearchFetch(const TSearchFetch& fetch, ILineFetcher& fetcher,
+                                  const TBroadcastHosts& hosts) {
+  TSearchFetchResult result;
+  try {
+    fetcher.FetchLines(fetch.url);
+  } catch (const std::exception& e) {
+    result.error = FetchErrorMessage(e);
+  }
+  if (fetch.record < 0) {
+    result.candidates = ScanPage(fetcher.Lines(), fetch.url, hosts.Server);
+  } else {
+    result.row = ProbeRecordLines(fetcher.Lines(), fetch.url);
+  }
+  return result;
+}
+
+std::string HostOf(std::string_view url) {
+  const size_t scheme = url.find("://");
+  const size_t from = scheme == std::string_view::npos ? 0 : scheme + 3;
+  const size_t to = url.find_first_of("/?#", from);
+  std::string host(url.substr(from, to == std::string_view::npos ? url.npos : to - from));
+  for (char& c : host) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return host;
+}
+
+TSearchScheduler::TSearchScheduler(const TBroadcastHosts& hosts, ISearchListener& listener,
+                                   int per_host, int total)
+    : hosts_(hosts),
+      table_(TournamentTable(hosts)),
+      listener_(listener),
+      per_host_(std::max(per_host, 1)),
+      total_(std::max(total, 1)) {
+  for (int i = 0; i < kTournamentCount; ++i) ready_.emplace(i, -1);
+}
+
+void TSearchScheduler::Start() { Report(); }
+
+const std::string& TSearchScheduler::UrlOf(std::pair<int, int> job) const {
+  return job.second < 0 ? table_[job.first]
+                        : pages_[job.first].records[static_cast<size_t>(job.second)].url;
+}
+
+std::vector<TSearchFetch> TSearchScheduler::Next() {
+  std::vector<TSearchFetch> start;
+  if (Stopped()) return start;
+  for (auto it = ready_.begin(); it != ready_.end() && running_ < total_;) {
+    const std::string& url = UrlOf(*it);
+    int& on_host = running_per_host_[HostOf(url)];
+    if (on_host >= per_host_) {
+      ++it;
+      continue;
     }
-    // The row is copied out before the listener runs: events it processes
-    // may start another fetch that replaces the lines.
-    if (std::optional<TGameRow> row = ProbeRecordLines(fetcher.Lines(), url)) {
-      listener.RowFound(*row);
+    ++on_host;
+    ++running_;
+    start.push_back({it->first, it->second, url});
+    it = ready_.erase(it);
+  }
+  return start;
+}
+
+void TSearchScheduler::Finish(const TSearchFetch& fetch, TSearchFetchResult result) {
+  --running_;
+  --running_per_host_[HostOf(fetch.url)];
+  Page& page = pages_[fetch.page];
+  if (fetch.record < 0) {
+    page.done = true;
+    page.error = std::move(result.error);
+    for (std::string& url : result.candidates) {
+      // A skipped candidate is never fetched: it is done, with no row.
+      const bool skipped = IsSkippedCandidate(url);
+      page.records.push_back({std::move(url), skipped, std::nullopt});
+      if (!skipped) ready_.emplace(fetch.page, static_cast<int>(page.records.size()) - 1);
+    }
+  } else {
+    Record& record = page.records[static_cast<size_t>(fetch.record)];
+    record.done = true;
+    record.row = std::move(result.row);
+  }
+  Report();
+}
+
+bool TSearchScheduler::Done() { return Stopped() || cursor_page_ >= kTournamentCount; }
+
+void TSearchScheduler::Report() {
+  // A report that waits for the user lets results arrive; the loop below
+  // takes them up once it goes on, so reports never nest.
+  if (reporting_) return;
+  reporting_ = true;
+  struct Reset {
+    bool& flag;
+    ~Reset() { flag = false; }
+  } reset{reporting_};
+  while (cursor_page_ < kTournamentCount && !Stopped()) {
+    Page& page = pages_[cursor_page_];
+    if (!page.started_reported) {
+      page.started_reported = true;
+      listener_.PageStarted(cursor_page_);
+      continue;
+    }
+    if (!page.done) return;
+    if (!page.failure_reported) {
+      page.failure_reported = true;
+      if (page.error) listener_.PageFailed(cursor_page_, *page.error);
+      continue;
+    }
+    if (!AddRecordRows()) return;
+    ++cursor_page_;
+    cursor_record_ = 0;
+  }
+}
+
+bool TSearchScheduler::AddRecordRows() {
+  const std::vector<Record>& records = pages_[cursor_page_].records;
+  while (cursor_record_ < records.size()) {
+    if (Stopped()) return false;
+    const Record& record = records[cursor_record_];
+    if (!record.done) return false;
+    ++cursor_record_;
+    if (record.row) listener_.RowFound(*record.row);
+  }
+  return true;
+}
+
+void RunSearch(const TBroadcastHosts& hosts, ILineFetcher& fetcher, ISearchListener& listener) {
+  TSearchScheduler scheduler(hosts, listener, 1, 1);
+  scheduler.Start();
+  while (!scheduler.Done()) {
+    const std::vector<TSearchFetch> next = scheduler.Next();
+    if (next.empty()) return;
+    for (const TSearchFetch& fetch : next) {
+      scheduler.Finish(fetch, RunSearchFetch(fetch, fetcher, hosts));
     }
   }
 }
 
-void RunSearch(const TBroadcastHosts& hosts, ILineFetcher& fetcher, ISearchListener& listener) {
-  const TTournamentTable table = TournamentTable(hosts);
-  for (int i = 0; i < kTournamentCount; ++i) {
-    if (listener.Cancelled()) return;
-    listener.PageStarted(i);
-    try {
-      fetcher.FetchLines(table[i]);
-    } catch (const std::exception& e) {
-      listener.PageFailed(i, FetchErrorMessage(e));
-      if (listener.Cancelled()) return;
+void RunSearch(const TBroadcastHosts& hosts, const TFetcherFactory& make_fetcher,
+               ISearchListener& listener, int per_host) {
+  TSearchScheduler scheduler(hosts, listener, per_host);
+  struct Flight {
+    TSearchFetch fetch;
+    std::shared_ptr<ILineFetcher> fetcher;
+    std::thread thread;
+  };
+  std::mutex mutex;
+  std::condition_variable arrived;
+  std::deque<std::pair<size_t, TSearchFetchResult>> results;  // under the lock
+  std::vector<Flight> flights;
+  struct Join {
+    std::vector<Flight>& flights;
+    ~Join() {
+      for (Flight& flight : flights) {
+        if (!flight.thread.joinable()) continue;
+        flight.fetcher->Abort();
+        flight.thread.join();
+      }
     }
-    const std::vector<std::string> candidates = ScanPage(fetcher.Lines(), table[i], hosts.Server);
-    AddRecordRows(candidates, fetcher, listener);
+  } join{flights};
+
+  scheduler.Start();
+  while (!scheduler.Done()) {
+    for (TSearchFetch& fetch : scheduler.Next()) {
+      const size_t index = flights.size();
+      std::shared_ptr<ILineFetcher> fetcher = make_fetcher();
+      flights.push_back({std::move(fetch), fetcher, {}});
+      flights.back().thread = std::thread([&, index, fetch = flights.back().fetch, fetcher] {
+        TSearchFetchResult result = RunSearchFetch(fetch, *fetcher, hosts);
+        const std::lock_guard<std::mutex> lock(mutex);
+        results.emplace_back(index, std::move(result));
+        arrived.notify_one();
+      });
+    }
+    if (scheduler.Running() == 0) break;  // cancelled: nothing more comes
+    std::unique_lock<std::mutex> lock(mutex);
+    arrived.wait(lock, [&] { return !results.empty(); });
+    auto [index, result] = std::move(results.front());
+    results.pop_front();
+    lock.unlock();
+    flights[index].thread.join();
+    scheduler.Finish(flights[index].fetch, std::move(result));
   }
 }
 

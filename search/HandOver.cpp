@@ -4,18 +4,28 @@
 
 namespace zelvaro {
 
-void SaveRecordLines(const std::string& path, const std::vector<std::string>& lines) {
+std::string RecordFileBytes(const std::vector<std::string>& lines) {
   std::string text;
   for (const auto& line : lines) {
     text += line;
     text += "\r\n";
   }
-  WriteRecordFile(path, text);
+  return text;
 }
 
-void DownloadRecord(ILineFetcher& fetcher, std::string_view url, const std::string& path) {
-  fetcher.FetchLines(url);
-  SaveRecordLines(path, fetcher.Lines());
+void SaveRecordLines(const std::string& path, const std::vector<std::string>& lines) {
+  WriteRecordFile(path, RecordFileBytes(lines));
 }
+
+TRecordDownloadFetch::TRecordDownloadFetch(std::string url, std::unique_ptr<ILineFetcher> fetcher,
+                                           std::string path)
+    : url_(std::move(url)), fetcher_(std::move(fetcher)), path_(std::move(path)) {}
+
+std::string TRecordDownloadFetch::Fetch() {
+  fetcher_->FetchLines(url_);
+  return RecordFileBytes(fetcher_->Lines());
+}
+
+void TRecordDownloadFetch::Keep(const std::string& bytes) { WriteRecordFile(path_, bytes); }
 
 }  // namespace zelvaro

@@ -1,11 +1,14 @@
-// The record file the viewer reads: written whole or not at all.
+// The record file the viewer reads: written whole or not at all; and the
+// download that fills it.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "search/Discovery.h"
+#include "viewer/RecordFetch.h"
 
 namespace zelvaro {
 
@@ -15,10 +18,25 @@ namespace zelvaro {
 // old file is then left as it was.
 void SaveRecordLines(const std::string& path, const std::vector<std::string>& lines);
 
-// Downloads the record at `url` with `fetcher` and saves its lines to
-// `path` as above. A fetch that fails throws what the fetcher threw, before
-// `path` is touched: part of a record is never saved. A failed write throws
-// EFileError.
-void DownloadRecord(ILineFetcher& fetcher, std::string_view url, const std::string& path);
+// The bytes of a record file that holds `lines`: each line ends in CR LF.
+std::string RecordFileBytes(const std::vector<std::string>& lines);
+
+// The download of one record for the viewer, with a fetcher of its own:
+// Fetch gets the lines of `url` (off the window thread) as a record file's
+// bytes and throws what the fetcher throws, so part of a record is never
+// kept; Keep writes them to `path` with WriteRecordFile (on the window
+// thread, the file's one writer).
+class TRecordDownloadFetch : public TRecordFetch {
+ public:
+  TRecordDownloadFetch(std::string url, std::unique_ptr<ILineFetcher> fetcher, std::string path);
+  std::string Fetch() override;
+  void Abort() override { fetcher_->Abort(); }
+  void Keep(const std::string& bytes) override;
+
+ private:
+  const std::string url_;
+  const std::unique_ptr<ILineFetcher> fetcher_;
+  const std::string path_;
+};
 
 }  // namespace zelvaro

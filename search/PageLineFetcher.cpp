@@ -9,6 +9,7 @@ class TPageLineFetcher : public ILineFetcher {
  public:
   void FetchLines(std::string_view url) override { fetcher_.FetchLines(url); }
   const std::vector<std::string>& Lines() const override { return fetcher_.Lines(); }
+  void Abort() override { fetcher_.Abort(); }
 
  private:
   TPageFetcher fetcher_;

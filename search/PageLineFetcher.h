@@ -1,5 +1,6 @@
 // The program's fetcher: every download of the search window goes through
-// the page fetch (net/PageFetch.h) with the program's request settings.
+// the page fetch (net/PageFetch.h) with the program's request settings, one
+// fetcher per download.
 #pragma once
 
 #include <memory>

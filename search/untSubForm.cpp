@@ -38,7 +38,6 @@ class TForm2::Listener : public ISearchListener {
     list->EndUpdate();
     ++found_;
     ShowProgress();
-    ProcessPendingEvents();
   }
   bool Cancelled() override { return form_.closing_; }
 
@@ -48,8 +47,6 @@ class TForm2::Listener : public ISearchListener {
                                      .arg(page_)
                                      .arg(kTournamentCount)
                                      .arg(found_));
-    // A fetch blocks the window; paint the text now rather than after it.
-    form_.ProgressLabel->repaint();
   }
 
   TForm2& form_;
@@ -57,7 +54,7 @@ class TForm2::Listener : public ISearchListener {
   int found_ = 0;
 };
 
-TForm2::TForm2(TBroadcastHosts hosts, std::unique_ptr<ILineFetcher> fetcher, QWidget* parent)
+TForm2::TForm2(TBroadcastHosts hosts, TFetcherFactory make_fetcher, QWidget* parent)
     : QWidget(parent, Qt::Window), hosts_(std::move(hosts)) {
   SetUpFixedWindow(this, "Form2", QStringLiteral("Zelvaro - 中継サイトを探索"), TBorder::kSingle,
                    {581, 348}, {192, 107});
@@ -87,10 +84,10 @@ TForm2::TForm2(TBroadcastHosts hosts, std::unique_ptr<ILineFetcher> fetcher, QWi
   connect(ListView1, &TListView::DoubleClicked, this, &TForm2::ListViewDoubleClick);
   connect(ListView1, &TListView::ColumnClicked, this, &TForm2::ListViewColumnClick);
 
-  // OnCreate, in order: the fetch members (inside the fetcher), the sort
-  // state, the viewer.
-  FFetcher = std::move(fetcher);
-  if (!FFetcher) throw Exception("the search window needs a page fetcher");
+  // OnCreate, in order: what makes the fetch members (one set per
+  // download), the sort state, the viewer.
+  make_fetcher_ = std::move(make_fetcher);
+  if (!make_fetcher_) throw Exception("the search window needs a page fetcher");
   FSortColumn = -1;
   FViewer = new TForm1(this);
   FViewer->setObjectName(QStringLiteral("Viewer"));
@@ -98,73 +95,86 @@ TForm2::TForm2(TBroadcastHosts hosts, std::unique_ptr<ILineFetcher> fetcher, QWi
 }
 
 TForm2::~TForm2() {
-  FViewer->FollowRecord({});  // its download uses the fetcher
-  FFetcher.reset();
+  // Downloads in flight end at once; nothing they would report arrives.
+  search_.reset();
+  hand_over_.Abandon();
+  FViewer->FollowRecord({});
   delete FViewer;
 }
 
 void TForm2::Button1Click() {
-  if (searching_) return;
-  searching_ = true;
+  if (search_ || closing_) return;
   Button1->setEnabled(false);
-  ProcessPendingEvents();
-  struct Restore {
-    TForm2& form;
-    ~Restore() {
-      form.ProgressLabel->clear();
-      form.Button1->setEnabled(true);
-      form.searching_ = false;
-      form.FViewer->RunPendingRefresh();
-    }
-  } restore{*this};
-  Listener listener(*this);
-  RunSearch(hosts_, *FFetcher, listener);
+  listener_ = std::make_unique<Listener>(*this);
+  search_ = std::make_unique<TParallelSearch>(hosts_, *listener_, make_fetcher_);
+  connect(search_.get(), &TParallelSearch::Finished, this, &TForm2::EndSearch,
+          Qt::QueuedConnection);
+  search_->Start();
+}
+
+void TForm2::EndSearch() {
+  search_.reset();
+  listener_.reset();
+  ProgressLabel->clear();
+  Button1->setEnabled(true);
 }
 
 void TForm2::Button2Click() { close(); }
 
+std::shared_ptr<TRecordFetch> TForm2::RecordDownload(const std::string& url) const {
+  return std::make_shared<TRecordDownloadFetch>(url, make_fetcher_(), kRecordFileName);
+}
+
 void TForm2::ListViewDoubleClick() {
   const int row = ListView1->SelectedIndex();
-  if (row < 0) return;
+  if (row < 0 || closing_) return;
   const std::string url = Utf16ToSjis(ToU16(ListView1->SubItem(row, 3)));
-  // Until the viewer has read the file, a refresh of the game shown before
-  // must neither fetch nor overwrite it.
-  const bool outer = !handing_over_;
-  handing_over_ = true;
-  struct Restore {
-    TForm2& form;
-    bool outer;
-    ~Restore() {
-      if (!outer) return;
-      form.handing_over_ = false;
-      if (!form.searching_) form.FViewer->RunPendingRefresh();
-    }
-  } restore{*this, outer};
+  std::shared_ptr<TRecordFetch> fetch = RecordDownload(url);
+  struct Fetched {
+    std::string bytes;
+    std::string error;  // empty when the record came whole
+  };
+  hand_over_.Start(
+      [fetch] { fetch->Abort(); },
+      [fetch] {
+        auto fetched = std::make_shared<Fetched>();
+        try {
+          fetched->bytes = fetch->Fetch();
+        } catch (const std::exception& e) {
+          fetched->error = FetchErrorMessage(e);
+          if (fetched->error.empty()) fetched->error = "Unknown error.";
+        }
+        return fetched;
+      },
+      [this, url, fetch, asked = ++hand_overs_asked_](std::shared_ptr<Fetched> fetched) {
+        if (!fetched->error.empty()) {
+          // What arrived before a failure is at best part of the record:
+          // the file and the game the viewer shows stay as they are.
+          ShowMessage(QString::fromStdString(fetched->error), QString::fromLatin1(kErrorCaption));
+          return;
+        }
+        // Not inside the viewer's showing of a row; and by then another
+        // game may have been asked for, which wins.
+        FViewer->WhenIdle([this, url, fetch, asked, bytes = std::move(fetched->bytes)] {
+          if (asked == hand_overs_asked_ && !closing_) HandOver(url, fetch, bytes);
+        });
+      });
+}
+
+void TForm2::HandOver(const std::string& url, const std::shared_ptr<TRecordFetch>& fetch,
+                      const std::string& bytes) {
   try {
-    // What arrives before a failure is at best part of the record: the
-    // file and the game the viewer shows stay as they are.
-    DownloadRecord(*FFetcher, url, kRecordFileName);
+    fetch->Keep(bytes);
   } catch (const std::exception& e) {
     ShowMessage(QString::fromStdString(FetchErrorMessage(e)), QString::fromLatin1(kErrorCaption));
     return;
   }
-  FViewer->FollowRecord([this, url] { return RefreshDownload(url); });
+  FViewer->FollowRecord([this, url] { return RecordDownload(url); });
   FViewer->Button1->hide();
   FViewer->show();
   FViewer->raise();
   FViewer->activateWindow();
-  ProcessPendingEvents();
   FViewer->Button1Click();
-}
-
-TRefreshResult TForm2::RefreshDownload(const std::string& url) {
-  if (FetchBusy() || closing_) return {TRefreshResult::kBusy, {}};
-  try {
-    DownloadRecord(*FFetcher, url, kRecordFileName);
-  } catch (const std::exception& e) {
-    return {TRefreshResult::kFailed, FetchErrorMessage(e)};
-  }
-  return {};
 }
 
 void TForm2::ListViewColumnClick(int column) {
@@ -182,9 +192,11 @@ int TForm2::ListViewCompare(int row_a, int row_b) const {
 }
 
 void TForm2::closeEvent(QCloseEvent* event) {
-  // The program ends with this window, also while the viewer is open or a
-  // search is waiting on its next fetch.
+  // The program ends with this window, also while the viewer is open or
+  // downloads are in flight: they are abandoned, their sockets closed.
   closing_ = true;
+  if (search_) search_->Abandon();
+  hand_over_.Abandon();
   FViewer->hide();
   event->accept();
   QCoreApplication::exit(0);

@@ -1,7 +1,11 @@
 // TForm2: the search window, the program's main window. It lists the games
-// a search finds (search/Discovery.h does the finding), sorts the list by
-// any column, and hands a double-clicked game to the viewer window it owns
-// through the record file.
+// a search finds (search/ParallelSearch.h does the finding), sorts the list
+// by any column, and hands a double-clicked game to the viewer window it
+// owns through the record file.
+//
+// Every download runs off the window thread with a fetcher of its own, so
+// the window keeps answering while the search, the hand-over or the
+// viewer's refresh waits for the network.
 //
 // Message boxes go through ShowMessage, so tests answer them with its hook.
 #pragma once
@@ -13,6 +17,8 @@
 #include <memory>
 
 #include "search/Discovery.h"
+#include "search/ParallelSearch.h"
+#include "toolkit/qt/Background.h"
 #include "toolkit/qt/ListView.h"
 #include "viewer/untMain.h"
 
@@ -21,10 +27,11 @@ namespace zelvaro {
 class TForm2 : public QWidget {
   Q_OBJECT
  public:
-  // OnCreate. `fetcher` does every download of the window (pages, records,
-  // the opened game); the window owns it. The viewer is created hidden.
-  TForm2(TBroadcastHosts hosts, std::unique_ptr<ILineFetcher> fetcher, QWidget* parent = nullptr);
-  // OnDestroy: the fetcher first, the viewer last.
+  // OnCreate. `make_fetcher` makes the fetcher of every download of the
+  // window (pages, records, the opened game), one per download. The viewer
+  // is created hidden.
+  TForm2(TBroadcastHosts hosts, TFetcherFactory make_fetcher, QWidget* parent = nullptr);
+  // OnDestroy: the downloads are abandoned, the viewer goes last.
   ~TForm2() override;
 
   TListView* ListView1;
@@ -36,29 +43,29 @@ class TForm2 : public QWidget {
   // 0 no sort; +k ascending on column k-1; -k descending on column k-1.
   int32_t FSortColumn;
 
-  // The search. The button stays disabled until it has ended; a page that
-  // cannot be fetched shows a box captioned "error" and the search goes on.
+  // Starts the search and returns; rows are added as they are found. The
+  // button stays disabled until it has ended; a page that cannot be fetched
+  // shows a box captioned "error" in its place and the search goes on.
   void Button1Click();
   // Closes the window, which ends the program.
   void Button2Click();
-  // Opens the selected game: download, record file, viewer. A failed
-  // download or a failed write shows a box and changes nothing else. The
-  // viewer can then refresh the game through RefreshDownload.
+  // Starts downloading the selected game and returns; once it is in: the
+  // record file, the viewer. A second double click meanwhile replaces the
+  // first (only the game asked for last is opened). A failed download or a
+  // failed write shows a box and changes nothing else. The viewer can then
+  // refresh the game through RecordDownload.
   void ListViewDoubleClick();
   // Flips the sort direction on every click and sorts by column `column`.
   void ListViewColumnClick(int column);
   // The comparison of two rows under FSortColumn.
   int ListViewCompare(int row_a, int row_b) const;
 
-  bool Searching() const { return searching_; }
-  // A search or a hand-over is using the page fetch.
-  bool FetchBusy() const { return searching_ || handing_over_; }
+  bool Searching() const { return search_ != nullptr; }
+  // A double-clicked game is being downloaded.
+  bool HandingOver() const { return hand_over_.Busy(); }
 
-  // The viewer's refresh of the game at `url`: the record file replaced
-  // through the page fetch, or kBusy while a search or a hand-over uses it
-  // (the viewer is told when it is free again), or kFailed with the
-  // message and the file as it was.
-  TRefreshResult RefreshDownload(const std::string& url);
+  // One download of the game at `url` into the record file.
+  std::shared_ptr<TRecordFetch> RecordDownload(const std::string& url) const;
   const TBroadcastHosts& Hosts() const { return hosts_; }
 
  protected:
@@ -67,10 +74,17 @@ class TForm2 : public QWidget {
  private:
   class Listener;
 
+  void EndSearch();
+  // Feeds the viewer the game just downloaded.
+  void HandOver(const std::string& url, const std::shared_ptr<TRecordFetch>& fetch,
+                const std::string& bytes);
+
   TBroadcastHosts hosts_;
-  std::unique_ptr<ILineFetcher> FFetcher;
-  bool searching_ = false;
-  bool handing_over_ = false;
+  TFetcherFactory make_fetcher_;
+  std::unique_ptr<Listener> listener_;
+  std::unique_ptr<TParallelSearch> search_;
+  TLatestWork hand_over_;
+  unsigned hand_overs_asked_ = 0;
   bool closing_ = false;
 };
 

@@ -245,6 +245,7 @@ std::u16string TForm1::FontSizePrefix() const {
 void TForm1::BeginReading() {
   // The file read now is the newest there is.
   refresh_pending_ = false;
+  AbandonRefresh();
   refresh_note_.clear();
   ShowCaption();
   // The list holds only row 0 while the file is read.
@@ -262,8 +263,8 @@ void TForm1::Button1Click() {
   std::string bytes;
   try {
     bytes = ReadRecordFile(kRecordFileName);
-  } catch (const Exception& e) {
-    ShowMessage(QString::fromStdString(e.Message()), QStringLiteral("Zelvaro"));
+  } catch (const std::exception& e) {
+    ShowMessage(QString::fromStdString(MessageOf(e)), QStringLiteral("Zelvaro"));
     return;
   }
   record_path_.clear();
@@ -275,8 +276,8 @@ bool TForm1::OpenRecordFile(const QString& path) {
   std::string bytes;
   try {
     bytes = ReadRecordFile(QFile::encodeName(path).toStdString());
-  } catch (const Exception& e) {
-    ShowMessage(QString::fromStdString(e.Message()), QStringLiteral("Zelvaro"));
+  } catch (const std::exception& e) {
+    ShowMessage(QString::fromStdString(MessageOf(e)), QStringLiteral("Zelvaro"));
     return false;
   }
   FollowRecord({});
@@ -293,6 +294,8 @@ void TForm1::ShowRecordBytes(std::string bytes, TRecordEncoding encoding, const 
   reader.ReadLines(DecodeRecordLines(bytes, encoding, name));
   TakeRecord(std::move(record));
   record_bytes_ = std::move(bytes);
+  record_encoding_ = encoding;
+  record_name_ = name;
   SaveAction->setEnabled(true);
   ListView1->BeginUpdate();
   for (size_t row = 1; row < shown_.rows.size(); ++row) {
@@ -416,6 +419,7 @@ void TForm1::ShowCaption() {
 }
 
 void TForm1::FollowRecord(TRecordDownload download) {
+  AbandonRefresh();
   download_ = std::move(download);
   if (!download_) refresh_pending_ = false;
   RestartRefreshTimer();
@@ -427,7 +431,7 @@ void TForm1::SetRefreshInterval(int milliseconds) {
 }
 
 void TForm1::RestartRefreshTimer() {
-  if (isVisible() && download_ && refresh_interval_ms_ > 0 && !refreshing_) {
+  if (isVisible() && download_ && refresh_interval_ms_ > 0 && !Refreshing()) {
     refresh_timer_->start(refresh_interval_ms_);
   } else {
     refresh_timer_->stop();
@@ -442,6 +446,7 @@ void TForm1::showEvent(QShowEvent* event) {
 void TForm1::hideEvent(QHideEvent* event) {
   QWidget::hideEvent(event);
   refresh_pending_ = false;
+  AbandonRefresh();
   RestartRefreshTimer();
   if (settings_ != nullptr && !isMinimized()) {
     settings_->Values().viewer = TSettings::Window{pos(), size()};
@@ -473,66 +478,119 @@ void TForm1::dropEvent(QDropEvent* event) {
   event->acceptProposedAction();
   // After the drop has ended: the source waits for it, and the reading
   // processes events and may open boxes.
-  QTimer::singleShot(0, this, [this, path] { OpenRecordFile(path); });
+  QTimer::singleShot(0, this, [this, path] { WhenIdle([this, path] { OpenRecordFile(path); }); });
+}
+
+void TForm1::AbandonRefresh() {
+  refresh_work_.Abandon();
+  held_refresh_.reset();
+}
+
+void TForm1::WhenIdle(std::function<void()> work) {
+  if (action_depth_ == 0) {
+    work();
+    return;
+  }
+  idle_work_.push_back(std::move(work));
 }
 
 void TForm1::RunPendingRefresh() {
-  if (!refresh_pending_) return;
-  // Queued: the caller (the end of an action, of a search) unwinds first.
+  if (!refresh_pending_ && !held_refresh_ && idle_work_.empty()) return;
+  // Queued: the caller (the end of an action) unwinds first.
   QTimer::singleShot(0, this, [this] {
-    if (refresh_pending_ && action_depth_ == 0 && !refreshing_) RefreshRecord();
+    if (action_depth_ > 0) return;
+    if (!idle_work_.empty()) {
+      // One at a time: each may start an action, whose end comes back here.
+      std::function<void()> work = std::move(idle_work_.front());
+      idle_work_.erase(idle_work_.begin());
+      work();
+      RunPendingRefresh();
+      return;
+    }
+    if (held_refresh_) {
+      FinishRefresh(std::move(held_refresh_));
+    } else if (refresh_pending_) {
+      RefreshRecord();
+    }
   });
 }
 
 void TForm1::RefreshRecord() {
   if (!download_ || !isVisible()) return;
-  if (refreshing_ || action_depth_ > 0) {
+  if (Refreshing()) {
+    // The refresh under way answers this one too: nothing is asked twice.
+    refresh_pending_ = false;
+    return;
+  }
+  if (action_depth_ > 0) {
     refresh_pending_ = true;
     return;
   }
   refresh_pending_ = false;
-  refreshing_ = true;
   refresh_timer_->stop();
-  struct Done {
-    TForm1& form;
-    bool busy = false;
-    ~Done() {
-      form.refreshing_ = false;
-      form.RestartRefreshTimer();
-      // One asked for while this one ran; after a busy answer the owner of
-      // the page fetch says when to try again.
-      if (!busy) form.RunPendingRefresh();
-    }
-  } done{*this};
+  // Making the download may process events; a refresh asked for then waits.
+  ActionScope starting(*this);
+  std::shared_ptr<TRecordFetch> fetch = download_();
+  // Read aside on the worker too: a record that lacks a name keeps the one
+  // shown, as a reading does.
+  auto refreshed = std::make_shared<Refreshed>();
+  refreshed->fetch = fetch;
+  refreshed->record = RecordToRead();
+  refresh_work_.Start(
+      [fetch] { fetch->Abort(); },
+      [refreshed, encoding = record_encoding_, name = record_name_] {
+        try {
+          refreshed->bytes = refreshed->fetch->Fetch();
+          TKifReader reader(refreshed->record);
+          reader.Begin(u"");
+          reader.ReadLines(DecodeRecordLines(refreshed->bytes, encoding, name));
+        } catch (const std::exception& e) {
+          // Running out of memory too: an ordinary failure.
+          refreshed->error = MessageOf(e);
+          if (refreshed->error.empty()) refreshed->error = "Unknown error.";
+        }
+        return refreshed;
+      },
+      [this](std::shared_ptr<Refreshed> done) {
+        auto taken = std::make_unique<Refreshed>(std::move(*done));
+        if (action_depth_ > 0) {
+          // Shown once the user's action has ended, not under it.
+          held_refresh_ = std::move(taken);
+          return;
+        }
+        FinishRefresh(std::move(taken));
+      });
+  // Asked for while it was being started: this refresh answers it.
+  refresh_pending_ = false;
+  RestartRefreshTimer();
+}
 
-  // A copy: a hand-over running inside this refresh may replace it.
-  const TRecordDownload download = download_;
-  const TRefreshResult result = download();
-  if (result.status == TRefreshResult::kBusy) {
-    refresh_pending_ = done.busy = true;
-    return;
+void TForm1::FinishRefresh(std::unique_ptr<Refreshed> refreshed) {
+  struct Restart {
+    TForm1& form;
+    ~Restart() { form.RestartRefreshTimer(); }
+  } restart{*this};
+  // Showing the record processes events: what they ask for waits for its end.
+  ActionScope showing(*this);
+  std::string failure = refreshed->error;
+  if (failure.empty()) {
+    try {
+      refreshed->fetch->Keep(refreshed->bytes);
+    } catch (const std::exception& e) {
+      failure = MessageOf(e);
+    }
   }
-  std::string bytes;
-  try {
-    if (result.status == TRefreshResult::kFailed) throw Exception(result.message);
-    bytes = ReadRecordFile(kRecordFileName);
-  } catch (const Exception& e) {
+  if (!failure.empty()) {
     // Some messages run over two lines; the caption has one.
-    refresh_note_ = (ToQString(kRefreshFailed) + QString::fromStdString(e.Message())).simplified();
+    refresh_note_ = (ToQString(kRefreshFailed) + QString::fromStdString(failure)).simplified();
     ShowCaption();
     return;
   }
-
-  // Read aside first: the window changes only once the whole record is known.
-  // A record that lacks a name keeps the one shown, as a reading does.
-  TKifRecord record = RecordToRead();
-  TKifReader reader(record);
-  reader.Begin(u"");
-  reader.ReadLines(SplitLines(bytes));
   // A move the record cannot apply is told once when the game is opened;
   // a refresh only notes it quietly.
+  TKifRecord& record = refreshed->record;
   refresh_note_ = record.reports.empty() ? QString() : ToQString(record.reports.front());
-  record_bytes_ = std::move(bytes);
+  record_bytes_ = std::move(refreshed->bytes);
   ApplyRefreshedRecord(std::move(record));
 }
 

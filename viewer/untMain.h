@@ -18,10 +18,14 @@
 //
 // A game opened from the search window can be refreshed: F5, or a timer at
 // the interval chosen in the options dialog, downloads it again through the
-// download the search window gives (FollowRecord) and re-reads the record
-// file keeping the user's place. A refresh never runs inside another refresh
-// or inside a user action (reading, a click, "<", ">"): showing a document
-// processes events, so such a request waits until the action has ended.
+// download the search window gives (FollowRecord). The download runs off the
+// window thread and the record is read aside there; the window keeps
+// answering meanwhile, and only a complete, good record is shown, keeping
+// the user's place. Opening another game, reading the file or closing the
+// window abandons a refresh under way (its late answer is dropped). A
+// refresh neither starts nor shows its record inside a user action
+// (reading, a click, "<", ">"): showing a document processes events, so
+// that waits until the action has ended.
 #pragma once
 
 #include <QAction>
@@ -36,10 +40,12 @@
 
 #include "game/KifReader.h"
 #include "game/RecordRefresh.h"
+#include "toolkit/qt/Background.h"
 #include "toolkit/qt/ImageControl.h"
 #include "toolkit/qt/ListView.h"
 #include "viewer/BoardRenderer.h"
 #include "viewer/CommentPanel.h"
+#include "viewer/RecordFetch.h"
 #include "viewer/Settings.h"
 #include "viewer/untOptionForm.h"
 
@@ -47,18 +53,6 @@ namespace zelvaro {
 
 // The file every reading reads, in the current directory.
 inline constexpr char kRecordFileName[] = "棋譜中継.txt";
-
-// What a download for a refresh came to.
-struct TRefreshResult {
-  enum Status {
-    kDone,    // the record file holds the record just downloaded
-    kBusy,    // not started: the page fetch is in use; ask again later
-    kFailed,  // the record file is as it was; `message` says why
-  };
-  Status status = kDone;
-  std::string message;  // UTF-8
-};
-using TRecordDownload = std::function<TRefreshResult()>;
 
 // Where the viewer's controls lie in a client area of `client` (at least
 // kViewerSize). At kViewerSize: the board 0,0 329x417, the HTML view
@@ -150,20 +144,25 @@ class TForm1 : public QWidget {
   TBoardRenderer& Renderer() { return *renderer_; }
 
   // The game on show can be refreshed with `download` (the hand-over sets
-  // it before it calls Button1Click); an empty one means no refresh.
+  // it before it calls Button1Click); an empty one means no refresh. A
+  // refresh under way is abandoned.
   void FollowRecord(TRecordDownload download);
   bool Following() const { return static_cast<bool>(download_); }
 
-  // F5: downloads the game again and re-reads the record file. Nothing
-  // without a download or while the window is hidden; inside a refresh or a
-  // user action, or while the download answers kBusy, the refresh waits
-  // (RunPendingRefresh). A failure changes nothing but the caption, which
+  // F5: starts downloading the game again and returns; the record is shown
+  // when it has arrived and been read. Nothing without a download or while
+  // the window is hidden, and nothing more while a refresh is under way
+  // (it answers this one too). Inside a user action the start waits until
+  // the action has ended. A failure changes nothing but the caption, which
   // says so until the next refresh succeeds; no message box opens.
   void RefreshRecord();
-  // Runs, after the events now pending, a refresh that had to wait. The
-  // search window calls it when the page fetch is free again.
-  void RunPendingRefresh();
   bool RefreshPending() const { return refresh_pending_; }
+  // Runs `work` (a reading, say) now when no user action is under way, and
+  // otherwise once they have ended, in the order asked: showing a row
+  // processes events, and what arrives then must not read a record inside it.
+  void WhenIdle(std::function<void()> work);
+  // A refresh is downloading, or its record waits to be shown.
+  bool Refreshing() const { return refresh_work_.Busy() || held_refresh_ != nullptr; }
 
   // Milliseconds between automatic refreshes, 0 for none. Set from the
   // options dialog's "自動更新" when its selection changes; tests set short
@@ -200,7 +199,22 @@ class TForm1 : public QWidget {
   TKifRecord RecordToRead() const;
   // Makes `record` the record on show: names, caption, rows and positions.
   void TakeRecord(TKifRecord record);
-  // Puts a record re-read from the file into the window, keeping the place.
+  // What a refresh's download came to, read aside.
+  struct Refreshed {
+    std::shared_ptr<TRecordFetch> fetch;
+    std::string error;  // UTF-8; empty when the record came whole
+    std::string bytes;
+    TKifRecord record;
+  };
+  // Runs, after the events now pending, what a user action held up: a
+  // refresh asked for, or a refreshed record to show.
+  void RunPendingRefresh();
+  // Abandons the refresh under way and any record it left to show.
+  void AbandonRefresh();
+  // The window thread's side of a refresh: keeps and shows a good record,
+  // notes a failure.
+  void FinishRefresh(std::unique_ptr<Refreshed> refreshed);
+  // Puts a refreshed record into the window, keeping the place.
   void ApplyRefreshedRecord(TKifRecord record);
   void ShowRow(int row, bool document, bool picture);
 
@@ -211,6 +225,9 @@ class TForm1 : public QWidget {
   int shown_row_ = 0;         // whose position the picture shows
   std::string record_bytes_;  // the record on show as read, for Ctrl+S
   QString record_path_;
+  // How the record on show was decoded; a refresh decodes its bytes alike.
+  TRecordEncoding record_encoding_ = TRecordEncoding::kCp932;
+  std::string record_name_;
   TSettingsFile* settings_ = nullptr;
   bool settings_failed_ = false;  // a failed write was told
 
@@ -218,8 +235,11 @@ class TForm1 : public QWidget {
   QTimer* refresh_timer_;
   int refresh_interval_ms_;
   int action_depth_ = 0;  // user actions under way, nested ones counted
-  bool refreshing_ = false;
   bool refresh_pending_ = false;
+  std::unique_ptr<Refreshed> held_refresh_;  // arrived during a user action
+  std::vector<std::function<void()>> idle_work_;  // asked for during a user action
+  // Last: it is destroyed first, ending the download before what it reports to goes.
+  TLatestWork refresh_work_;
 };
 
 }  // namespace zelvaro

@@ -3,6 +3,13 @@
 // another in one process. Both wait on the same Python server, so the ratio
 // shows what the search adds on top of the transfers:
 //   ratio = search time / curl time   (target: at most 1.5)
+//
+// Then the same search against the demo answering after a delay, as a
+// server across the internet does (--delay 0.05 and 0.2): the parallel
+// search the program runs, the search one download after the other, and
+// the critical path (a page, then one of its records: two delays plus the
+// transfers), which no search can beat:
+//   parallel / critical path   (target: at most 3)
 #include <benchmark/benchmark.h>
 #include <signal.h>
 #include <spawn.h>
@@ -13,6 +20,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <map>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -44,11 +53,11 @@ int Wait(pid_t pid) {
 struct Demo {
   pid_t pid = -1;
   std::string base;
-  Demo() {
+  explicit Demo(const std::string& delay = "0") {
     char dir[] = "/tmp/zelvaro-bench-XXXXXX";
     const std::string port_file = std::string(mkdtemp(dir)) + "/port";
     pid = Spawn({"python3", ZELVARO_SOURCE_DIR "/tools/demo-broadcast/demo_broadcast.py", "--port",
-                 "0", "--port-file", port_file, "--live-interval", "0"});
+                 "0", "--port-file", port_file, "--live-interval", "0", "--delay", delay});
     for (int i = 0; i < 200 && base.empty(); ++i) {
       std::ifstream in(port_file);
       std::string port;
@@ -70,6 +79,14 @@ struct Demo {
 Demo& TheDemo() {
   static Demo demo;
   return demo;
+}
+
+// The demo answering after `delay_ms`.
+Demo& DelayedDemo(int64_t delay_ms) {
+  static std::map<int64_t, std::unique_ptr<Demo>> demos;
+  auto& demo = demos[delay_ms];
+  if (!demo) demo = std::make_unique<Demo>(std::to_string(delay_ms / 1000.0));
+  return *demo;
 }
 
 struct Counting : ISearchListener {
@@ -126,8 +143,64 @@ void BM_CurlSameUrls(benchmark::State& state) {
 }
 BENCHMARK(BM_CurlSameUrls)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3);
 
-// Prints the runs as usual, then the ratio of the two medians (or means
-// when repetitions are off).
+// kUnbounded: the parallel search without the bound on connections to a
+// host, which shows what the bound costs: the demo is one host, so at most
+// 4 of the search's 29 downloads run at once, and no search under that bound
+// takes less than 29 / 4 delays.
+enum TSearchKind { kSequential, kParallel, kCriticalPath, kUnbounded };
+
+// Arguments: the delay in milliseconds, the kind.
+void BM_SearchAtLatency(benchmark::State& state) {
+  Demo& demo = DelayedDemo(state.range(0));
+  if (demo.base.empty()) return state.SkipWithError("the demo broadcast did not start");
+  const TBroadcastHosts hosts{demo.base, demo.base};
+  // The critical path's two downloads: the first page and its first record.
+  const std::string page = TournamentTable(hosts)[0];
+  std::string record;
+  {
+    auto fetcher = MakePageFetcher();
+    const std::vector<std::string> candidates =
+        RunSearchFetch({0, -1, page}, *fetcher, hosts).candidates;
+    if (candidates.empty()) return state.SkipWithError("the first page lists no record");
+    record = candidates.front();
+  }
+  int rows = 0;
+  for (auto _ : state) {
+    Counting listener;
+    switch (state.range(1)) {
+      case kSequential: {
+        auto fetcher = MakePageFetcher();
+        RunSearch(hosts, *fetcher, listener);
+        break;
+      }
+      case kParallel:
+        RunSearch(hosts, MakePageFetcher, listener);
+        break;
+      case kUnbounded:
+        RunSearch(hosts, MakePageFetcher, listener, 1 << 20);
+        break;
+      case kCriticalPath: {
+        auto fetcher = MakePageFetcher();
+        fetcher->FetchLines(page);
+        fetcher->FetchLines(record);
+        break;
+      }
+    }
+    rows = listener.rows;
+  }
+  state.counters["rows"] = rows;
+}
+BENCHMARK(BM_SearchAtLatency)
+    ->ArgNames({"delay_ms", "kind"})
+    ->ArgsProduct({{50, 200}, {kSequential, kParallel, kCriticalPath, kUnbounded}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(1)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+
+// Prints the runs as usual, then the ratios of the medians (or means when
+// repetitions are off).
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
@@ -136,8 +209,14 @@ class RatioReporter : public benchmark::ConsoleReporter {
       const std::string name = run.benchmark_name();
       const bool median = run.aggregate_name == "median";
       if (!median && run.run_type == Run::RT_Aggregate) continue;
-      double& slot = name.find("Curl") != std::string::npos ? curl_ : search_;
-      if (median || slot == 0) slot = run.GetAdjustedRealTime();
+      double* slot = name.find("Curl") != std::string::npos ? &curl_ : &search_;
+      if (name.find("AtLatency") != std::string::npos) {
+        // ".../delay_ms:50/kind:1..."
+        const int delay = std::stoi(name.substr(name.find("delay_ms:") + 9));
+        const int kind = std::stoi(name.substr(name.find("kind:") + 5));
+        slot = &latency_[delay][kind];
+      }
+      if (median || *slot == 0) *slot = run.GetAdjustedRealTime();
     }
   }
   void Finalize() override {
@@ -145,10 +224,22 @@ class RatioReporter : public benchmark::ConsoleReporter {
     if (search_ > 0 && curl_ > 0) {
       std::printf("search / curl = %.2f (target: at most 1.5)\n", search_ / curl_);
     }
+    for (auto& [delay, times] : latency_) {
+      const double sequential = times[kSequential], parallel = times[kParallel],
+                   critical = times[kCriticalPath], unbounded = times[kUnbounded];
+      if (sequential <= 0 || parallel <= 0 || critical <= 0) continue;
+      std::printf(
+          "delay %d ms: sequential %.0f ms, parallel %.0f ms, critical path %.0f ms; "
+          "parallel / critical path = %.2f (target: at most 3), sequential / parallel = %.1f; "
+          "without the bound of %d connections to a host: %.0f ms, %.2f x the critical path\n",
+          delay, sequential, parallel, critical, parallel / critical, sequential / parallel,
+          kMaxConnectionsPerHost, unbounded, unbounded / critical);
+    }
   }
 
  private:
   double search_ = 0, curl_ = 0;
+  std::map<int, std::map<int, double>> latency_;
 };
 
 }  // namespace

@@ -113,7 +113,7 @@ int main(int argc, char** argv) {
     // Declared first, so that it outlives the windows that write to it. The
     // broadcast server's address will be read from it here too.
     zelvaro::TSettingsFile settings(zelvaro::TSettingsFile::DefaultPath());
-    zelvaro::TForm2 form(hosts, zelvaro::MakePageFetcher());
+    zelvaro::TForm2 form(hosts, zelvaro::MakePageFetcher);
     form.FViewer->KeepSettings(&settings);
     form.show();
     if (!file.empty()) {

@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTest>
 #include <functional>
 #include <vector>
 
@@ -51,6 +53,17 @@ struct MessageCatcher {
   }
   ~MessageCatcher() { SetMessageHook({}); }
 };
+
+// Processes events until `done` holds, for at most `ms` milliseconds;
+// whether it held. For work that ends off the window thread.
+inline bool WaitFor(const std::function<bool()>& done, int ms = 10000) {
+  const QDeadlineTimer deadline(ms);
+  while (!done()) {
+    if (deadline.hasExpired()) return false;
+    QTest::qWait(2);
+  }
+  return true;
+}
 
 // Answers every file dialog with the next of `answers` (empty, as a cancel,
 // when none is left) and keeps what each asked.

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <thread>
 
 #include "net/MemoryTransport.h"
 #include "net/untHttp.h"
@@ -313,6 +314,46 @@ TEST_F(HttpClientTest, StalledAndBrokenRepliesFailAndTheClientRecovers) {
   }
   ScriptedServer fine({{ReadRequest(), Send(Ok("after"))}});
   EXPECT_EQ(client.Get(fine.Url()), "after");
+}
+
+// Abort from another thread ends a request wherever it waits, at once and
+// as an abort: a shut-down socket must not read as a body that ended.
+TEST_F(HttpClientTest, AbortFromAnotherThreadEndsTheRequestWhereverItWaits) {
+  ScriptedServer silent({{ReadRequest(), Pause(20s)}});
+  ScriptedServer midBody({{ReadRequest(), Send("HTTP/1.1 200 OK\r\n\r\npart of a body"), Pause(20s)}});
+  testing::FullBacklogListener stuck;
+  struct Case {
+    const char* name;
+    std::string url;
+  } cases[] = {
+      {"awaiting the reply", silent.Url()},
+      {"inside a body read until close", midBody.Url()},
+      {"inside a connect", "http://127.0.0.1:" + std::to_string(stuck.Port()) + "/"},
+  };
+  for (const Case& c : cases) {
+    THttpClient aborted;
+    aborted.ConnectTimeout = 0ms;  // nothing but the abort ends these waits
+    aborted.ReadTimeout = 0ms;
+    RecordingStream out;
+    std::string error;
+    std::thread request([&] {
+      try {
+        aborted.Get(c.url, &out);
+      } catch (const Exception& e) {
+        error = e.Message();
+      }
+    });
+    std::this_thread::sleep_for(150ms);
+    const auto asked = std::chrono::steady_clock::now();
+    aborted.Abort();
+    request.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - asked, 5s) << c.name;
+    EXPECT_EQ(error, "Request aborted.") << c.name;
+    // Later requests end before they connect.
+    const int accepted = silent.Accepted();
+    EXPECT_THROW(aborted.Get(silent.Url()), EAborted) << c.name;
+    EXPECT_EQ(silent.Accepted(), accepted) << c.name;
+  }
 }
 
 TEST_F(HttpClientTest, ReplyLimits) {

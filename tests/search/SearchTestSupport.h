@@ -2,12 +2,19 @@
 // instead of the network, and records (with tests/common's Qt support).
 #pragma once
 
+#include <QCoreApplication>
+#include <QMetaObject>
+#include <condition_variable>
 #include <functional>
 #include <map>
+#include <memory>
+#include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "search/Discovery.h"
+#include "search/ParallelSearch.h"
 #include "tests/common/QtTestSupport.h"
 #include "toolkit/Exception.h"
 #include "toolkit/TextCodec.h"
@@ -24,12 +31,20 @@ inline std::vector<std::string> Sjis(const std::vector<std::string>& utf8_lines)
 // Serves pages from a table. An unknown URL fails like a 404; a URL in
 // `failing` fails after delivering its lines (if any), like a connection
 // that breaks part way.
+//
+// Used directly, it is one fetcher on the calling thread. Factory() makes
+// fetchers for the windows, one per download, that serve from the same
+// tables on worker threads: they note each request under a lock
+// (Requested()), run `on_fetch` on the window thread (queued, so before the
+// download's result can arrive there), and hold a download of a URL in
+// `held` until Release or its abort.
 class FakeFetcher : public ILineFetcher {
  public:
   std::map<std::string, std::vector<std::string>> pages;  // Shift_JIS lines
   std::map<std::string, std::string> failing;             // URL -> message
   std::vector<std::string> requested;
   std::function<void(const std::string& url)> on_fetch;
+  std::set<std::string> held;
 
   void Serve(const std::string& url, const std::vector<std::string>& utf8_lines) {
     pages[url] = Sjis(utf8_lines);
@@ -40,16 +55,67 @@ class FakeFetcher : public ILineFetcher {
     requested.push_back(key);
     lines_.clear();
     if (on_fetch) on_fetch(key);
-    auto page = pages.find(key);
-    if (page != pages.end()) lines_ = page->second;
-    auto failure = failing.find(key);
-    if (failure != failing.end()) throw Exception(failure->second);
-    if (page == pages.end()) throw Exception("HTTP/1.1 404 Not Found");
+    Answer(key, lines_);
   }
   const std::vector<std::string>& Lines() const override { return lines_; }
 
+  TFetcherFactory Factory() {
+    return [this] { return std::make_unique<Remote>(*this); };
+  }
+  std::vector<std::string> Requested() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return requested;
+  }
+  void Release(const std::string& url) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    held.erase(url);
+    wake_.notify_all();
+  }
+
  private:
+  class Remote : public ILineFetcher {
+   public:
+    explicit Remote(FakeFetcher& owner) : owner_(owner) {}
+    void FetchLines(std::string_view url) override {
+      const std::string key(url);
+      lines_.clear();
+      if (owner_.on_fetch) {
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(), [owner = &owner_, key] { owner->on_fetch(key); },
+            Qt::QueuedConnection);
+      }
+      {
+        std::unique_lock<std::mutex> lock(owner_.mutex_);
+        owner_.requested.push_back(key);
+        owner_.wake_.wait(lock, [&] { return aborted_ || owner_.held.count(key) == 0; });
+        if (aborted_) throw Exception("Request aborted.");
+      }
+      owner_.Answer(key, lines_);
+    }
+    const std::vector<std::string>& Lines() const override { return lines_; }
+    void Abort() override {
+      std::lock_guard<std::mutex> lock(owner_.mutex_);
+      aborted_ = true;
+      owner_.wake_.notify_all();
+    }
+
+   private:
+    FakeFetcher& owner_;
+    std::vector<std::string> lines_;
+    bool aborted_ = false;  // under the owner's lock
+  };
+
+  void Answer(const std::string& url, std::vector<std::string>& lines) {
+    auto page = pages.find(url);
+    if (page != pages.end()) lines = page->second;
+    auto failure = failing.find(url);
+    if (failure != failing.end()) throw Exception(failure->second);
+    if (page == pages.end()) throw Exception("HTTP/1.1 404 Not Found");
+  }
+
   std::vector<std::string> lines_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
 };
 
 // A small record with the four header labels (any of them left out when

@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+
 #include "tests/search/SearchTestSupport.h"
 #include "toolkit/TextCodec.h"
 
@@ -388,6 +391,98 @@ TEST_F(SearchTest, CancelledSearchStopsBeforeTheNextFetch) {
   RunSearch(kHosts, fetcher, listener);
   EXPECT_EQ(listener.rows.size(), 1u);
   EXPECT_EQ(fetcher.requested.size(), 2u);  // the page and the first record
+}
+
+// What a listener was told, as text, in order; a report that comes while
+// another one runs is a failure.
+struct EventLog : ISearchListener {
+  std::vector<std::string> events;
+  std::function<void()> inside_failure;  // runs while PageFailed waits, as a box does
+  bool reporting = false;
+
+  void Note(const std::string& event) {
+    EXPECT_FALSE(reporting) << event << " reported inside another report";
+    events.push_back(event);
+  }
+  void PageStarted(int index) override { Note("page " + std::to_string(index)); }
+  void PageFailed(int index, const std::string& message) override {
+    Note("failed " + std::to_string(index) + " " + message);
+    reporting = true;
+    if (inside_failure) inside_failure();
+    reporting = false;
+  }
+  void RowFound(const TGameRow& row) override { Note("row " + row.Url); }
+};
+
+std::vector<std::string> Sorted(std::vector<std::string> v) {
+  std::sort(v.begin(), v.end());
+  return v;
+}
+
+TEST_F(SearchTest, DownloadsEndingInAnyOrderReportWhatTheSequentialSearchReports) {
+  fetcher.failing[TournamentTable(kHosts)[3]] = "connection reset";  // a second box
+  EventLog sequential;
+  RunSearch(kHosts, fetcher, sequential);
+  const std::vector<std::string> fetched = Sorted(fetcher.requested);
+
+  for (const int per_host : {1, 2, 4}) {
+    for (unsigned seed = 1; seed <= 20; ++seed) {
+      SCOPED_TRACE("per host " + std::to_string(per_host) + ", seed " + std::to_string(seed));
+      fetcher.requested.clear();
+      EventLog log;
+      TSearchScheduler scheduler(kHosts, log, per_host);
+      std::mt19937 random(seed);
+      std::vector<TSearchFetch> running;
+      std::map<std::string, int> on_host;
+      int most = 0;
+      auto start = [&] {
+        for (TSearchFetch& fetch : scheduler.Next()) {
+          most = std::max(most, ++on_host[HostOf(fetch.url)]);
+          running.push_back(std::move(fetch));
+        }
+      };
+      auto finish_one = [&] {
+        const size_t k = std::uniform_int_distribution<size_t>(0, running.size() - 1)(random);
+        const TSearchFetch fetch = running[k];
+        running.erase(running.begin() + static_cast<long>(k));
+        --on_host[HostOf(fetch.url)];
+        scheduler.Finish(fetch, RunSearchFetch(fetch, fetcher, kHosts));
+        start();
+      };
+      // While a box is open the downloads go on and end.
+      log.inside_failure = [&] {
+        while (!running.empty()) finish_one();
+      };
+      scheduler.Start();
+      start();
+      while (!running.empty()) finish_one();
+      EXPECT_TRUE(scheduler.Done());
+      EXPECT_EQ(log.events, sequential.events);
+      EXPECT_EQ(Sorted(fetcher.requested), fetched);
+      EXPECT_EQ(most, per_host);
+    }
+  }
+}
+
+TEST_F(SearchTest, AllPagesStartAtOnceAndARecordAsSoonAsItsPageIsIn) {
+  RecordingListener listener;
+  TSearchScheduler scheduler(kHosts, listener);
+  scheduler.Start();
+  const TTournamentTable table = TournamentTable(kHosts);
+  std::vector<std::string> urls;
+  const std::vector<TSearchFetch> first = scheduler.Next();
+  for (const auto& fetch : first) urls.push_back(fetch.url);
+  // Four on the server, the sponsor page beside them.
+  EXPECT_EQ(urls, (std::vector<std::string>{table[0], table[1], table[2], table[3], table[6]}));
+  EXPECT_TRUE(scheduler.Next().empty());
+  scheduler.Finish(first[0], RunSearchFetch(first[0], fetcher, kHosts));
+  const std::vector<TSearchFetch> next = scheduler.Next();
+  ASSERT_EQ(next.size(), 1u);
+  EXPECT_EQ(next[0].url, "http://srv.test/ryuou/kifu/a.kif") << "before the pages after it";
+  EXPECT_EQ(listener.pages, std::vector<int>{0});
+  scheduler.Cancel();
+  EXPECT_TRUE(scheduler.Next().empty());
+  EXPECT_TRUE(scheduler.Done());
 }
 
 }  // namespace

@@ -1,9 +1,11 @@
 // Following a live game: the viewer refreshes a game opened from the search
-// window against the demo broadcast's growing record, never while a search
-// or a hand-over uses the page fetch; zelvaro-cli follow prints one line
-// per download.
+// window against the demo broadcast's growing record; a refresh runs beside
+// a search and is dropped when another game is opened; a broken download
+// never touches the record file; zelvaro-cli follow prints one line per
+// download.
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QTest>
 #include <QTimer>
@@ -13,7 +15,10 @@
 #include "search/PageLineFetcher.h"
 #include "search/untSubForm.h"
 #include "tests/search/DemoBroadcast.h"
+#include "tests/net/ScriptedServer.h"
 #include "tests/search/SearchTestSupport.h"
+#include "toolkit/TextCodec.h"
+#include "toolkit/qt/Background.h"
 
 namespace zelvaro {
 namespace {
@@ -30,8 +35,8 @@ class FollowTest : public ::testing::Test {
  protected:
   FollowTest() { testing::TestApp(); }
 
-  void Make(TBroadcastHosts hosts, std::unique_ptr<ILineFetcher> fetcher) {
-    form = std::make_unique<TForm2>(std::move(hosts), std::move(fetcher));
+  void Make(TBroadcastHosts hosts, TFetcherFactory make_fetcher) {
+    form = std::make_unique<TForm2>(std::move(hosts), std::move(make_fetcher));
     form->show();
     viewer = form->FViewer;
   }
@@ -43,6 +48,12 @@ class FollowTest : public ::testing::Test {
   void Open(int row) {
     form->ListView1->Select(row);
     form->ListViewDoubleClick();
+    ASSERT_TRUE(testing::WaitFor([&] { return !form->HandingOver(); }));
+  }
+  // Refreshes and waits until the refresh has ended.
+  void Refresh() {
+    viewer->RefreshRecord();
+    ASSERT_TRUE(testing::WaitFor([&] { return !viewer->Refreshing(); }));
   }
   int Rows() const { return viewer->ListView1->RowCount(); }
   int Selected() const { return viewer->ListView1->SelectedIndex(); }
@@ -61,7 +72,7 @@ class FollowTest : public ::testing::Test {
 TEST_F(FollowTest, RefreshFollowsTheDemoBroadcastsLiveGame) {
   DemoBroadcast demo({"--live-start", "5"});
   ASSERT_FALSE(demo.Base().empty()) << "the demo broadcast did not start";
-  Make({demo.Base(), demo.Base()}, MakePageFetcher());
+  Make({demo.Base(), demo.Base()}, MakePageFetcher);
   AddGame(demo.Base() + kLivePath);
   Open(0);
   ASSERT_TRUE(viewer->isVisible());
@@ -71,7 +82,7 @@ TEST_F(FollowTest, RefreshFollowsTheDemoBroadcastsLiveGame) {
 
   // The header on show stays; the new move appears.
   demo.Get("/_demo/advance");
-  viewer->RefreshRecord();
+  Refresh();
   EXPECT_EQ(Rows(), 7);
   EXPECT_EQ(Selected(), -1);
   EXPECT_EQ(Html(), header);
@@ -80,7 +91,7 @@ TEST_F(FollowTest, RefreshFollowsTheDemoBroadcastsLiveGame) {
   // Following: the new last row is selected and shown.
   Select(6);
   demo.Get("/_demo/advance");
-  viewer->RefreshRecord();
+  Refresh();
   ASSERT_EQ(Rows(), 8);
   EXPECT_EQ(Selected(), 7);
   EXPECT_EQ(viewer->ListView1->Caption(7), QStringLiteral("7"));
@@ -90,7 +101,7 @@ TEST_F(FollowTest, RefreshFollowsTheDemoBroadcastsLiveGame) {
   const QString reviewed = Html();
   const QImage picture = viewer->Image1->Picture();
   demo.Get("/_demo/advance");
-  viewer->RefreshRecord();
+  Refresh();
   EXPECT_EQ(Rows(), 9);
   EXPECT_EQ(Selected(), 3);
   EXPECT_EQ(Html(), reviewed);
@@ -99,7 +110,7 @@ TEST_F(FollowTest, RefreshFollowsTheDemoBroadcastsLiveGame) {
   // A corrected move under the reviewed row is shown.
   EXPECT_EQ(viewer->ListView1->SubItem(3, 0), QStringLiteral("▲６六歩(67)"));
   demo.Get("/_demo/replace?n=3&move=%EF%BC%92%E5%85%AD%E6%AD%A9(27)");  // ２六歩(27)
-  viewer->RefreshRecord();
+  Refresh();
   EXPECT_EQ(Selected(), 3);
   EXPECT_EQ(viewer->ListView1->SubItem(3, 0), QStringLiteral("▲２六歩(27)"));
   EXPECT_EQ(viewer->Positions[3].Board[26], kFu);
@@ -111,7 +122,7 @@ TEST_F(FollowTest, RefreshFollowsTheDemoBroadcastsLiveGame) {
   const std::vector<std::string> file = LoadRecordLines(kRecordFileName);
   const QString caption = viewer->windowTitle();
   demo.Stop();
-  viewer->RefreshRecord();
+  Refresh();
   EXPECT_TRUE(messages.messages.empty());
   EXPECT_EQ(Rows(), 9);
   EXPECT_EQ(Selected(), 3);
@@ -123,7 +134,7 @@ TEST_F(FollowTest, RefreshFollowsTheDemoBroadcastsLiveGame) {
 TEST_F(FollowTest, TheTimerFollowsAGrowingGame) {
   DemoBroadcast demo({"--live-start", "3", "--live-interval", "0.2"});
   ASSERT_FALSE(demo.Base().empty()) << "the demo broadcast did not start";
-  Make({demo.Base(), demo.Base()}, MakePageFetcher());
+  Make({demo.Base(), demo.Base()}, MakePageFetcher);
   AddGame(demo.Base() + kLivePath);
   Open(0);
   const int opened = Rows();
@@ -136,55 +147,60 @@ TEST_F(FollowTest, TheTimerFollowsAGrowingGame) {
   EXPECT_FALSE(viewer->RefreshTimerActive());
 }
 
-// Over a fetcher that serves from a table: what the page fetch is asked
-// for, and when.
+// Over a fetcher that serves from a table: what is asked for, and when.
 class FollowGuardTest : public FollowTest {
  protected:
   static constexpr char kA[] = "http://srv.test/ryuou/kifu/a.kif";
   static constexpr char kB[] = "http://srv.test/ryuou/kifu/b.kif";
   FollowGuardTest() {
-    auto owned = std::make_unique<testing::FakeFetcher>();
-    fetcher = owned.get();
+    fetcher = &fake;
     const TBroadcastHosts hosts{"http://srv.test", "http://sp.test"};
     for (const auto& page : TournamentTable(hosts)) fetcher->Serve(page, {"<html>"});
     fetcher->Serve(kA, testing::RecordLines("2026/01/01 10:00", "竜王戦", "先手A", "後手A"));
     fetcher->Serve(kB, testing::RecordLines("2026/01/02 10:00", "王位戦", "先手B", "後手B"));
-    Make(hosts, std::move(owned));
+    Make(hosts, fake.Factory());
     AddGame(kA);
     AddGame(kB);
   }
+  ~FollowGuardTest() override { form.reset(); }  // before the fake it downloads from
+  size_t Count(const char* url) {
+    const auto asked = fetcher->Requested();
+    return static_cast<size_t>(std::count(asked.begin(), asked.end(), url));
+  }
+  testing::FakeFetcher fake;
   testing::FakeFetcher* fetcher = nullptr;
 };
 
-TEST_F(FollowGuardTest, ARefreshDuringASearchWaitsForItsEnd) {
+// Each has a fetcher of its own: the refresh needs no wait for the search.
+TEST_F(FollowGuardTest, ARefreshRunsBesideASearch) {
   Open(0);
-  fetcher->requested.clear();
-  bool asked = false;
-  fetcher->on_fetch = [&](const std::string&) {
-    if (!asked) viewer->RefreshRecord();
-    asked = true;
-  };
+  const std::string first_page = TournamentTable(form->Hosts())[0];
+  fetcher->held = {first_page};
   form->Button1Click();
-  ASSERT_EQ(fetcher->requested.size(), 14u);
-  EXPECT_EQ(std::count(fetcher->requested.begin(), fetcher->requested.end(), kA), 0);
-  EXPECT_TRUE(viewer->RefreshPending());
-  QTRY_COMPARE(fetcher->requested.size(), 15u);
-  EXPECT_EQ(fetcher->requested.back(), kA);
-  EXPECT_FALSE(viewer->RefreshPending());
+  Refresh();
+  EXPECT_EQ(Count(kA), 2u);
+  EXPECT_TRUE(form->Searching());
+  EXPECT_TRUE(viewer->RefreshNote().isEmpty());
+  fetcher->Release(first_page);
+  ASSERT_TRUE(testing::WaitFor([&] { return !form->Searching(); }));
+  EXPECT_EQ(form->ListView1->RowCount(), 2) << "the search lists nothing new";
 }
 
-TEST_F(FollowGuardTest, ARefreshDuringAHandOverNeitherFetchesNorOverwrites) {
+TEST_F(FollowGuardTest, ARefreshAnsweredAfterAnotherGameWasOpenedChangesNothing) {
   Open(0);
-  fetcher->requested.clear();
-  // Runs while the hand-over lets the viewer draw, after B was saved.
-  QTimer::singleShot(0, viewer, [this] { viewer->RefreshRecord(); });
+  fetcher->held = {kA};
+  viewer->RefreshRecord();
+  ASSERT_TRUE(testing::WaitFor([&] { return Count(kA) == 2u; }));
   Open(1);
-  EXPECT_EQ(fetcher->requested, std::vector<std::string>{kB});
+  EXPECT_FALSE(viewer->Refreshing()) << "opening B abandons the refresh of A";
+  fetcher->Release(kA);
+  QTest::qWait(50);
   EXPECT_EQ(viewer->windowTitle(), QStringLiteral("Zelvaro - [ 王位戦 ]"));
   EXPECT_EQ(viewer->SenteName, u"先手B");
+  EXPECT_EQ(LoadRecordLines(kRecordFileName), fetcher->pages[kB]);
   // The viewer now follows B.
-  viewer->RefreshRecord();
-  EXPECT_EQ(fetcher->requested.back(), kB);
+  Refresh();
+  EXPECT_EQ(fetcher->Requested().back(), kB);
   EXPECT_EQ(viewer->windowTitle(), QStringLiteral("Zelvaro - [ 王位戦 ]"));
   EXPECT_TRUE(messages.messages.empty());
 }
@@ -194,10 +210,148 @@ TEST_F(FollowGuardTest, AFailedOpenKeepsFollowingTheGameOnShow) {
   form->ListView1->SetSubItem(1, 3, QStringLiteral("http://srv.test/ryuou/kifu/none.kif"));
   Open(1);
   ASSERT_EQ(messages.messages.size(), 1u);
-  fetcher->requested.clear();
-  viewer->RefreshRecord();
-  EXPECT_EQ(fetcher->requested, std::vector<std::string>{kA});
+  const size_t asked = fetcher->Requested().size();
+  Refresh();
+  const auto requested = fetcher->Requested();
+  ASSERT_EQ(requested.size(), asked + 1);
+  EXPECT_EQ(requested.back(), kA);
   EXPECT_EQ(messages.messages.size(), 1u);
+}
+
+// F5 while a refresh waits for the server asks for nothing more.
+TEST_F(FollowGuardTest, F5DuringARefreshAsksForNothingTwice) {
+  Open(0);
+  fetcher->held = {kA};
+  viewer->RefreshRecord();
+  ASSERT_TRUE(testing::WaitFor([&] { return Count(kA) == 2u; }));
+  for (int i = 0; i < 3; ++i) QTest::keyClick(viewer, Qt::Key_F5);
+  fetcher->Release(kA);
+  ASSERT_TRUE(testing::WaitFor([&] { return !viewer->Refreshing(); }));
+  QTest::qWait(30);
+  EXPECT_EQ(Count(kA), 2u);
+}
+
+// The server breaks off in the middle of the body: the refresh fails, and
+// the record file and the window keep the game as it was.
+TEST_F(FollowTest, ABrokenDownloadNeverTouchesTheRecordFile) {
+  const std::string record =
+      Utf8ToSjis("開始日時：2026/01/01\r\n棋戦：竜王戦\r\n先手：甲\r\n後手：乙\r\n"
+                 "手数----指手---------消費時間--\r\n   1 ７六歩(77)    ( 0:01/00:00:01)\r\n"
+                 "   2 ３四歩(33)    ( 0:01/00:00:02)\r\n");
+  const std::string head =
+      "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(record.size() + 60) + "\r\n\r\n";
+  const std::string more = Utf8ToSjis("   3 ２六歩(27)    ( 0:01/00:00:03)\r\n*解説\r\n");
+  testing::ScriptedServer server(
+      {{testing::ReadRequest(), testing::Send(head + record + more + std::string(16, '\n'))},
+       {testing::ReadRequest(), testing::Send(head + record + more),
+        testing::Pause(std::chrono::milliseconds(50)), testing::Reset()}});
+  Make({"http://srv.test", "http://sp.test"}, MakePageFetcher);
+  AddGame(server.Url("/ryuou/kifu/x.kif"));
+  Open(0);
+  ASSERT_EQ(Rows(), 4);
+  const std::vector<std::string> file = LoadRecordLines(kRecordFileName);
+  Refresh();
+  EXPECT_EQ(LoadRecordLines(kRecordFileName), file);
+  EXPECT_EQ(Rows(), 4);
+  EXPECT_TRUE(viewer->RefreshNote().startsWith(QStringLiteral("更新できません: ")))
+      << viewer->RefreshNote().toStdString();
+  EXPECT_TRUE(messages.messages.empty());
+}
+
+// The longest gap between the ticks of a 50 ms timer on the window thread.
+class TickWatch {
+ public:
+  TickWatch() {
+    clock_.start();
+    QObject::connect(&timer_, &QTimer::timeout, [this] { Tick(); });
+    timer_.start(50);
+  }
+  qint64 Longest() {
+    Tick();
+    return longest_;
+  }
+
+ private:
+  void Tick() {
+    const qint64 now = clock_.elapsed();
+    longest_ = std::max(longest_, now - last_);
+    last_ = now;
+  }
+  QTimer timer_;
+  QElapsedTimer clock_;
+  qint64 last_ = 0, longest_ = 0;
+};
+
+void ClickRow(TListView* list, int row) {
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                    list->visualItemRect(list->topLevelItem(row)).center());
+}
+
+// A search whose first page answers after 2 s, a refresh that is never
+// answered: meanwhile both windows take clicks and their timers keep time.
+TEST_F(FollowTest, TheWindowsAnswerWhileDownloadsWait) {
+  using namespace std::chrono_literals;
+  const std::string empty_page = "HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n";
+  std::vector<testing::Script> pages(kTournamentCount, {testing::ReadRequest(), testing::Send(empty_page)});
+  pages[0].insert(pages[0].begin() + 1, testing::Pause(2s));
+  testing::ScriptedServer slow(pages);
+  std::string record;
+  for (const std::string& line : testing::Sjis(testing::RecordLines("2026/11/21", "棋戦", "甲", "乙")))
+    record += line + "\r\n";
+  testing::ScriptedServer silent(
+      {{testing::ReadRequest(),
+        testing::Send("HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(record.size()) +
+                      "\r\n\r\n" + record)},
+       {testing::ReadRequest(), testing::Pause(30s)}});
+  const std::string base = slow.Url("");
+  Make({base, base}, MakePageFetcher);
+  AddGame(silent.Url("/ryuou/kifu/x.kif"));
+  AddGame(silent.Url("/ryuou/kifu/y.kif"));
+
+  TickWatch search_ticks;
+  QElapsedTimer searching;
+  searching.start();
+  form->Button1Click();
+  QTest::qWait(300);
+  ClickRow(form->ListView1, 1);
+  EXPECT_EQ(form->ListView1->SelectedIndex(), 1);
+  EXPECT_TRUE(form->Searching());
+  ASSERT_TRUE(testing::WaitFor([&] { return !form->Searching(); }));
+  EXPECT_GE(searching.elapsed(), 1900) << "the slow page was waited for";
+  EXPECT_LT(search_ticks.Longest(), 200);
+  EXPECT_EQ(slow.Requests().size(), size_t{kTournamentCount});
+
+  Open(0);
+  const int rows = Rows();
+  ASSERT_GE(rows, 3);
+  const QString header = Html();
+  TickWatch refresh_ticks;
+  viewer->RefreshRecord();
+  QTest::qWait(300);
+  ClickRow(viewer->ListView1, 2);
+  EXPECT_EQ(Selected(), 2);
+  EXPECT_NE(Html(), header) << "the click showed its row";
+  QTest::qWait(300);
+  EXPECT_TRUE(viewer->Refreshing()) << "the silent server still has not answered";
+  EXPECT_LT(refresh_ticks.Longest(), 200);
+  viewer->close();
+  EXPECT_FALSE(viewer->Refreshing()) << "closing the viewer abandons the refresh";
+  EXPECT_EQ(Rows(), rows);
+}
+
+// Against a server that never answers, closing the search window mid-search
+// abandons every request: nothing is left running a moment later.
+TEST_F(FollowTest, ClosingTheSearchWindowMidSearchEndsAtOnce) {
+  testing::ScriptedServer silent({{testing::ReadRequest(), testing::Pause(std::chrono::seconds(30))}});
+  Make({silent.Url(""), silent.Url("")}, MakePageFetcher);
+  form->Button1Click();
+  ASSERT_TRUE(testing::WaitFor([&] { return silent.Requests().size() == 1u; }));
+  QElapsedTimer closing;
+  closing.start();
+  form->close();
+  form.reset();
+  EXPECT_TRUE(DownloadPool().waitForDone(1000));
+  EXPECT_LT(closing.elapsed(), 1000);
 }
 
 // Reads the JSON lines of zelvaro-cli follow as they come.

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTest>
 #include <fstream>
 #include <iterator>
 
@@ -32,8 +33,7 @@ class SearchWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
     testing::TestApp();
-    auto owned = std::make_unique<FakeFetcher>();
-    fetcher = owned.get();
+    fetcher = &fake;
     const TTournamentTable table = TournamentTable(kHosts);
     for (const auto& page : table) fetcher->Serve(page, {"<html>"});
     fetcher->Serve(table[0], {R"(<a href="kifu/a.html">)", R"(<a href="kifu/b.html">)"});
@@ -42,7 +42,18 @@ class SearchWindowTest : public ::testing::Test {
     fetcher->Serve("http://srv.test/ryuou/kifu/b.kif",
                    RecordLines("2026/01/02 10:00", "竜王戦", "先手B", "後手B"));
     fetcher->pages.erase(table[12]);
-    form = std::make_unique<TForm2>(kHosts, std::move(owned));
+    form = std::make_unique<TForm2>(kHosts, fake.Factory());
+  }
+
+  // The search and the hand-over run off the window thread: they are
+  // started, and the test waits for their end.
+  void Search() {
+    form->Button1Click();
+    ASSERT_TRUE(testing::WaitFor([&] { return !form->Searching(); }));
+  }
+  void OpenSelected() {
+    form->ListViewDoubleClick();
+    ASSERT_TRUE(testing::WaitFor([&] { return !form->HandingOver(); }));
   }
 
   // Appends rows as a search would.
@@ -65,6 +76,7 @@ class SearchWindowTest : public ::testing::Test {
 
   ScratchFolder folder;
   MessageCatcher messages;
+  FakeFetcher fake;  // outlives the window's downloads
   FakeFetcher* fetcher = nullptr;
   std::unique_ptr<TForm2> form;
 };
@@ -140,15 +152,23 @@ TEST_F(SearchWindowTest, RowsAddedAfterASortGoToTheEnd) {
 
 TEST_F(SearchWindowTest, SearchListsRowsAndKeepsTheButtonDisabledUntilItEnds) {
   std::vector<bool> enabled_during_fetch;
-  std::vector<QString> progress;
+  QString first_progress;
   fetcher->on_fetch = [&](const std::string&) {
     enabled_during_fetch.push_back(form->Button1->isEnabled());
-    progress.push_back(form->ProgressLabel->text());
+    if (first_progress.isEmpty()) first_progress = form->ProgressLabel->text();
   };
   bool enabled_at_message = true;
-  messages.on_message = [&] { enabled_at_message = form->Button1->isEnabled(); };
+  QString progress_at_message;
+  messages.on_message = [&] {
+    enabled_at_message = form->Button1->isEnabled();
+    progress_at_message = form->ProgressLabel->text();
+  };
 
   form->Button1Click();
+  EXPECT_TRUE(form->Searching()) << "the search runs on after the click";
+  EXPECT_FALSE(form->Button1->isEnabled());
+  form->Button1Click();  // a second search cannot start meanwhile
+  ASSERT_TRUE(testing::WaitFor([&] { return !form->Searching(); }));
 
   EXPECT_EQ(Column(0), (std::vector<std::string>{"2026/01/01 10:00", "2026/01/02 10:00"}));
   EXPECT_EQ(Column(1), (std::vector<std::string>{"竜王戦", "竜王戦"}));
@@ -162,16 +182,18 @@ TEST_F(SearchWindowTest, SearchListsRowsAndKeepsTheButtonDisabledUntilItEnds) {
   EXPECT_FALSE(enabled_at_message);
   ASSERT_EQ(enabled_during_fetch.size(), 16u);
   for (bool e : enabled_during_fetch) EXPECT_FALSE(e);
+  EXPECT_EQ(fetcher->Requested().size(), 16u);
   EXPECT_TRUE(form->Button1->isEnabled());
-  // Progress: page 1 with nothing found yet, page 2 after both rows, last page.
-  EXPECT_TRUE(progress[0].contains(QStringLiteral("1/14"))) << progress[0].toStdString();
-  EXPECT_TRUE(progress[3].contains(QStringLiteral("2/14"))) << progress[3].toStdString();
-  EXPECT_TRUE(progress[3].contains(QStringLiteral("2 局"))) << progress[3].toStdString();
-  EXPECT_TRUE(progress.back().contains(QStringLiteral("14/14")));
+  // Progress: page 1 with nothing found yet; at the box of page 13, both rows.
+  EXPECT_TRUE(first_progress.contains(QStringLiteral("1/14"))) << first_progress.toStdString();
+  EXPECT_TRUE(progress_at_message.contains(QStringLiteral("13/14")))
+      << progress_at_message.toStdString();
+  EXPECT_TRUE(progress_at_message.contains(QStringLiteral("2 局")))
+      << progress_at_message.toStdString();
   EXPECT_TRUE(form->ProgressLabel->text().isEmpty());
   EXPECT_FALSE(form->Searching());
 
-  form->Button1Click();
+  Search();
   EXPECT_EQ(form->ListView1->RowCount(), 4);
   EXPECT_EQ(Column(2)[2], "先手A");
 }
@@ -179,8 +201,8 @@ TEST_F(SearchWindowTest, SearchListsRowsAndKeepsTheButtonDisabledUntilItEnds) {
 TEST_F(SearchWindowTest, DoubleClickWithoutASelectionDoesNothing) {
   AddRows({{"2026/01/01 10:00", "竜王戦", "先手A", "後手A", "http://srv.test/ryuou/kifu/a.kif"}});
   form->ListView1->Select(-1);
-  form->ListViewDoubleClick();
-  EXPECT_TRUE(fetcher->requested.empty());
+  OpenSelected();
+  EXPECT_TRUE(fetcher->Requested().empty());
   EXPECT_FALSE(QFileInfo::exists(QString::fromUtf8(kRecordFileName)));
   EXPECT_FALSE(form->FViewer->isVisible());
   EXPECT_TRUE(messages.messages.empty());
@@ -191,7 +213,7 @@ TEST_F(SearchWindowTest, DoubleClickHandsTheRecordToTheViewer) {
   AddRows({{"2026/01/01 10:00", "竜王戦", "先手A", "後手A", "http://srv.test/ryuou/kifu/a.kif"}});
   // Blank lines and a last line without its line end never reach the lines.
   form->ListView1->Select(0);
-  form->ListViewDoubleClick();
+  OpenSelected();
 
   std::string expected;
   for (const auto& line : fetcher->pages["http://srv.test/ryuou/kifu/a.kif"])
@@ -210,7 +232,7 @@ TEST_F(SearchWindowTest, AFailedDownloadLeavesFileAndViewerAsTheyWere) {
   AddRows({{"2026/01/01 10:00", "竜王戦", "先手A", "後手A", "http://srv.test/ryuou/kifu/a.kif"},
            {"2026/01/09 10:00", "竜王戦", "先手X", "後手X", "http://srv.test/ryuou/kifu/x.kif"}});
   form->ListView1->Select(0);
-  form->ListViewDoubleClick();
+  OpenSelected();
   const std::string before = ReadFile(kRecordFileName);
   ASSERT_FALSE(before.empty());
 
@@ -219,7 +241,7 @@ TEST_F(SearchWindowTest, AFailedDownloadLeavesFileAndViewerAsTheyWere) {
                  {"開始日時：2026/01/09 10:00", "棋戦：別の棋戦"});
   fetcher->failing["http://srv.test/ryuou/kifu/x.kif"] = "connection reset by peer";
   form->ListView1->Select(1);
-  form->ListViewDoubleClick();
+  OpenSelected();
   ASSERT_EQ(messages.messages.size(), 1u);
   EXPECT_EQ(messages.messages[0].caption, QStringLiteral("error"));
   EXPECT_EQ(messages.messages[0].text, QStringLiteral("connection reset by peer"));
@@ -229,7 +251,7 @@ TEST_F(SearchWindowTest, AFailedDownloadLeavesFileAndViewerAsTheyWere) {
 
   // A record URL that answers 404 the same way.
   form->ListView1->SetSubItem(1, 3, QStringLiteral("http://srv.test/ryuou/kifu/none.kif"));
-  form->ListViewDoubleClick();
+  OpenSelected();
   ASSERT_EQ(messages.messages.size(), 2u);
   EXPECT_EQ(ReadFile(kRecordFileName), before);
 }
@@ -239,7 +261,7 @@ TEST_F(SearchWindowTest, AFailedWriteNamesTheFileAndDoesNotFeedTheViewer) {
   // A folder in the file's place cannot be replaced by a file.
   ASSERT_TRUE(QDir().mkdir(QString::fromUtf8(kRecordFileName)));
   form->ListView1->Select(0);
-  form->ListViewDoubleClick();
+  OpenSelected();
   ASSERT_EQ(messages.messages.size(), 1u);
   EXPECT_EQ(messages.messages[0].caption, QStringLiteral("error"));
   EXPECT_TRUE(messages.messages[0].text.contains(QString::fromUtf8(kRecordFileName)))
@@ -248,6 +270,53 @@ TEST_F(SearchWindowTest, AFailedWriteNamesTheFileAndDoesNotFeedTheViewer) {
   EXPECT_EQ(form->FViewer->ListView1->RowCount(), 1);
   EXPECT_TRUE(QFileInfo(QString::fromUtf8(kRecordFileName)).isDir());
   EXPECT_FALSE(QFileInfo::exists(QString::fromUtf8(kRecordFileName) + ".part"));
+}
+
+// The last game asked for wins: the download before it is aborted and never
+// reaches file or viewer, even when it comes in later.
+TEST_F(SearchWindowTest, ASecondDoubleClickReplacesTheFirst) {
+  form->show();
+  AddRows({{"2026/01/01 10:00", "竜王戦", "先手A", "後手A", "http://srv.test/ryuou/kifu/a.kif"},
+           {"2026/01/02 10:00", "竜王戦", "先手B", "後手B", "http://srv.test/ryuou/kifu/b.kif"}});
+  fetcher->held = {"http://srv.test/ryuou/kifu/a.kif"};
+  form->ListView1->Select(0);
+  form->ListViewDoubleClick();
+  ASSERT_TRUE(testing::WaitFor([&] { return fetcher->Requested().size() == 1u; }));
+  EXPECT_TRUE(form->HandingOver());
+  form->ListView1->Select(1);
+  OpenSelected();
+  EXPECT_EQ(form->FViewer->SenteName, u"先手B");
+  const std::string b = ReadFile(kRecordFileName);
+  fetcher->Release("http://srv.test/ryuou/kifu/a.kif");
+  QTest::qWait(50);
+  EXPECT_EQ(form->FViewer->SenteName, u"先手B");
+  EXPECT_EQ(ReadFile(kRecordFileName), b);
+  EXPECT_TRUE(messages.messages.empty()) << "an abandoned download is no failure to report";
+}
+
+// A game that comes in while the viewer is still reading the one before
+// (here: its box about a move) is read once that reading has ended.
+TEST_F(SearchWindowTest, AGameArrivingDuringAReadingWaitsForItsEnd) {
+  form->show();
+  AddRows({{"2026/01/01 10:00", "竜王戦", "先手A", "後手A", "http://srv.test/ryuou/kifu/a.kif"},
+           {"2026/01/02 10:00", "竜王戦", "先手B", "後手B", "http://srv.test/ryuou/kifu/b.kif"}});
+  std::vector<std::string> a = RecordLines("2026/01/01 10:00", "竜王戦", "先手A", "後手A");
+  a.push_back("   3 ５五歩(5x)    ( 0:01/00:00:03)");  // cannot be applied: a box
+  fetcher->Serve("http://srv.test/ryuou/kifu/a.kif", a);
+  std::u16string shown_when_b_came;
+  messages.on_message = [&] {
+    if (form->ListView1->SelectedIndex() == 1) return;
+    form->ListView1->Select(1);
+    form->ListViewDoubleClick();
+    ASSERT_TRUE(testing::WaitFor([&] { return !form->HandingOver(); }));
+    QTest::qWait(20);
+    shown_when_b_came = form->FViewer->SenteName;
+  };
+  form->ListView1->Select(0);
+  OpenSelected();
+  EXPECT_EQ(shown_when_b_came, u"先手A");
+  ASSERT_TRUE(testing::WaitFor([&] { return form->FViewer->SenteName == u"先手B"; }));
+  EXPECT_EQ(form->FViewer->ListView1->RowCount(), 3);
 }
 
 TEST_F(SearchWindowTest, TheQuitButtonClosesTheWindowAndTheViewer) {

@@ -26,6 +26,15 @@ std::string RecordBytes(const std::vector<std::string>& lines, bool utf8, const 
   return text;
 }
 
+// A download serving what bytes() gives, kept in the record file as the
+// hand-over keeps it.
+struct Served : TRecordFetch {
+  explicit Served(std::function<std::string()> bytes) : bytes(std::move(bytes)) {}
+  std::string Fetch() override { return bytes(); }
+  void Keep(const std::string& kept) override { WriteRecordFile(kRecordFileName, kept); }
+  const std::function<std::string()> bytes;
+};
+
 class RecordFiles : public testing::ViewerWindow {
  protected:
   // What a drag of `path` over the HTML view is answered, and the drop on
@@ -50,7 +59,7 @@ TEST_F(RecordFiles, OpenedFromAPathOrADrop) {
   int downloads = 0;
   form.FollowRecord([&] {
     ++downloads;
-    return TRefreshResult{};
+    return std::make_shared<Served>([] { return std::string(); });
   });
   struct Case {
     const char* name;
@@ -134,10 +143,8 @@ TEST_F(RecordFiles, CtrlSSavesTheBytesAsRead) {
   EXPECT_TRUE(dialogs.asks.empty()) << "nothing to save yet";
 
   std::vector<std::string> served = WalkingKingsRecord(6, "竜王戦", "甲", "乙");
-  form.FollowRecord([&] {
-    Write(served);
-    return TRefreshResult{};
-  });
+  form.FollowRecord(
+      [&] { return std::make_shared<Served>([&] { return RecordBytes(served, false, "\r\n"); }); });
   Read(served);
   dialogs.answers = {QStringLiteral("download.kif")};
   QTest::keyClick(form.ListView1, Qt::Key_S, Qt::ControlModifier);
@@ -148,6 +155,7 @@ TEST_F(RecordFiles, CtrlSSavesTheBytesAsRead) {
 
   served = WalkingKingsRecord(9, "竜王戦", "甲", "乙");
   form.RefreshRecord();
+  ASSERT_TRUE(testing::WaitFor([&] { return !form.Refreshing(); }));
   ASSERT_EQ(form.ListView1->RowCount(), 10);
   dialogs.answers = {QStringLiteral("refreshed.kif")};
   QTest::keyClick(form.ListView1, Qt::Key_S, Qt::ControlModifier);

@@ -1,10 +1,14 @@
-// Refreshing the game on show, offscreen, with a download that writes the
-// record file from lines the test holds: where the user's place goes, what
-// a failure leaves, F5, the timer, and refreshes asked for inside actions.
+// Refreshing the game on show, offscreen, with a download that serves lines
+// the test holds (on a worker thread, as a real download) and writes them to
+// the record file when kept: where the user's place goes, what a failure
+// leaves, F5, the timer, refreshes asked for inside actions, and a window
+// that answers while the download waits.
 #include <gtest/gtest.h>
 
 #include <QTest>
 #include <QTimer>
+#include <condition_variable>
+#include <mutex>
 
 #include "tests/viewer/ViewerWindowFixture.h"
 #include "toolkit/Exception.h"
@@ -17,6 +21,37 @@ using testing::WalkingKingsRecord;
 
 class Refresh : public testing::ViewerWindow {
  protected:
+  // What one download serves: the lines (UTF-8 here, Shift_JIS as served),
+  // or the failure.
+  struct Served : TRecordFetch {
+    Served(std::vector<std::string> lines, std::string failure, Refresh& test)
+        : lines(std::move(lines)), failure(std::move(failure)), test(test) {}
+    std::string Fetch() override {
+      std::unique_lock<std::mutex> lock(test.mutex);
+      test.wake.wait(lock, [&] { return !test.hold || aborted; });
+      if (aborted) throw Exception("Request aborted.");
+      if (!failure.empty()) throw Exception(failure);
+      std::string sjis;
+      for (const auto& line : lines) sjis += Utf8ToSjis(line) + "\r\n";
+      return sjis;
+    }
+    void Abort() override {
+      std::lock_guard<std::mutex> lock(test.mutex);
+      aborted = true;
+      test.wake.notify_all();
+    }
+    void Keep(const std::string& kept) override {
+      WriteRecordFile(kRecordFileName, kept);
+      if (test.on_keep) test.on_keep();
+    }
+    const std::vector<std::string> lines;
+    const std::string failure;
+    Refresh& test;
+    bool aborted = false;  // under the test's lock
+  };
+
+  ~Refresh() override { form.FollowRecord({}); }  // no download outlives the test's state
+
   // Opens the record as the hand-over does and shows the window.
   void Open(const std::vector<std::string>& lines) {
     served = lines;
@@ -24,11 +59,21 @@ class Refresh : public testing::ViewerWindow {
     form.show();
     Read(lines);
   }
-  TRefreshResult Download() {
+  std::shared_ptr<TRecordFetch> Download() {
     ++downloads;
     if (on_download) on_download();
-    if (answer.status == TRefreshResult::kDone) Write(served);
-    return answer;
+    return std::make_shared<Served>(served, failure, *this);
+  }
+  // F5, then the wait until the refresh has ended.
+  void RefreshNow() {
+    form.RefreshRecord();
+    ASSERT_TRUE(testing::WaitFor([&] { return !form.Refreshing(); }));
+  }
+  // Downloads wait until released (or aborted).
+  void Hold(bool on) {
+    std::lock_guard<std::mutex> lock(mutex);
+    hold = on;
+    wake.notify_all();
   }
   // A record of `moves` moves with one move's text replaced.
   static std::vector<std::string> Corrected(int moves, int n, const std::string& move) {
@@ -46,9 +91,13 @@ class Refresh : public testing::ViewerWindow {
   int Selected() const { return form.ListView1->SelectedIndex(); }
 
   std::vector<std::string> served;
-  TRefreshResult answer;
-  std::function<void()> on_download;
+  std::string failure;  // the next downloads fail with it
+  std::function<void()> on_download;  // when a download is made
+  std::function<void()> on_keep;      // when a downloaded record is kept
   int downloads = 0;
+  std::mutex mutex;
+  std::condition_variable wake;
+  bool hold = false;
 };
 
 TEST_F(Refresh, FollowingMovesToTheNewLastRow) {
@@ -56,7 +105,7 @@ TEST_F(Refresh, FollowingMovesToTheNewLastRow) {
   ClickRow(58);
   ASSERT_EQ(Selected(), 58);
   served = Record(71);
-  form.RefreshRecord();
+  RefreshNow();
   EXPECT_EQ(downloads, 1);
   ASSERT_EQ(form.ListView1->RowCount(), 72);
   EXPECT_EQ(Selected(), 71);
@@ -69,7 +118,7 @@ TEST_F(Refresh, FollowingMovesToTheNewLastRow) {
 
   // Nothing new: nothing is shown again.
   const unsigned navigation = form.WebBrowser1->Navigation();
-  form.RefreshRecord();
+  RefreshNow();
   EXPECT_EQ(Selected(), 71);
   EXPECT_EQ(form.WebBrowser1->Navigation(), navigation);
   EXPECT_TRUE(catcher.messages.empty());
@@ -82,7 +131,7 @@ TEST_F(Refresh, ReviewingKeepsTheRowItsDocumentAndPicture) {
   const QImage picture = form.Image1->Picture();
   const unsigned navigation = form.WebBrowser1->Navigation();
   served = Record(11);
-  form.RefreshRecord();
+  RefreshNow();
   EXPECT_EQ(form.ListView1->RowCount(), 12);
   EXPECT_EQ(Cell(10, 3), "ｺﾒﾝﾄ") << "the mark follows the record";
   EXPECT_EQ(Selected(), 5);
@@ -96,7 +145,7 @@ TEST_F(Refresh, ACorrectedMoveIsShown) {
   ClickRow(5);
   const QImage before = form.Image1->Picture();
   served = Corrected(6, 5, "４八玉(59)");
-  form.RefreshRecord();
+  RefreshNow();
   EXPECT_EQ(Selected(), 5);
   EXPECT_EQ(Cell(5, 1), "▲４八玉(59)");
   EXPECT_EQ(form.Positions[5].Board[48], kOu);
@@ -114,14 +163,14 @@ TEST_F(Refresh, CommentaryAfterTheNewestMove) {
   ClickRow(6);
   served = Record(6);
   served.push_back("*６手目の直後の解説");
-  form.RefreshRecord();
+  RefreshNow();
   EXPECT_EQ(Selected(), 6);
   EXPECT_EQ(Cell(6, 3), "ｺﾒﾝﾄ");
   EXPECT_TRUE(Html().contains(QStringLiteral("６手目の直後の解説"))) << Html().toStdString();
 
   served = Record(7);
   served.insert(served.end() - 2, "*６手目の直後の解説");  // before move 7 and まで
-  form.RefreshRecord();
+  RefreshNow();
   EXPECT_EQ(Selected(), 7);
   EXPECT_EQ(form.Positions[6].Comment, u"６手目の直後の解説<BR>");
   EXPECT_EQ(Cell(6, 3), "ｺﾒﾝﾄ");
@@ -133,7 +182,7 @@ TEST_F(Refresh, WithoutASelectionTheHeaderStays) {
   const QString header = Html();
   const unsigned navigation = form.WebBrowser1->Navigation();
   served = Record(6);
-  form.RefreshRecord();
+  RefreshNow();
   EXPECT_EQ(form.ListView1->RowCount(), 7);
   EXPECT_EQ(Selected(), -1);
   EXPECT_EQ(Html(), header);
@@ -141,7 +190,7 @@ TEST_F(Refresh, WithoutASelectionTheHeaderStays) {
 
   // A new header is shown, and names and caption follow it.
   served = WalkingKingsRecord(7, "王位戦", "別の先手", "後手次郎");
-  form.RefreshRecord();
+  RefreshNow();
   EXPECT_EQ(Selected(), -1);
   EXPECT_TRUE(Html().contains(QStringLiteral("棋戦：王位戦<BR>"))) << Html().toStdString();
   EXPECT_EQ(form.windowTitle(), QStringLiteral("Zelvaro - [ 王位戦 ]"));
@@ -150,7 +199,7 @@ TEST_F(Refresh, WithoutASelectionTheHeaderStays) {
 
   // A record that lacks a name keeps the one shown, as a reading does.
   served = WalkingKingsRecord(7, "", "", "");
-  form.RefreshRecord();
+  RefreshNow();
   EXPECT_EQ(form.windowTitle(), QStringLiteral("Zelvaro - [ 王位戦 ]"));
   EXPECT_EQ(form.SenteName, u"別の先手");
 }
@@ -161,8 +210,8 @@ TEST_F(Refresh, AFailureChangesNothingAndShowsQuietly) {
   const QString html = Html();
   const QImage picture = form.Image1->Picture();
   served = Record(9);
-  answer = {TRefreshResult::kFailed, "HTTP/1.1 404 Not Found"};
-  form.RefreshRecord();
+  failure = "HTTP/1.1 404 Not Found";
+  RefreshNow();
   EXPECT_TRUE(catcher.messages.empty());
   EXPECT_EQ(form.ListView1->RowCount(), 7);
   EXPECT_EQ(Selected(), 3);
@@ -170,13 +219,13 @@ TEST_F(Refresh, AFailureChangesNothingAndShowsQuietly) {
   EXPECT_EQ(form.Image1->Picture(), picture);
   EXPECT_EQ(form.windowTitle(),
             QStringLiteral("Zelvaro - [ 竜王戦 ] (更新できません: HTTP/1.1 404 Not Found)"));
-  answer.message = "Socket Error # 111\nConnection refused";
-  form.RefreshRecord();
+  failure = "Socket Error # 111\nConnection refused";
+  RefreshNow();
   EXPECT_EQ(form.RefreshNote(),
             QStringLiteral("更新できません: Socket Error # 111 Connection refused"));
 
-  answer = {};
-  form.RefreshRecord();
+  failure.clear();
+  RefreshNow();
   EXPECT_EQ(form.ListView1->RowCount(), 10);
   EXPECT_EQ(form.windowTitle(), QStringLiteral("Zelvaro - [ 竜王戦 ]"));
   EXPECT_TRUE(form.RefreshNote().isEmpty());
@@ -185,7 +234,7 @@ TEST_F(Refresh, AFailureChangesNothingAndShowsQuietly) {
 TEST_F(Refresh, AMoveThatCannotBeAppliedIsNotedWithoutABox) {
   Open(Record(4));
   served = Corrected(6, 5, "５八玉(5x)");
-  form.RefreshRecord();
+  RefreshNow();
   EXPECT_TRUE(catcher.messages.empty());
   EXPECT_EQ(form.ListView1->RowCount(), 7);
   EXPECT_EQ(form.RefreshNote(), QStringLiteral("指し手エラー ５八玉(5x)"));
@@ -208,23 +257,55 @@ TEST_F(Refresh, NothingWithoutADownloadOrWhileHidden) {
   EXPECT_FALSE(form.RefreshTimerActive());
 }
 
-TEST_F(Refresh, ABusyFetchWaitsUntilItIsFree) {
-  Open(Record(4));
-  ClickRow(4);
-  served = Record(5);
-  answer = {TRefreshResult::kBusy, {}};
+// While the download waits, the window answers: a click shows its row, and
+// the refresh then keeps the user's place.
+TEST_F(Refresh, TheWindowAnswersWhileTheDownloadWaits) {
+  Open(Record(6));
+  ClickRow(6);
+  served = Record(8);
+  Hold(true);
   form.RefreshRecord();
-  EXPECT_EQ(downloads, 1);
-  EXPECT_TRUE(form.RefreshPending());
-  EXPECT_EQ(form.ListView1->RowCount(), 5);
-  QTest::qWait(20);
-  EXPECT_EQ(downloads, 1) << "no retry until the fetch is free";
-
-  answer = {};
-  form.RunPendingRefresh();
-  QTRY_COMPARE(downloads, 2);
-  EXPECT_FALSE(form.RefreshPending());
+  EXPECT_TRUE(form.Refreshing());
+  ClickRow(5);
   EXPECT_EQ(Selected(), 5);
+  EXPECT_TRUE(Html().contains(QStringLiteral("5手目の解説"))) << Html().toStdString();
+  EXPECT_EQ(form.Image1->Picture(), Expected(form.Positions[5]));
+  form.Button2->click();
+  EXPECT_EQ(Selected(), 4);
+  EXPECT_EQ(form.ListView1->RowCount(), 7) << "nothing shown before the record is in";
+  Hold(false);
+  ASSERT_TRUE(testing::WaitFor([&] { return !form.Refreshing(); }));
+  EXPECT_EQ(form.ListView1->RowCount(), 9);
+  EXPECT_EQ(Selected(), 4);
+}
+
+// Reading the file, hiding the window or another game: the answer of the
+// refresh under way is dropped, and the download is aborted.
+TEST_F(Refresh, ALateAnswerIsDropped) {
+  const std::vector<std::function<void()>> leave = {
+      [&] { Read(WalkingKingsRecord(3, "王位戦", "別の先手", "後手次郎")); },
+      [&] { form.hide(); },
+      [&] { form.FollowRecord([this] { return Download(); }); },
+  };
+  for (size_t i = 0; i < leave.size(); ++i) {
+    SCOPED_TRACE(i);
+    Open(Record(4));
+    const QString caption = form.windowTitle();
+    const int rows = form.ListView1->RowCount();
+    served = Record(9);
+    Hold(true);
+    form.RefreshRecord();
+    leave[i]();
+    EXPECT_FALSE(form.Refreshing());
+    Hold(false);
+    QTest::qWait(30);
+    EXPECT_NE(form.ListView1->RowCount(), 10);
+    if (i > 0) {
+      EXPECT_EQ(form.ListView1->RowCount(), rows);
+      EXPECT_EQ(form.windowTitle(), caption);
+    }
+    EXPECT_TRUE(form.RefreshNote().isEmpty()) << "an abandoned refresh is no failure";
+  }
 }
 
 // Showing a document processes events: a refresh asked for then must not
@@ -242,20 +323,21 @@ TEST_F(Refresh, ARefreshAskedForDuringAUserActionWaitsForItsEnd) {
   EXPECT_EQ(downloads, 0);
   EXPECT_EQ(Selected(), 5);
   EXPECT_TRUE(form.RefreshPending());
-  QTRY_COMPARE(downloads, 1);
+  ASSERT_TRUE(testing::WaitFor([&] { return downloads == 1 && !form.Refreshing(); }));
   EXPECT_EQ(selected_at_download, 5);
   EXPECT_EQ(Selected(), 5) << "the user left the last row: no longer following";
   EXPECT_EQ(form.ListView1->RowCount(), 9);
 
-  // A refresh asked for inside a refresh runs after it, once.
+  // A refresh asked for while one is under way is answered by it: nothing
+  // is downloaded twice.
   on_download = [&] {
     if (downloads == 2) form.RefreshRecord();
   };
-  form.RefreshRecord();
+  RefreshNow();
   EXPECT_EQ(downloads, 2);
-  QTRY_COMPARE(downloads, 3);
   QTest::qWait(20);
-  EXPECT_EQ(downloads, 3);
+  EXPECT_EQ(downloads, 2);
+  EXPECT_FALSE(form.RefreshPending());
 }
 
 // A click handled while a refresh shows its document wins over it.
@@ -263,8 +345,9 @@ TEST_F(Refresh, AClickDuringTheRefreshDocumentKeepsItsOwn) {
   Open(Record(6));
   ClickRow(6);
   served = Record(7);
-  on_download = [&] { QTimer::singleShot(0, &form, [&] { ClickRow(5); }); };
-  form.RefreshRecord();
+  // Posted when the record is kept, so it runs while the document is shown.
+  on_keep = [&] { QTimer::singleShot(0, &form, [&] { ClickRow(5); }); };
+  RefreshNow();
   QTest::qWait(10);
   EXPECT_EQ(Selected(), 5);
   EXPECT_TRUE(Html().contains(QStringLiteral("5手目の解説"))) << Html().toStdString();
@@ -277,6 +360,7 @@ TEST_F(Refresh, F5AndTheTimer) {
   ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
   QTest::keyClick(form.ListView1, Qt::Key_F5);
   EXPECT_EQ(downloads, 1);
+  ASSERT_TRUE(testing::WaitFor([&] { return !form.Refreshing(); }));
   QTest::keyClick(&form, Qt::Key_F5);
   EXPECT_EQ(downloads, 2);
 

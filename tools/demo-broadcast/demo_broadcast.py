@@ -162,6 +162,13 @@ class LiveRecord:
             return "".join(line + "\r\n" for line in lines).encode("cp932")
 
 
+class DemoServer(http.server.ThreadingHTTPServer):
+    # A search opens many connections at once; the default backlog of 5
+    # would drop the rest and make them wait for the client's retry.
+    request_queue_size = 64
+    daemon_threads = True
+
+
 class Handler(http.server.BaseHTTPRequestHandler):
     protocol_version = "HTTP/1.1"
     server_version = "ZelvaroDemo/1.0"
@@ -179,6 +186,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.server.requests.append(self.path)
         if self.server.delay > 0:
             time.sleep(self.server.delay)
+        if self.server.jitter > 0:
+            time.sleep(random.uniform(0, self.server.jitter))
         body = self.lookup(path)
         if body is None:
             return self.reply(404, b"<html><body>404 Not Found</body></html>\n", path)
@@ -259,17 +268,20 @@ def main():
                     help="seconds between moves of the live record (0: only /_demo/advance)")
     ap.add_argument("--live-start", type=int, default=12, help="moves the live record shows at start")
     ap.add_argument("--delay", type=float, default=0.0, help="seconds to wait before each answer")
+    ap.add_argument("--jitter", type=float, default=0.0,
+                    help="up to this many seconds more, at random, before each answer, so that "
+                         "answers to requests made together come in any order")
     ap.add_argument("--verbose", action="store_true", help="log every request to standard error")
     args = ap.parse_args()
 
-    server = http.server.ThreadingHTTPServer(("127.0.0.1", args.port), Handler)
-    server.daemon_threads = True
+    server = DemoServer(("127.0.0.1", args.port), Handler)
     port = server.server_address[1]
     base = f"http://127.0.0.1:{port}"
     server.pages = {p: text.encode("cp932") for p, text in pages(base).items()}
     server.live = LiveRecord((RECORDS / (LIVE_NAME + ".kif")).read_bytes(), args.live_start,
                              args.live_interval)
     server.delay = args.delay
+    server.jitter = args.jitter
     server.verbose = args.verbose
     server.lock = threading.Lock()
     server.requests = []
