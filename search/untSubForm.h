@@ -14,6 +14,7 @@
 
 #include "search/Discovery.h"
 #include "toolkit/qt/ListView.h"
+#include "viewer/Settings.h"
 #include "viewer/untMain.h"
 
 namespace zelvaro {
@@ -23,6 +24,8 @@ class TForm2 : public QWidget {
  public:
   // OnCreate. `fetcher` does every download of the window (pages, records,
   // the opened game); the window owns it. The viewer is created hidden.
+  // An empty `hosts.Server` means that no broadcast server is known yet: the
+  // search asks for one first (AskForServer).
   TForm2(TBroadcastHosts hosts, std::unique_ptr<ILineFetcher> fetcher, QWidget* parent = nullptr);
   // OnDestroy: the fetcher first, the viewer last.
   ~TForm2() override;
@@ -61,6 +64,21 @@ class TForm2 : public QWidget {
   TRefreshResult RefreshDownload(const std::string& url);
   const TBroadcastHosts& Hosts() const { return hosts_; }
 
+  // Keeps the broadcast server's address in `file`, which must outlive the
+  // window. Without a server given at creation, the one kept there is used
+  // if NormaliseBaseUrl accepts it; a server given at creation is used and
+  // not written. An address entered in AskForServer is written at once (a
+  // failed write is told in a box; the address is used all the same).
+  void KeepSettings(TSettingsFile* file);
+  // Neither given at creation nor kept: a search has no server to ask.
+  bool ServerUnknown() const { return hosts_.Server.empty(); }
+  // Says, in one dialog, that no broadcast server is set and asks for its
+  // address, again after an address NormaliseBaseUrl refuses (with its
+  // message), until a usable one is entered or the user cancels. The
+  // address becomes the search's server and is kept. Returns whether the
+  // search has a server now. Button1Click runs it while none is known.
+  bool AskForServer();
+
  protected:
   void closeEvent(QCloseEvent* event) override;
 
@@ -72,6 +90,7 @@ class TForm2 : public QWidget {
   bool searching_ = false;
   bool handing_over_ = false;
   bool closing_ = false;
+  TSettingsFile* settings_ = nullptr;
 };
 
 }  // namespace zelvaro
