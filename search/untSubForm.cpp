@@ -13,6 +13,10 @@ namespace zelvaro {
 namespace {
 
 constexpr char kErrorCaption[] = "error";
+constexpr char16_t kNoServerText[] =
+    u"中継サーバーが設定されていません。\n"
+    u"中継サーバーのアドレスを入力してください（例: http://127.0.0.1:8123）。\n"
+    u"入力したアドレスは次回の起動でも使われます。";
 
 QString FromSjis(const std::string& bytes) { return ToQString(SjisToUtf16(bytes)); }
 
@@ -102,8 +106,47 @@ TForm2::~TForm2() {
   delete FViewer;
 }
 
+void TForm2::KeepSettings(TSettingsFile* file) {
+  settings_ = file;
+  if (file == nullptr || !ServerUnknown() || file->Values().server.empty()) return;
+  try {
+    hosts_.Server = NormaliseBaseUrl(file->Values().server);
+  } catch (const Exception&) {
+    // A damaged address is no address: the search asks for one.
+  }
+}
+
+bool TForm2::AskForServer() {
+  const QString prompt = QString::fromUtf16(kNoServerText);
+  QString label = prompt;
+  QString text = QStringLiteral("http://");
+  for (;;) {
+    const std::optional<QString> answer = AskText(this, QStringLiteral("Zelvaro"), label, text);
+    if (!answer) return false;
+    try {
+      hosts_.Server = NormaliseBaseUrl(answer->trimmed().toStdString());
+    } catch (const Exception& e) {
+      label = QString::fromStdString(e.Message()) + QStringLiteral("\n\n") + prompt;
+      text = *answer;
+      continue;
+    }
+    break;
+  }
+  if (settings_ != nullptr) {
+    settings_->Values().server = hosts_.Server;
+    try {
+      settings_->Save();
+    } catch (const Exception& e) {
+      ShowMessage(QString::fromStdString(e.Message()), QStringLiteral("Zelvaro"));
+    }
+  }
+  return true;
+}
+
 void TForm2::Button1Click() {
   if (search_ || closing_) return;
+  // Without a server every page would fail, each in a box of its own.
+  if (ServerUnknown() && !AskForServer()) return;
   Button1->setEnabled(false);
   listener_ = std::make_unique<Listener>(*this);
   search_ = std::make_unique<TParallelSearch>(hosts_, *listener_, make_fetcher_);

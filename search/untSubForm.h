@@ -20,6 +20,7 @@
 #include "search/ParallelSearch.h"
 #include "toolkit/qt/Background.h"
 #include "toolkit/qt/ListView.h"
+#include "viewer/Settings.h"
 #include "viewer/untMain.h"
 
 namespace zelvaro {
@@ -29,7 +30,8 @@ class TForm2 : public QWidget {
  public:
   // OnCreate. `make_fetcher` makes the fetcher of every download of the
   // window (pages, records, the opened game), one per download. The viewer
-  // is created hidden.
+  // is created hidden. An empty `hosts.Server` means that no broadcast
+  // server is known yet: the search asks for one first (AskForServer).
   TForm2(TBroadcastHosts hosts, TFetcherFactory make_fetcher, QWidget* parent = nullptr);
   // OnDestroy: the downloads are abandoned, the viewer goes last.
   ~TForm2() override;
@@ -68,6 +70,21 @@ class TForm2 : public QWidget {
   std::shared_ptr<TRecordFetch> RecordDownload(const std::string& url) const;
   const TBroadcastHosts& Hosts() const { return hosts_; }
 
+  // Keeps the broadcast server's address in `file`, which must outlive the
+  // window. Without a server given at creation, the one kept there is used
+  // if NormaliseBaseUrl accepts it; a server given at creation is used and
+  // not written. An address entered in AskForServer is written at once (a
+  // failed write is told in a box; the address is used all the same).
+  void KeepSettings(TSettingsFile* file);
+  // Neither given at creation nor kept: a search has no server to ask.
+  bool ServerUnknown() const { return hosts_.Server.empty(); }
+  // Says, in one dialog, that no broadcast server is set and asks for its
+  // address, again after an address NormaliseBaseUrl refuses (with its
+  // message), until a usable one is entered or the user cancels. The
+  // address becomes the search's server and is kept. Returns whether the
+  // search has a server now. Button1Click runs it while none is known.
+  bool AskForServer();
+
  protected:
   void closeEvent(QCloseEvent* event) override;
 
@@ -86,6 +103,7 @@ class TForm2 : public QWidget {
   TLatestWork hand_over_;
   unsigned hand_overs_asked_ = 0;
   bool closing_ = false;
+  TSettingsFile* settings_ = nullptr;
 };
 
 }  // namespace zelvaro

@@ -15,6 +15,7 @@ constexpr char kLeftKey[] = "viewer/left";
 constexpr char kTopKey[] = "viewer/top";
 constexpr char kWidthKey[] = "viewer/width";
 constexpr char kHeightKey[] = "viewer/height";
+constexpr char kServerKey[] = "search/server";
 
 // The whole-number text of `key` when it lies in [low, high].
 std::optional<int> ReadInt(const QSettings& file, const char* key, int low, int high) {
@@ -53,6 +54,8 @@ TSettings ReadSettings(const QString& path) {
   if (left && top && width && height) {
     settings.viewer = TSettings::Window{{*left, *top}, {*width, *height}};
   }
+  // Not text (a list, say) reads as empty: none kept.
+  settings.server = file.value(QString::fromLatin1(kServerKey)).toString().trimmed().toStdString();
   return settings;
 }
 
@@ -79,6 +82,9 @@ void TSettingsFile::Save() const {
     file.setValue(QString::fromLatin1(kTopKey), values_.viewer->place.y());
     file.setValue(QString::fromLatin1(kWidthKey), values_.viewer->size.width());
     file.setValue(QString::fromLatin1(kHeightKey), values_.viewer->size.height());
+  }
+  if (!values_.server.empty()) {
+    file.setValue(QString::fromLatin1(kServerKey), QString::fromStdString(values_.server));
   }
   file.sync();
   // A format error found when the old file was read stays in status().

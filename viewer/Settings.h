@@ -16,12 +16,15 @@
 //   top=29
 //   width=760          its client area, at least 760 x 516
 //   height=516
+//   [search]
+//   server=http://…    the broadcast server's base address the user entered
 #pragma once
 
 #include <QPoint>
 #include <QSize>
 #include <QString>
 #include <optional>
+#include <string>
 
 #include "viewer/BoardRenderer.h"
 #include "viewer/CommentPanel.h"
@@ -45,8 +48,9 @@ struct TSettings {
     bool operator==(const Window&) const = default;
   };
   std::optional<Window> viewer;
-  // The search window's settings (the broadcast server's address) belong
-  // here too, in a [search] group.
+  // The broadcast server's base address as the search window kept it; empty
+  // when none is kept. The search window checks it before it uses it.
+  std::string server;
 
   bool operator==(const TSettings&) const = default;
 };

@@ -2,11 +2,12 @@
 //
 //   zelvaro [--server URL] [--sponsor URL] [FILE]
 //
-// Without arguments the built-in tournament table is searched; the two
-// options replace the broadcast server's and the sponsor host's base
-// addresses (a mirror, or the demo broadcast). FILE, a record file, is
-// opened in the viewer at once. The settings file (viewer/Settings.h) keeps
-// the options and the viewer's window between starts.
+// The two options give the broadcast server's and the sponsor host's base
+// addresses (a mirror, or the demo broadcast); without --server the address
+// the user entered at an earlier start is used, and without one of those the
+// search window asks for it. FILE, a record file, is opened in the viewer at
+// once. The settings file (viewer/Settings.h) keeps the options, the
+// viewer's window and the entered server address between starts.
 #include <QApplication>
 #include <QFileInfo>
 #include <QIcon>
@@ -100,6 +101,9 @@ bool ReadArguments(int argc, char** argv, zelvaro::TBroadcastHosts& hosts, std::
 
 int main(int argc, char** argv) {
   zelvaro::TBroadcastHosts hosts = zelvaro::DefaultHosts();
+  // The built-in server is a placeholder: --server, the settings file or the
+  // user gives the real one.
+  hosts.Server.clear();
   std::string file;
   if (!ReadArguments(argc, argv, hosts, file)) return 2;
   try {
@@ -110,12 +114,17 @@ int main(int argc, char** argv) {
     // The installed desktop entry and icon (none when run from the build).
     QGuiApplication::setDesktopFileName(QStringLiteral(ZELVARO_APP_ID));
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral(ZELVARO_APP_ID)));
-    // Declared first, so that it outlives the windows that write to it. The
-    // broadcast server's address will be read from it here too.
+    // Declared first, so that it outlives the windows that write to it.
     zelvaro::TSettingsFile settings(zelvaro::TSettingsFile::DefaultPath());
     zelvaro::TForm2 form(hosts, zelvaro::MakePageFetcher);
+    form.KeepSettings(&settings);
     form.FViewer->KeepSettings(&settings);
     form.show();
+    if (file.empty() && form.ServerUnknown()) {
+      // A first start: ask for the server once the window stands. Opening a
+      // file needs no server; the search button asks then.
+      QTimer::singleShot(0, &form, [&form] { form.AskForServer(); });
+    }
     if (!file.empty()) {
       // Once both windows are up, so that a box about the file has a window to stand over.
       const QString path = QFileInfo(QString::fromLocal8Bit(file)).absoluteFilePath();

@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "toolkit/qt/Platform.h"
@@ -85,6 +86,28 @@ struct FileDialogCatcher {
     });
   }
   ~FileDialogCatcher() { SetFileDialogHook({}); }
+};
+
+// Answers every text dialog with the next of `answers` (nothing, as a
+// cancel, when none is left) and keeps what each asked.
+struct TextDialogCatcher {
+  struct Ask {
+    QString caption, label, text;
+  };
+  std::vector<Ask> asks;
+  std::vector<std::optional<QString>> answers;
+  TextDialogCatcher() {
+    SetTextDialogHook([this](const QString& caption, const QString& label, const QString& text) {
+      asks.push_back({caption, label, text});
+      std::optional<QString> answer;
+      if (!answers.empty()) {
+        answer.swap(answers.front());
+        answers.erase(answers.begin());
+      }
+      return answer;
+    });
+  }
+  ~TextDialogCatcher() { SetTextDialogHook({}); }
 };
 
 // Runs the test in a fresh current folder (tests of one executable run in

@@ -1,10 +1,14 @@
 // What `cmake --install` gives a user: the programs, a desktop entry and
-// metainfo that their validators accept, and the icon in every size.
+// metainfo that their validators accept, the record files' MIME type that
+// the desktop entry names, and the icon in every size.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <QImage>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
 #include <string>
 
 #include "tests/common/CliRun.h"
@@ -39,16 +43,22 @@ TEST(Install, ProgramsEntryMetainfoAndIcons) {
   EXPECT_EQ(cli.out.rfind("{\"board\":[", 0), 0u) << cli.out;
   EXPECT_TRUE(fs::exists(prefix / "bin/zelvaro"));
 
-  // The desktop entry draws not even a hint; the metainfo passes.
+  // The desktop entry draws not even a hint; the metainfo passes; the MIME
+  // type's file builds a database without a complaint (its search-path note
+  // silenced by naming the folder).
+  const fs::path mime = share / "mime";
   const struct {
     const char* tool;
     std::string command;
     bool quiet;
+    std::string env = "";
   } checks[] = {
       {"desktop-file-validate", "'" + (share / "applications" / (id + ".desktop")).string() + "'",
        true},
       {"appstreamcli",
        "validate --no-net '" + (share / "metainfo" / (id + ".metainfo.xml")).string() + "'", false},
+      {"update-mime-database", "'" + mime.string() + "'", true,
+       "XDG_DATA_DIRS='" + share.string() + "' "},
   };
   std::string missing;
   for (const auto& check : checks) {
@@ -56,11 +66,33 @@ TEST(Install, ProgramsEntryMetainfoAndIcons) {
       missing += std::string(" ") + check.tool;
       continue;
     }
-    const auto result = RunCommand(std::string(check.tool) + " " + check.command + " 2>&1");
+    const auto result = RunCommand(check.env + check.tool + " " + check.command + " 2>&1");
     EXPECT_EQ(result.status, 0) << check.tool << "\n" << result.out;
     if (check.quiet) {
       EXPECT_EQ(result.out, "") << check.tool;
     }
+  }
+  const auto read = [](const fs::path& path) {
+    std::ifstream in(path);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  EXPECT_TRUE(fs::exists(mime / "packages" / (id + ".xml")));
+  if (fs::exists(mime / "globs2")) {
+    // Both endings, in any letter case (a case-sensitive glob ends in ":cs").
+    const std::string globs = read(mime / "globs2");
+    EXPECT_NE(globs.find(":application/x-kif:*.kif\n"), std::string::npos) << globs;
+    EXPECT_NE(globs.find(":application/x-kif:*.kifu\n"), std::string::npos) << globs;
+    EXPECT_EQ(globs.find(":cs\n"), std::string::npos) << globs;
+    // The desktop entry offers the program for every type the file defines,
+    // and hands it the file.
+    const std::string entry = read(share / "applications" / (id + ".desktop"));
+    std::istringstream types(read(mime / "types"));
+    int count = 0;
+    for (std::string type; std::getline(types, type); ++count) {
+      EXPECT_NE(entry.find("\nMimeType=" + type + ";"), std::string::npos) << type << "\n" << entry;
+    }
+    EXPECT_EQ(count, 1);
+    EXPECT_NE(entry.find("\nExec=zelvaro %f\n"), std::string::npos) << entry;
   }
   fs::remove_all(prefix);
   if (!missing.empty()) GTEST_SKIP() << "not installed (scripts/setup):" << missing;

@@ -31,6 +31,7 @@ TEST(SettingsFile, WhatIsSavedIsReadBack) {
        .board = {false, true},
        .viewer = TSettings::Window{{-20, 900}, {1280, 960}}},
       {.viewer = TSettings::Window{{18, 29}, {760, 516}}},
+      {.refresh_choice = 1, .server = "http://127.0.0.1:8123/live"},
   };
   int n = 0;
   for (const TSettings& settings : cases) {
@@ -59,6 +60,8 @@ TEST(SettingsFile, DamagedValuesGiveTheirDefaults) {
       {"[viewer]\nleft=5\ntop=6\nwidth=700\nheight=600\n", {}},  // smaller than the layout
       {"[viewer]\nleft=5\nwidth=800\nheight=600\n", {}},         // no top
       {"[viewer]\nleft=5\ntop=6\nwidth=800\nheight=99999\n", {}},
+      {"[search]\nserver=http://x.test, http://y.test\n", {}},  // a list, not one address
+      {"[search]\nserver = http://x.test \n", {.server = "http://x.test"}},
   };
   int n = 0;
   for (const Case& c : cases) {

@@ -5,9 +5,12 @@
 #include <QFileDialog>
 #include <QFont>
 #include <QFontMetrics>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QLocale>
 #include <QMessageBox>
 #include <QPainter>
+#include <QTimer>
 #include <algorithm>
 #include <memory>
 
@@ -23,6 +26,11 @@ std::function<void(const QString&, const QString&)>& MessageHook() {
 
 TFileDialogHook& FileDialogHook() {
   static TFileDialogHook hook;
+  return hook;
+}
+
+TTextDialogHook& TextDialogHook() {
+  static TTextDialogHook hook;
   return hook;
 }
 
@@ -49,6 +57,26 @@ QString AskFileName(TFileDialog kind, QWidget* parent, const QString& caption, c
 }
 
 void SetFileDialogHook(TFileDialogHook hook) { FileDialogHook() = std::move(hook); }
+
+std::optional<QString> AskText(QWidget* parent, const QString& caption, const QString& label,
+                               const QString& text) {
+  if (TextDialogHook()) return TextDialogHook()(caption, label, text);
+  QInputDialog dialog(parent);
+  dialog.setWindowTitle(caption);
+  dialog.setLabelText(label);
+  dialog.setTextValue(text);
+  // Room for an address with a port and a path.
+  dialog.resize(std::max(dialog.sizeHint().width(), 420), dialog.sizeHint().height());
+  // The dialog selects the text as it opens; what is typed then goes after
+  // it (a host after "http://") instead of replacing it.
+  if (auto* edit = dialog.findChild<QLineEdit*>()) {
+    QTimer::singleShot(0, edit, [edit] { edit->end(false); });
+  }
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  return dialog.textValue();
+}
+
+void SetTextDialogHook(TTextDialogHook hook) { TextDialogHook() = std::move(hook); }
 
 void ProcessPendingEvents() { QCoreApplication::processEvents(); }
 

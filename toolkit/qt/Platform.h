@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QString>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -34,6 +35,17 @@ using TFileDialogHook = std::function<QString(TFileDialog kind, const QString& c
                                               const QString& path, const QString& filters)>;
 // An empty function restores the real dialogs.
 void SetFileDialogHook(TFileDialogHook hook);
+
+// Modal dialog over `parent` asking for one line of text: `label` above the
+// field, which starts with `text` (the cursor after it), and OK and Cancel. Returns the text
+// entered, or nothing when the user cancels. While a hook is set the hook
+// answers instead and no dialog opens.
+std::optional<QString> AskText(QWidget* parent, const QString& caption, const QString& label,
+                               const QString& text);
+using TTextDialogHook = std::function<std::optional<QString>(
+    const QString& caption, const QString& label, const QString& text)>;
+// An empty function restores the real dialogs.
+void SetTextDialogHook(TTextDialogHook hook);
 
 // Processes the pending window events once and returns. Handlers of any
 // window may run inside this call.
