@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QStringList>
 
 #include "search/HandOver.h"
 #include "toolkit/Exception.h"
@@ -31,9 +32,15 @@ class TForm2::Listener : public ISearchListener {
     page_ = index + 1;
     ShowProgress();
   }
-  void PageFailed(int, const std::string& message) override {
+  void PageFailed(int index, const std::string& message) override {
+    failed_.append(QStringLiteral("%1 (%2)")
+                       .arg(index + 1)
+                       .arg(QString::fromStdString(TournamentTable(form_.hosts_)[index])));
+    ShowProgress();
     ShowMessage(QString::fromStdString(message), QString::fromLatin1(kErrorCaption));
   }
+  // What the progress line says once the search has ended.
+  void ShowEnd() { ShowLine(QStringLiteral("探索終了: %1 局見つかりました").arg(found_)); }
   void RowFound(const TGameRow& row) override {
     TListView* list = form_.ListView1;
     list->BeginUpdate();
@@ -47,15 +54,24 @@ class TForm2::Listener : public ISearchListener {
 
  private:
   void ShowProgress() {
-    form_.ProgressLabel->setText(QStringLiteral("探索中: %1/%2 ページ目、%3 局見つかりました")
-                                     .arg(page_)
-                                     .arg(kTournamentCount)
-                                     .arg(found_));
+    ShowLine(QStringLiteral("探索中: %1/%2 ページ目、%3 局見つかりました")
+                 .arg(page_)
+                 .arg(kTournamentCount)
+                 .arg(found_));
+  }
+  // `text`, then the pages that could not be fetched, by their place in the
+  // table and their address (the whole line also as the tooltip, for when
+  // it runs past the window's edge).
+  void ShowLine(QString text) {
+    if (!failed_.empty()) text += QStringLiteral("。取得できなかったページ: ") + failed_.join(QStringLiteral(", "));
+    form_.ProgressLabel->setText(text);
+    form_.ProgressLabel->setToolTip(text);
   }
 
   TForm2& form_;
   int page_ = 0;
   int found_ = 0;
+  QStringList failed_;
 };
 
 TForm2::TForm2(TBroadcastHosts hosts, TFetcherFactory make_fetcher, QWidget* parent)
@@ -157,8 +173,8 @@ void TForm2::Button1Click() {
 
 void TForm2::EndSearch() {
   search_.reset();
+  listener_->ShowEnd();
   listener_.reset();
-  ProgressLabel->clear();
   Button1->setEnabled(true);
 }
 
@@ -223,6 +239,7 @@ void TForm2::HandOver(const std::string& url, const std::shared_ptr<TRecordFetch
 void TForm2::ListViewColumnClick(int column) {
   FSortColumn = FSortColumn > 0 ? -(column + 1) : column + 1;
   ListView1->Sort();
+  ListView1->ShowSortIndicator(column, FSortColumn > 0);
 }
 
 int TForm2::ListViewCompare(int row_a, int row_b) const {

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QTest>
 #include <fstream>
 #include <iterator>
@@ -109,14 +110,21 @@ TEST_F(SearchWindowTest, ColumnClicksFlipTheDirectionEveryTime) {
   AddRows({{"2026/01/02", "b戦", "佐藤", "Ueda", "u1"},
            {"2026/01/01", "a戦", "鈴木", "Abe", "u2"},
            {"2026/01/03", "c戦", "伊藤", "Kato", "u3"}});
+  QHeaderView* header = form->ListView1->header();
+  EXPECT_FALSE(header->isSortIndicatorShown());
   // The first click sorts ascending although the state starts at -1.
   form->ListViewColumnClick(2);
   EXPECT_EQ(form->FSortColumn, 3);
+  EXPECT_TRUE(header->isSortIndicatorShown());
+  EXPECT_EQ(header->sortIndicatorSection(), 2);
+  EXPECT_EQ(header->sortIndicatorOrder(), Qt::AscendingOrder);
   EXPECT_EQ(Column(4), (std::vector<std::string>{"u3", "u1", "u2"}));  // 伊藤 佐藤 鈴木
   // The next click, on another column, sorts descending.
   form->ListViewColumnClick(3);
   EXPECT_EQ(form->FSortColumn, -4);
   EXPECT_EQ(Column(3), (std::vector<std::string>{"Ueda", "Kato", "Abe"}));
+  EXPECT_EQ(header->sortIndicatorSection(), 3);
+  EXPECT_EQ(header->sortIndicatorOrder(), Qt::DescendingOrder);
   // The same column again: ascending.
   form->ListViewColumnClick(3);
   EXPECT_EQ(form->FSortColumn, 4);
@@ -126,6 +134,15 @@ TEST_F(SearchWindowTest, ColumnClicksFlipTheDirectionEveryTime) {
   EXPECT_EQ(Column(0), (std::vector<std::string>{"2026/01/03", "2026/01/02", "2026/01/01"}));
   // Sub-items travel with their row.
   EXPECT_EQ(Column(4), (std::vector<std::string>{"u3", "u1", "u2"}));
+  // A click on the header itself: the arrow follows the window's state.
+  form->show();
+  for (int i = 0; i < 2; ++i) {
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                      {header->sectionViewportPosition(1) + 10, header->height() / 2});
+    EXPECT_EQ(header->sortIndicatorSection(), 1);
+    EXPECT_EQ(header->sortIndicatorOrder(),
+              form->FSortColumn > 0 ? Qt::AscendingOrder : Qt::DescendingOrder);
+  }
 }
 
 TEST_F(SearchWindowTest, ComparisonIsCaseSensitiveAndZeroWithoutASort) {
@@ -190,7 +207,11 @@ TEST_F(SearchWindowTest, SearchListsRowsAndKeepsTheButtonDisabledUntilItEnds) {
       << progress_at_message.toStdString();
   EXPECT_TRUE(progress_at_message.contains(QStringLiteral("2 局")))
       << progress_at_message.toStdString();
-  EXPECT_TRUE(form->ProgressLabel->text().isEmpty());
+  // The failed page is named as it fails and after the end, with the count.
+  const QString failed =
+      QStringLiteral("取得できなかったページ: 13 (") + QString::fromStdString(TournamentTable(kHosts)[12]) + ")";
+  EXPECT_TRUE(progress_at_message.contains(failed)) << progress_at_message.toStdString();
+  EXPECT_EQ(form->ProgressLabel->text(), QStringLiteral("探索終了: 2 局見つかりました。") + failed);
   EXPECT_FALSE(form->Searching());
 
   Search();

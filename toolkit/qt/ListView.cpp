@@ -155,6 +155,13 @@ void TListView::Sort() {
   EndUpdate();
 }
 
+void TListView::ShowSortIndicator(int column, bool ascending) {
+  header()->setSortIndicatorShown(column >= 0);
+  if (column >= 0) {
+    header()->setSortIndicator(column, ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
+  }
+}
+
 void TListView::mousePressEvent(QMouseEvent* event) {
   QTreeWidget::mousePressEvent(event);
   if (event->button() == Qt::LeftButton && itemAt(event->position().toPoint()) != nullptr) {

@@ -67,6 +67,9 @@ class TListView : public QTreeWidget {
   // Sorts every row with the comparison (nothing happens without one). The
   // selected row stays selected wherever it moves.
   void Sort();
+  // Shows the header's sort arrow on `column` (none for a negative one); the
+  // rows are ordered by Sort, never by the header itself.
+  void ShowSortIndicator(int column, bool ascending);
 
  signals:
   void Clicked();  // a mouse press on a row, after it was selected
