@@ -4,6 +4,7 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QRegularExpression>
@@ -12,6 +13,7 @@
 #include <QShortcut>
 #include <QUrl>
 #include <algorithm>
+#include <utility>
 
 #include "resources/Resources.h"
 #include "toolkit/Exception.h"
@@ -39,6 +41,18 @@ class TForm1::ActionScope {
 namespace {
 
 constexpr char16_t kRefreshFailed[] = u"更新できません: ";
+// How long a followed file must stay unchanged before it is read again.
+constexpr int kFileSettleMs = 150;
+
+// A refresh of a record opened from a file: the file read again as it is.
+class TRecordFileFetch : public TRecordFetch {
+ public:
+  explicit TRecordFileFetch(const QString& path) : path_(QFile::encodeName(path).toStdString()) {}
+  std::string Fetch() override { return ReadRecordFile(path_); }
+
+ private:
+  const std::string path_;
+};
 const QString kOpenFilters =
     QStringLiteral("KIF 棋譜 (*.kif *.kifu);;KI2 棋譜 (*.ki2);;すべてのファイル (*)");
 const QString kSaveFilters = QStringLiteral("KIF 棋譜 (*.kif *.kifu);;すべてのファイル (*)");
@@ -151,6 +165,13 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent, Qt::Window) {
   AddFirstRow();
 
   base_caption_ = windowTitle();
+  file_watcher_ = new QFileSystemWatcher(this);
+  connect(file_watcher_, &QFileSystemWatcher::fileChanged, this, &TForm1::WatchedFileChanged);
+  connect(file_watcher_, &QFileSystemWatcher::directoryChanged, this, &TForm1::WatchedFileChanged);
+  file_settle_timer_ = new QTimer(this);
+  file_settle_timer_->setSingleShot(true);
+  file_settle_timer_->setInterval(kFileSettleMs);
+  connect(file_settle_timer_, &QTimer::timeout, this, &TForm1::RefreshWatchedFile);
   refresh_timer_ = new QTimer(this);
   refresh_timer_->setSingleShot(true);
   connect(refresh_timer_, &QTimer::timeout, this, &TForm1::RefreshRecord);
@@ -280,11 +301,46 @@ bool TForm1::OpenRecordFile(const QString& path) {
     ShowMessage(QString::fromStdString(MessageOf(e)), QStringLiteral("Zelvaro"));
     return false;
   }
-  FollowRecord({});
+  // Followed like a broadcast: another program may be writing a live game
+  // into it.
+  FollowRecord([path] { return std::make_shared<TRecordFileFetch>(path); });
+  WatchFile(path);
   BeginReading();
   record_path_ = path;
   ShowRecordBytes(std::move(bytes), TRecordEncoding::kDetect, path.toStdString());
   return true;
+}
+
+void TForm1::WatchFile(const QString& path) {
+  const QStringList watched = file_watcher_->files() + file_watcher_->directories();
+  if (!watched.isEmpty()) file_watcher_->removePaths(watched);
+  watched_path_ = path;
+  file_changed_again_ = false;
+  file_settle_timer_->stop();
+  if (path.isEmpty()) return;
+  // The folder too: a writer that replaces the file (writes beside it and
+  // renames) ends the watch on the old one.
+  file_watcher_->addPath(path);
+  file_watcher_->addPath(QFileInfo(path).absolutePath());
+}
+
+void TForm1::WatchedFileChanged() {
+  if (watched_path_.isEmpty()) return;
+  if (!file_watcher_->files().contains(watched_path_) && QFileInfo::exists(watched_path_)) {
+    file_watcher_->addPath(watched_path_);
+  }
+  // A writer often writes in several steps: read once they have settled.
+  file_settle_timer_->start();
+}
+
+void TForm1::RefreshWatchedFile() {
+  if (watched_path_.isEmpty()) return;
+  if (Refreshing()) {
+    // The read under way may have missed this change: read again after it.
+    file_changed_again_ = true;
+    return;
+  }
+  RefreshRecord();
 }
 
 void TForm1::ShowRecordBytes(std::string bytes, TRecordEncoding encoding, const std::string& name) {
@@ -420,6 +476,7 @@ void TForm1::ShowCaption() {
 
 void TForm1::FollowRecord(TRecordDownload download) {
   AbandonRefresh();
+  WatchFile(QString());
   download_ = std::move(download);
   if (!download_) refresh_pending_ = false;
   RestartRefreshTimer();
@@ -568,7 +625,10 @@ void TForm1::RefreshRecord() {
 void TForm1::FinishRefresh(std::unique_ptr<Refreshed> refreshed) {
   struct Restart {
     TForm1& form;
-    ~Restart() { form.RestartRefreshTimer(); }
+    ~Restart() {
+      form.RestartRefreshTimer();
+      if (std::exchange(form.file_changed_again_, false)) form.file_settle_timer_->start();
+    }
   } restart{*this};
   // Showing the record processes events: what they ask for waits for its end.
   ActionScope showing(*this);

@@ -49,6 +49,8 @@
 #include "viewer/Settings.h"
 #include "viewer/untOptionForm.h"
 
+class QFileSystemWatcher;
+
 namespace zelvaro {
 
 // The file every reading reads, in the current directory.
@@ -211,6 +213,10 @@ class TForm1 : public QWidget {
   void RunPendingRefresh();
   // Abandons the refresh under way and any record it left to show.
   void AbandonRefresh();
+  // Refreshes the record whenever the file at `path` changes (empty: none).
+  void WatchFile(const QString& path);
+  void WatchedFileChanged();
+  void RefreshWatchedFile();
   // The window thread's side of a refresh: keeps and shows a good record,
   // notes a failure.
   void FinishRefresh(std::unique_ptr<Refreshed> refreshed);
@@ -238,6 +244,10 @@ class TForm1 : public QWidget {
   bool refresh_pending_ = false;
   std::unique_ptr<Refreshed> held_refresh_;  // arrived during a user action
   std::vector<std::function<void()>> idle_work_;  // asked for during a user action
+  QFileSystemWatcher* file_watcher_;
+  QTimer* file_settle_timer_;
+  QString watched_path_;             // the followed file of the record on show
+  bool file_changed_again_ = false;  // while it was being read
   // Last: it is destroyed first, ending the download before what it reports to goes.
   TLatestWork refresh_work_;
 };

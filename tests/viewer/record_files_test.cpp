@@ -9,6 +9,7 @@
 #include <QTest>
 #include <QUrl>
 
+#include "game/KifReader.h"
 #include "tests/viewer/ViewerWindowFixture.h"
 #include "toolkit/TextCodec.h"
 
@@ -79,7 +80,7 @@ TEST_F(RecordFiles, OpenedFromAPathOrADrop) {
     const QString path = QDir::current().absoluteFilePath(QString::fromUtf8(c.name));
     EXPECT_TRUE(c.drop ? Drag(path, true) : form.OpenRecordFile(path));
     EXPECT_EQ(form.RecordPath(), path);
-    EXPECT_FALSE(form.Following());
+    EXPECT_TRUE(form.Following()) << "the file, not the broadcast game";
     EXPECT_EQ(form.windowTitle().toStdString(), std::string("Zelvaro - [ ") + c.tournament + " ]");
     ASSERT_EQ(form.ListView1->RowCount(), c.moves + 1);
     EXPECT_EQ(Cell(1, 1), "▲５八玉(59)");
@@ -92,6 +93,37 @@ TEST_F(RecordFiles, OpenedFromAPathOrADrop) {
   WriteFile("notes.txt", "x");
   EXPECT_FALSE(Drag(QDir::current().absoluteFilePath(QStringLiteral("notes.txt")), false));
   EXPECT_FALSE(Drag(QStringLiteral("http://example.jp/a.kif"), false));
+}
+
+// Another program writes a live game into the file, in place or by
+// replacing it: the viewer reads it again under the refresh's rules, until
+// another game is opened.
+TEST_F(RecordFiles, AFollowedFileIsReadAgainWhenItChanges) {
+  const auto record = [](int moves) {
+    return RecordBytes(WalkingKingsRecord(moves, "竜王戦", "甲", "乙"), false, "\r\n");
+  };
+  form.show();
+  WriteFile("live.kif", record(4));
+  ASSERT_TRUE(form.OpenRecordFile(QDir::current().absoluteFilePath(QStringLiteral("live.kif"))));
+  ClickRow(4);
+  const auto rows = [&](int n) {
+    return testing::WaitFor([&] { return form.ListView1->RowCount() == n + 1; });
+  };
+  WriteFile("live.kif", record(6));  // in place
+  ASSERT_TRUE(rows(6));
+  EXPECT_EQ(form.ListView1->SelectedIndex(), 6) << "following the newest move";
+  WriteRecordFile("live.kif", record(9));  // beside it, then renamed over it
+  ASSERT_TRUE(rows(9));
+  ClickRow(2);
+  WriteFile("live.kif", record(11));
+  ASSERT_TRUE(rows(11));
+  EXPECT_EQ(form.ListView1->SelectedIndex(), 2) << "reviewing stays";
+
+  form.FollowRecord({});
+  WriteFile("live.kif", record(13));
+  QTest::qWait(400);
+  EXPECT_EQ(form.ListView1->RowCount(), 12);
+  EXPECT_TRUE(catcher.messages.empty());
 }
 
 TEST_F(RecordFiles, AFileThatCannotBeReadLeavesTheGame) {
