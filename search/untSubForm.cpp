@@ -60,12 +60,13 @@ class TForm2::Listener : public ISearchListener {
                  .arg(found_));
   }
   // `text`, then the pages that could not be fetched, by their place in the
-  // table and their address (the whole line also as the tooltip, for when
-  // it runs past the window's edge).
+  // table and their address; cut short with "…" where it would run past the
+  // window's edge, and whole in the tooltip.
   void ShowLine(QString text) {
     if (!failed_.empty()) text += QStringLiteral("。取得できなかったページ: ") + failed_.join(QStringLiteral(", "));
-    form_.ProgressLabel->setText(text);
-    form_.ProgressLabel->setToolTip(text);
+    QLabel* label = form_.ProgressLabel;
+    label->setText(label->fontMetrics().elidedText(text, Qt::ElideRight, label->width()));
+    label->setToolTip(text);
   }
 
   TForm2& form_;
