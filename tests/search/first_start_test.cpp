@@ -3,6 +3,8 @@
 // is used without asking.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <QDir>
 
 #include "search/untSubForm.h"
@@ -98,8 +100,9 @@ TEST_F(FirstStartTest, TheSearchButtonAsksWhileNoServerIsKnown) {
   form->Button1Click();
   ASSERT_TRUE(testing::WaitFor([&] { return !form->Searching(); }));
   EXPECT_EQ(dialogs.asks.size(), 2u);
-  ASSERT_FALSE(fetcher->Requested().empty());
-  EXPECT_EQ(fetcher->Requested()[0], "http://srv.test/ryuou/");
+  const std::vector<std::string> requested = fetcher->Requested();
+  EXPECT_NE(std::find(requested.begin(), requested.end(), "http://srv.test/ryuou/"), requested.end())
+      << "the address entered is searched";
   EXPECT_EQ(form->ListView1->RowCount(), 1);
   EXPECT_EQ(messages.messages.size(), 1u) << "only the page that is missing";
 
