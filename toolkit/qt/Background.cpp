@@ -100,18 +100,22 @@ class TMailbox : public QObject {
     QMetaObject::invokeMethod(this, "Deliver", Qt::QueuedConnection);
   }
 
+  // Runs the oldest letter, one per call: a letter that waits for the user
+  // (a message box) lets the next ones run from the box's event loop, still
+  // in the order posted.
   Q_INVOKABLE void Deliver() {
-    std::deque<Letter> letters;
+    Letter letter;
+    bool more = false;
     {
       const std::lock_guard<std::mutex> lock(mutex_);
       Received(&mutex_);
-      letters.swap(letters_);
-      called_ = false;
+      letter = std::move(letters_.front());
+      letters_.pop_front();
+      more = called_ = !letters_.empty();
       Published(&mutex_);
     }
-    for (Letter& letter : letters) {
-      if (letter.context) letter.done();
-    }
+    if (more) QMetaObject::invokeMethod(this, "Deliver", Qt::QueuedConnection);
+    if (letter.context) letter.done();
   }
 
  private:
