@@ -418,6 +418,7 @@ int64_t CountMoveSequences(const TKyokumen& p, int depth) {
 }
 
 void PlayMove(TKyokumen& p, const TMove& m) {
+  if (!IsSquare(m.to) || (!m.IsDrop() && !IsSquare(m.from))) return;
   const int32_t side = p.Turn == -1 ? -1 : 1;
   auto& hand = side == 1 ? p.SenteHand : p.GoteHand;
   if (m.IsDrop()) {

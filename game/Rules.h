@@ -91,7 +91,7 @@ int64_t CountMoveSequences(const TKyokumen& p, int depth);
 // Plays `m` for the side to move without checking it: a capture enters the
 // mover's hand demoted, a drop leaves it; LastSquare becomes `to`,
 // LastOrigin `from` (0 for a drop), Turn the other side. Comment is left as
-// it is.
+// it is. A move naming a square off the board changes nothing.
 void PlayMove(TKyokumen& p, const TMove& m);
 
 }  // namespace zelvaro
