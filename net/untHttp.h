@@ -21,6 +21,7 @@
 #include "net/HeaderList.h"
 #include "net/HttpDate.h"
 #include "net/NetErrors.h"
+#include "net/Proxy.h"
 #include "net/TcpConnection.h"
 #include "net/Uri.h"
 #include "streams/Stream.h"
@@ -144,6 +145,11 @@ class THttpClient {
   int RedirectMaximum = 15;
   int AuthRetries = 3;
   bool AllowCookies = true;
+  // A proxy for every request; without a ProxyServer and with
+  // UseEnvironmentProxy, http_proxy, https_proxy and no_proxy decide
+  // (net/Proxy.h); else requests go direct.
+  TProxyParams ProxyParams;
+  bool UseEnvironmentProxy = false;
   // Created when the first reply is read with AllowCookies on.
   std::unique_ptr<TCookieManager> CookieManager;
 
@@ -205,6 +211,8 @@ class THttpClient {
 
   TTcpClient connection_;
   TUri url_;
+  bool tls_ = false;                   // the current URL is https
+  std::optional<TProxyParams> proxy_;  // the proxy the current URL goes through
   std::string targetHost_;
   uint16_t targetPort_ = 80;
   int passCount_ = 0;
