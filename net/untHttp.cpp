@@ -569,6 +569,8 @@ void ApplyProgramRequestSettings(THttpClient& client) {
   r.Connection = kProgramConnection;
   r.AcceptEncoding.clear();
   client.ConnectTimeout = kProgramConnectTimeout;
+  // As every command-line tool: http_proxy, https_proxy and no_proxy.
+  client.UseEnvironmentProxy = true;
 }
 
 }  // namespace zelvaro

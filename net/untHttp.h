@@ -220,7 +220,8 @@ class THttpClient {
 
 // The request settings every download of the program uses: the browser-like
 // User-Agent, Japanese first, Shift_JIS first, no cache, one connection per
-// request, no Accept-Encoding, no Range, an 8 s connect limit.
+// request, no Accept-Encoding, no Range, an 8 s connect limit, and the
+// proxies the environment names.
 void ApplyProgramRequestSettings(THttpClient& client);
 
 }  // namespace zelvaro
