@@ -170,7 +170,7 @@ void THttpClient::DoRequest(THttpMethod method, std::string_view url, TStream* s
         if (ReplyHasBody(method)) ReadBody(target);
         break;
       }
-      if (hundreds == 3 && code != 304 && !Response.Location.empty() && passCount_ < kMaxPasses) {
+      if (hundreds == 3 && code != 304 && !Response.Location.empty() && passCount_ < MaxPasses) {
         bool follow = HandleRedirects && passCount_ < RedirectMaximum;
         std::string destination = Response.Location;
         THttpMethod nextMethod = method;
@@ -571,6 +571,19 @@ void ApplyProgramRequestSettings(THttpClient& client) {
   client.ConnectTimeout = kProgramConnectTimeout;
   // As every command-line tool: http_proxy, https_proxy and no_proxy.
   client.UseEnvironmentProxy = true;
+}
+
+void FollowAddressRedirects(THttpClient& client) {
+  client.HandleRedirects = true;
+  client.MaxPasses = client.RedirectMaximum + 1;
+  client.OnRedirect = [&client](std::string& destination, int, bool&, THttpMethod&) {
+    const TUri next(destination);
+    if (EqualsIgnoreCase(client.Url().Protocol, "https") && !next.Protocol.empty() &&
+        !EqualsIgnoreCase(next.Protocol, "https")) {
+      throw EHttpError("The server " + client.Url().Host + " sends the record on to " +
+                       destination + ", without encryption: not followed.");
+    }
+  };
 }
 
 }  // namespace zelvaro

@@ -143,6 +143,8 @@ class THttpClient {
   std::chrono::milliseconds RequestTimeout{kDefaultRequestTimeout};
   bool HandleRedirects = false;
   int RedirectMaximum = 15;
+  // Most passes one request makes (the first and the redirects followed).
+  int MaxPasses = kMaxPasses;
   int AuthRetries = 3;
   bool AllowCookies = true;
   // A proxy for every request; without a ProxyServer and with
@@ -223,5 +225,10 @@ class THttpClient {
 // request, no Accept-Encoding, no Range, an 8 s connect limit, and the
 // proxies the environment names.
 void ApplyProgramRequestSettings(THttpClient& client);
+
+// Redirects followed as a browser follows a record's address: up to
+// RedirectMaximum of them, from http to https too, but never from https to
+// http (an EHttpError naming both addresses).
+void FollowAddressRedirects(THttpClient& client);
 
 }  // namespace zelvaro
