@@ -221,10 +221,12 @@ class LoopbackService {
 class TlsFront : public LoopbackService {
  public:
   struct Options {
-    bool tls10_only = false;  // a server that speaks only TLS 1.0
+    bool tls10_only = false;       // a server that speaks only TLS 1.0
+    bool no_close_notify = false;  // closes without ending TLS
   };
   TlsFront(uint16_t backend, const TestCert& cert) : TlsFront(backend, cert, Options{}) {}
-  TlsFront(uint16_t backend, const TestCert& cert, Options options) : backend_(backend) {
+  TlsFront(uint16_t backend, const TestCert& cert, Options options)
+      : backend_(backend), close_notify_(!options.no_close_notify) {
     ctx_ = SSL_CTX_new(TLS_server_method());
     BIO* c = BIO_new_mem_buf(cert.cert_pem.data(), static_cast<int>(cert.cert_pem.size()));
     X509* x = PEM_read_bio_X509(c, nullptr, nullptr, nullptr);
@@ -296,7 +298,7 @@ class TlsFront : public LoopbackService {
       linger hard{1, 0};
       ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
     } else {
-      SSL_shutdown(ssl);
+      if (close_notify_) SSL_shutdown(ssl);
       // Take what the client still sends, so closing is no reset.
       ::shutdown(fd, SHUT_WR);
       ::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT);
@@ -308,6 +310,7 @@ class TlsFront : public LoopbackService {
   }
 
   uint16_t backend_;
+  bool close_notify_;
   SSL_CTX* ctx_ = nullptr;
   std::atomic<int> handshakes_{0};
 };

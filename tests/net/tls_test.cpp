@@ -12,6 +12,7 @@
 #include "net/TlsTransport.h"
 #include "net/untHttp.h"
 #include "tests/common/TlsTestSupport.h"
+#include "tests/net/MemoryTlsServer.h"
 #include "tests/net/RecordingStream.h"
 #include "tests/net/ScriptedServer.h"
 #include "tests/streams/GzipBuilder.h"
@@ -67,6 +68,18 @@ TEST(Tls, RecordsArriveAsOverHttp) {
     EXPECT_EQ(request.substr(0, request.find("\r\n")), "GET /kifu/a.kif HTTP/1.1");
     EXPECT_NE(request.find("\r\nHost: 127.0.0.1:" + std::to_string(front.Port()) + "\r\n"),
               std::string::npos);
+  }
+}
+
+TEST(Tls, InMemoryServerAsTheFuzzerUsesIt) {
+  for (bool chunked : {false, true}) {
+    THttpClient client;
+    client.Connection().Connector = [&](const std::string&, uint16_t, std::chrono::milliseconds) {
+      return std::make_unique<testing::MemoryTlsServer>(std::vector<std::string>{
+          "HTTP/1.1 200 OK\r\n", chunked ? Chunked("body") : "Content-Length: 4\r\n\r\nbody"});
+    };
+    EXPECT_EQ(client.Get("https://fuzz.example/a"), "body");
+    EXPECT_THROW(client.Get("https://other.example/a"), ETlsError);
   }
 }
 
@@ -225,6 +238,15 @@ TEST(Tls, CutBodiesAndCapsAreErrors) {
     } catch (const ETcpError& e) {
       EXPECT_EQ(e.Message(), c.message);
     }
+  }
+  // A body that lasts until the close is whole only when TLS was ended.
+  ScriptedServer server({{ReadRequest(), Send("HTTP/1.1 200 OK\r\n\r\nall of it?")}});
+  TlsFront front(server.Port(), LocalhostCert(), {.no_close_notify = true});
+  try {
+    THttpClient().Get(front.Url());
+    ADD_FAILURE() << "no error";
+  } catch (const ETlsCut& e) {
+    EXPECT_NE(e.Message().find("without ending it"), std::string::npos) << e.Message();
   }
 }
 
