@@ -28,7 +28,7 @@ CommandRegistration registration([](CLI::App& app) {
   auto* cmd = app.add_subcommand("fetch", "fetch a page as the program does; its lines to stdout");
   auto url = std::make_shared<std::string>();
   auto timeout = std::make_shared<double>(0);
-  cmd->add_option("URL", *url, "http address")->required();
+  cmd->add_option("URL", *url, "http or https address")->required();
   AddTimeoutOption(*cmd, *timeout);
   cmd->callback([url, timeout] {
     auto fetcher = std::make_unique<TPageFetcher>();

@@ -1,5 +1,6 @@
 // zelvaro-cli follow URL [--interval S] [--count N]: downloads the record at
-// URL through the page fetch every S seconds (default 60), N times (default
+// URL (http or https; redirects followed, never from https to http) through
+// the page fetch every S seconds (default 60), N times (default
 // 0: until interrupted), and after each download prints one JSON line
 //   {"moves": M, "last_row": [caption, move, time, other], "changed": B}
 // M counts the move rows (row 0 not included), last_row is the move list's
@@ -20,8 +21,8 @@
 
 #include "cli/Command.h"
 #include "game/KifReader.h"
+#include "net/PageFetch.h"
 #include "search/Discovery.h"
-#include "search/PageLineFetcher.h"
 #include "toolkit/TextCodec.h"
 
 namespace zelvaro::cli {
@@ -43,7 +44,9 @@ Json FollowLine(const std::vector<std::string>& lines, bool changed) {
 }
 
 int Follow(const std::string& url, double interval_seconds, long count) {
-  auto fetcher = MakePageFetcher();
+  // Redirects are followed as the viewer follows an address.
+  auto fetcher = std::make_unique<TPageFetcher>();
+  FollowAddressRedirects(fetcher->FHttp);
   std::optional<std::vector<std::string>> previous;
   int status = 0;
   const auto interval = std::chrono::duration<double>(interval_seconds);
@@ -71,7 +74,7 @@ CommandRegistration registration([](CLI::App& app) {
   auto url = std::make_shared<std::string>();
   auto interval = std::make_shared<double>(60.0);
   auto count = std::make_shared<long>(0);
-  cmd->add_option("URL", *url, "http address of the record")->required();
+  cmd->add_option("URL", *url, "http or https address of the record")->required();
   cmd->add_option("--interval", *interval, "seconds between two downloads (default 60)")
       ->check(CLI::Range(0.0, 86400.0));
   cmd->add_option("--count", *count, "how many downloads (default 0: until interrupted)")

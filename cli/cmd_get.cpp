@@ -22,7 +22,7 @@ CommandRegistration registration([](CLI::App& app) {
   auto url = std::make_shared<std::string>();
   auto verbose = std::make_shared<bool>(false);
   auto timeout = std::make_shared<double>(0);
-  cmd->add_option("URL", *url, "http address")->required();
+  cmd->add_option("URL", *url, "http or https address")->required();
   cmd->add_flag("-v", *verbose, "write the request and reply heads to standard error");
   AddTimeoutOption(*cmd, *timeout);
   cmd->callback([url, verbose, timeout] {

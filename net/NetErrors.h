@@ -69,6 +69,9 @@ class EAlreadyConnected : public ETcpError {
 class EConnClosedGracefully : public ETcpError {
  public:
   EConnClosedGracefully() : ETcpError("Connection closed by the server.") {}
+
+ protected:
+  explicit EConnClosedGracefully(const std::string& message) : ETcpError(message) {}
 };
 
 class EMaxLineLengthExceeded : public ETcpError {

@@ -14,6 +14,8 @@
 #include <system_error>
 
 #include "net/NetErrors.h"
+#include "net/Proxy.h"
+#include "net/TlsTransport.h"
 
 namespace zelvaro {
 
@@ -226,6 +228,13 @@ void TTcpConnection::Disconnect() {
   writeBuffer_.clear();
 }
 
+std::unique_ptr<TTransport> TTcpConnection::Detach() {
+  abort_.Watch(nullptr);
+  std::unique_ptr<TTransport> transport = std::move(transport_);
+  Disconnect();
+  return transport;
+}
+
 bool TTcpConnection::Connected() {
   if (!transport_) return false;
   if (Buffered() > 0) return true;
@@ -395,12 +404,43 @@ void TTcpConnection::FlushWriteBuffer() {
 void TTcpClient::Connect() {
   if (HasTransport()) throw EAlreadyConnected();
   if (abort_.Aborted()) throw EAborted();
+  const auto started = Clock::now();
   bool deadline_decides;
   const milliseconds limit = WaitLimit(ConnectTimeout, deadline_decides);
+  const std::string proxy = TunnelHost.empty() ? std::string() : Host + ":" + std::to_string(Port);
   try {
-    Attach(Connector ? Connector(Host, Port, limit) : ConnectTcp(Host, Port, limit, &abort_));
+    try {
+      Attach(Connector ? Connector(Host, Port, limit) : ConnectTcp(Host, Port, limit, &abort_));
+    } catch (const ETcpError& e) {
+      if (proxy.empty() || dynamic_cast<const EAborted*>(&e)) throw;
+      if (deadline_decides && dynamic_cast<const EConnectTimeout*>(&e)) throw;
+      throw EProxyError("The proxy " + proxy + " cannot be reached: " + e.Message());
+    }
+    if (!proxy.empty()) {
+      OpenTunnel(*this, TunnelHost, TunnelPort, TunnelAuthorization, proxy);
+      if (HasBufferedBytes()) {
+        throw EProxyError("The proxy " + proxy + " sent more than its answer to CONNECT.");
+      }
+    }
+    if (!TlsHost.empty()) {
+      auto tls = std::make_unique<TTlsTransport>(Detach(), TlsHost);
+      TTlsTransport* handshaking = tls.get();
+      Attach(std::move(tls));  // watched from now on: Abort ends the handshake too
+      milliseconds left{0};
+      if (limit.count() > 0) {
+        left = std::max(limit - std::chrono::ceil<milliseconds>(Clock::now() - started),
+                        milliseconds(1));
+      } else if (ReadTimeout.count() > 0) {
+        left = ReadTimeout;
+      }
+      handshaking->Handshake(left);
+    }
   } catch (const EConnectTimeout&) {
+    Disconnect();
     if (deadline_decides) throw ERequestTimeout();
+    throw;
+  } catch (...) {
+    Disconnect();
     throw;
   }
 }

@@ -102,6 +102,10 @@ class TTcpConnection {
   bool Aborted() const { return abort_.Aborted(); }
   // Drops the transport and whatever is buffered.
   void Disconnect();
+  // Hands the transport over (to wrap it in TLS, say) and disconnects.
+  // Bytes still buffered are dropped: check HasBufferedBytes first.
+  std::unique_ptr<TTransport> Detach();
+  bool HasBufferedBytes() const { return end_ > start_; }
   // Whether there is a transport and the server has not closed it, or
   // bytes it sent are still buffered. Notices a close without waiting.
   bool Connected();
@@ -163,8 +167,20 @@ class TTcpClient : public TTcpConnection {
   // this connection's abort signal, so that Abort also ends a connect.
   TConnector Connector;
 
-  // Opens the connection to Host:Port. Throws EAlreadyConnected when one is
-  // open, EAborted after Abort, and what the connector throws.
+  // With a TunnelHost, Host:Port is a proxy that is asked (CONNECT) for a
+  // tunnel to TunnelHost:TunnelPort, sending TunnelAuthorization when set.
+  std::string TunnelHost;
+  uint16_t TunnelPort = 0;
+  std::string TunnelAuthorization;
+  // With a TlsHost, TLS runs over the connection (or the tunnel), for a
+  // server that must show a certificate for TlsHost (net/TlsTransport.h).
+  std::string TlsHost;
+
+  // Opens the connection to Host:Port, then the tunnel and TLS when asked
+  // for; the TLS handshake must end within what is left of ConnectTimeout.
+  // Throws EAlreadyConnected when one is open, EAborted after Abort, what
+  // the connector throws, EProxyError and ETlsError. Nothing stays open
+  // after a failure.
   void Connect();
 };
 

@@ -17,26 +17,6 @@ constexpr std::chrono::milliseconds kProgramConnectTimeout{8000};
 // more is not talking HTTP to us.
 constexpr int kMaxInterimReplies = 10;
 
-std::string Base64(std::string_view bytes) {
-  static constexpr char kAlphabet[] =
-      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::string out;
-  size_t i = 0;
-  for (; i + 2 < bytes.size(); i += 3) {
-    uint32_t v = (uint8_t(bytes[i]) << 16) | (uint8_t(bytes[i + 1]) << 8) | uint8_t(bytes[i + 2]);
-    for (int shift = 18; shift >= 0; shift -= 6) out += kAlphabet[(v >> shift) & 63];
-  }
-  if (i < bytes.size()) {
-    uint32_t v = uint8_t(bytes[i]) << 16;
-    if (i + 1 < bytes.size()) v |= uint8_t(bytes[i + 1]) << 8;
-    out += kAlphabet[(v >> 18) & 63];
-    out += kAlphabet[(v >> 12) & 63];
-    out += i + 1 < bytes.size() ? kAlphabet[(v >> 6) & 63] : '=';
-    out += '=';
-  }
-  return out;
-}
-
 // A header value may not end the line it stands on.
 std::string OneLine(std::string_view value) {
   std::string line(value);
@@ -190,7 +170,7 @@ void THttpClient::DoRequest(THttpMethod method, std::string_view url, TStream* s
         if (ReplyHasBody(method)) ReadBody(target);
         break;
       }
-      if (hundreds == 3 && code != 304 && !Response.Location.empty() && passCount_ < kMaxPasses) {
+      if (hundreds == 3 && code != 304 && !Response.Location.empty() && passCount_ < MaxPasses) {
         bool follow = HandleRedirects && passCount_ < RedirectMaximum;
         std::string destination = Response.Location;
         THttpMethod nextMethod = method;
@@ -246,7 +226,6 @@ void THttpClient::PrepareRequest(THttpMethod method, std::string_view url, TStre
   }
   if (next.Port.empty()) throw EUnknownProtocol("Unknown Protocol");
   if (next.Host.empty()) throw EUriError("Host field is empty");
-  if (protocol == "HTTPS") throw EHttpError("No handler for encrypted connections");
 
   std::string path = !given.Path.empty() && given.Path[0] == '/'
                          ? given.Path
@@ -272,18 +251,48 @@ void THttpClient::PrepareRequest(THttpMethod method, std::string_view url, TStre
   Request.Source = source;
   Request.ContentLength =
       (method == THttpMethod::Post || method == THttpMethod::Put) && source ? source->Size() : -1;
-  Request.Host = url_.Port == "80" ? url_.Host : url_.Host + ":" + url_.Port;
+  tls_ = protocol == "HTTPS";
+  // The port is left out where it is the protocol's own.
+  Request.Host = url_.Port == (tls_ ? "443" : "80") ? url_.Host : url_.Host + ":" + url_.Port;
   targetHost_ = url_.Host;
   targetPort_ = static_cast<uint16_t>(port);
+  if (!ProxyParams.ProxyServer.empty()) {
+    proxy_ = ProxyParams;
+    if (proxy_->ProxyPort == 0) proxy_->ProxyPort = 1080;
+  } else if (UseEnvironmentProxy) {
+    proxy_ = EnvironmentProxy(protocol, targetHost_, targetPort_);
+  } else {
+    proxy_.reset();
+  }
+  // A proxy is asked for a plain http address as a whole.
+  if (proxy_ && !tls_ && Request.Target != "*") {
+    Request.Target = "http://" + Request.Host + Request.Target;
+  }
 }
 
 void THttpClient::ConnectToHost() {
+  // Where the connection goes, and what runs over it.
+  const std::string host = proxy_ ? proxy_->ProxyServer : targetHost_;
+  const uint16_t port = proxy_ ? proxy_->ProxyPort : targetPort_;
+  const bool tunnel = proxy_ && tls_;
+  const std::string tunnel_host = tunnel ? targetHost_ : std::string();
+  const uint16_t tunnel_port = tunnel ? targetPort_ : 0;
+  const std::string tls_host = tls_ ? targetHost_ : std::string();
   if (connection_.HasTransport() &&
-      (!EqualsIgnoreCase(connection_.Host, targetHost_) || connection_.Port != targetPort_)) {
+      (!EqualsIgnoreCase(connection_.Host, host) || connection_.Port != port ||
+       !EqualsIgnoreCase(connection_.TunnelHost, tunnel_host) ||
+       connection_.TunnelPort != tunnel_port || !EqualsIgnoreCase(connection_.TlsHost, tls_host))) {
     connection_.Disconnect();
   }
-  connection_.Host = targetHost_;
-  connection_.Port = targetPort_;
+  connection_.Host = host;
+  connection_.Port = port;
+  connection_.TunnelHost = tunnel_host;
+  connection_.TunnelPort = tunnel_port;
+  connection_.TunnelAuthorization =
+      tunnel && proxy_->BasicAuthentication && !proxy_->ProxyUsername.empty()
+          ? BasicCredentials(proxy_->ProxyUsername, proxy_->ProxyPassword)
+          : std::string();
+  connection_.TlsHost = tls_host;
   connection_.ConnectTimeout = ConnectTimeout;
   connection_.ReadTimeout = ReadTimeout;
   if (!connection_.Connected()) {
@@ -319,7 +328,7 @@ std::string THttpClient::BuildRequestHead(THttpMethod method) {
   for (const std::string& line : r.CustomHeaders.Lines()) lines.Add(OneLine(line));
   if (AllowCookies && CookieManager) {
     auto now = std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now());
-    add("Cookie", CookieManager->CookieHeader(url_.Host, url_.Path + url_.Document, false, now));
+    add("Cookie", CookieManager->CookieHeader(url_.Host, url_.Path + url_.Document, tls_, now));
   }
   add("Proxy-Connection", r.ProxyConnection);
   add("Host", r.Host);
@@ -338,7 +347,12 @@ std::string THttpClient::BuildRequestHead(THttpMethod method) {
     add("Range", "bytes=" + std::to_string(r.ContentRangeStart) + "-");
   }
   if (r.BasicAuthentication && !r.Username.empty()) {
-    add("Authorization", "Basic " + Base64(r.Username + ":" + r.Password));
+    add("Authorization", BasicCredentials(r.Username, r.Password));
+  }
+  // A plain request through a proxy carries the proxy's credentials; a
+  // tunnel carries them on its CONNECT.
+  if (proxy_ && !tls_ && proxy_->BasicAuthentication && !proxy_->ProxyUsername.empty()) {
+    add("Proxy-Authorization", BasicCredentials(proxy_->ProxyUsername, proxy_->ProxyPassword));
   }
 
   std::string head = MethodName(method);
@@ -555,6 +569,21 @@ void ApplyProgramRequestSettings(THttpClient& client) {
   r.Connection = kProgramConnection;
   r.AcceptEncoding.clear();
   client.ConnectTimeout = kProgramConnectTimeout;
+  // As every command-line tool: http_proxy, https_proxy and no_proxy.
+  client.UseEnvironmentProxy = true;
+}
+
+void FollowAddressRedirects(THttpClient& client) {
+  client.HandleRedirects = true;
+  client.MaxPasses = client.RedirectMaximum + 1;
+  client.OnRedirect = [&client](std::string& destination, int, bool&, THttpMethod&) {
+    const TUri next(destination);
+    if (EqualsIgnoreCase(client.Url().Protocol, "https") && !next.Protocol.empty() &&
+        !EqualsIgnoreCase(next.Protocol, "https")) {
+      throw EHttpError("The server " + client.Url().Host + " sends the record on to " +
+                       destination + ", without encryption: not followed.");
+    }
+  };
 }
 
 }  // namespace zelvaro

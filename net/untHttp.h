@@ -21,6 +21,7 @@
 #include "net/HeaderList.h"
 #include "net/HttpDate.h"
 #include "net/NetErrors.h"
+#include "net/Proxy.h"
 #include "net/TcpConnection.h"
 #include "net/Uri.h"
 #include "streams/Stream.h"
@@ -142,8 +143,15 @@ class THttpClient {
   std::chrono::milliseconds RequestTimeout{kDefaultRequestTimeout};
   bool HandleRedirects = false;
   int RedirectMaximum = 15;
+  // Most passes one request makes (the first and the redirects followed).
+  int MaxPasses = kMaxPasses;
   int AuthRetries = 3;
   bool AllowCookies = true;
+  // A proxy for every request; without a ProxyServer and with
+  // UseEnvironmentProxy, http_proxy, https_proxy and no_proxy decide
+  // (net/Proxy.h); else requests go direct.
+  TProxyParams ProxyParams;
+  bool UseEnvironmentProxy = false;
   // Created when the first reply is read with AllowCookies on.
   std::unique_ptr<TCookieManager> CookieManager;
 
@@ -205,6 +213,8 @@ class THttpClient {
 
   TTcpClient connection_;
   TUri url_;
+  bool tls_ = false;                   // the current URL is https
+  std::optional<TProxyParams> proxy_;  // the proxy the current URL goes through
   std::string targetHost_;
   uint16_t targetPort_ = 80;
   int passCount_ = 0;
@@ -212,7 +222,13 @@ class THttpClient {
 
 // The request settings every download of the program uses: the browser-like
 // User-Agent, Japanese first, Shift_JIS first, no cache, one connection per
-// request, no Accept-Encoding, no Range, an 8 s connect limit.
+// request, no Accept-Encoding, no Range, an 8 s connect limit, and the
+// proxies the environment names.
 void ApplyProgramRequestSettings(THttpClient& client);
+
+// Redirects followed as a browser follows a record's address: up to
+// RedirectMaximum of them, from http to https too, but never from https to
+// http (an EHttpError naming both addresses).
+void FollowAddressRedirects(THttpClient& client);
 
 }  // namespace zelvaro

@@ -1,5 +1,7 @@
 #include "search/untSubForm.h"
 
+#include "search/AddressFetch.h"
+
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QStringList>
@@ -113,6 +115,8 @@ TForm2::TForm2(TBroadcastHosts hosts, TFetcherFactory make_fetcher, QWidget* par
   FViewer = new TForm1(this);
   FViewer->setObjectName(QStringLiteral("Viewer"));
   FViewer->hide();
+  FViewer->SetAddressDownload(
+      [](const std::string& url) { return std::make_shared<TAddressFetch>(url); });
 }
 
 TForm2::~TForm2() {

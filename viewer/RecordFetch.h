@@ -22,9 +22,16 @@ class TRecordFetch {
   // window shows them: a download saves the record file here. Throws (an
   // EFileError) when that fails; the refresh then changes nothing.
   virtual void Keep(const std::string& bytes) { (void)bytes; }
+  // After Fetch: the reply's Content-Type ("text/plain; charset=UTF-8"),
+  // empty when there is none (a file, say).
+  virtual std::string ContentType() const { return {}; }
 };
 
 // Makes the fetch of one refresh: every refresh has a fetch of its own.
 using TRecordDownload = std::function<std::shared_ptr<TRecordFetch>()>;
+
+// Makes the download of the record at a web address (http or https); every
+// download has a fetch of its own.
+using TAddressDownload = std::function<std::shared_ptr<TRecordFetch>(const std::string& url)>;
 
 }  // namespace zelvaro

@@ -16,6 +16,8 @@ constexpr char kTopKey[] = "viewer/top";
 constexpr char kWidthKey[] = "viewer/width";
 constexpr char kHeightKey[] = "viewer/height";
 constexpr char kServerKey[] = "search/server";
+constexpr char kAddressesKey[] = "addresses/recent";
+constexpr int kMaxAddresses = 10;
 
 // The whole-number text of `key` when it lies in [low, high].
 std::optional<int> ReadInt(const QSettings& file, const char* key, int low, int high) {
@@ -56,6 +58,10 @@ TSettings ReadSettings(const QString& path) {
   }
   // Not text (a list, say) reads as empty: none kept.
   settings.server = file.value(QString::fromLatin1(kServerKey)).toString().trimmed().toStdString();
+  for (const QString& address : file.value(QString::fromLatin1(kAddressesKey)).toStringList()) {
+    if (!address.trimmed().isEmpty() && settings.addresses.size() < kMaxAddresses)
+      settings.addresses.append(address.trimmed());
+  }
   return settings;
 }
 
@@ -82,6 +88,9 @@ void TSettingsFile::Save() const {
     file.setValue(QString::fromLatin1(kTopKey), values_.viewer->place.y());
     file.setValue(QString::fromLatin1(kWidthKey), values_.viewer->size.width());
     file.setValue(QString::fromLatin1(kHeightKey), values_.viewer->size.height());
+  }
+  if (!values_.addresses.isEmpty()) {
+    file.setValue(QString::fromLatin1(kAddressesKey), values_.addresses);
   }
   if (!values_.server.empty()) {
     file.setValue(QString::fromLatin1(kServerKey), QString::fromStdString(values_.server));

@@ -18,11 +18,14 @@
 //   height=516
 //   [search]
 //   server=http://…    the broadcast server's base address the user entered
+//   [addresses]
+//   recent=…           the last record addresses opened, newest first (at most 10)
 #pragma once
 
 #include <QPoint>
 #include <QSize>
 #include <QString>
+#include <QStringList>
 #include <optional>
 #include <string>
 
@@ -51,6 +54,8 @@ struct TSettings {
   // The broadcast server's base address as the search window kept it; empty
   // when none is kept. The search window checks it before it uses it.
   std::string server;
+  // The record addresses opened last, newest first.
+  QStringList addresses;
 
   bool operator==(const TSettings&) const = default;
 };

@@ -1,5 +1,6 @@
 #include "viewer/untMain.h"
 
+#include <QClipboard>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
@@ -20,6 +21,7 @@
 #include "toolkit/TextCodec.h"
 #include "toolkit/qt/Forms.h"
 #include "toolkit/qt/Platform.h"
+#include "viewer/AddressOpen.h"
 
 namespace zelvaro {
 
@@ -221,9 +223,20 @@ void TForm1::CreateActions() {
     FlipAction->setChecked(options.flip);
   });
 
+  OpenAddressAction = new QAction(QStringLiteral("URLを開く…"), this);
+  OpenAddressAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+  connect(OpenAddressAction, &QAction::triggered, this, &TForm1::OpenAddressDialog);
+  PasteAction = new QAction(QStringLiteral("棋譜を貼り付け"), this);
+  PasteAction->setShortcut(QKeySequence::Paste);
+  connect(PasteAction, &QAction::triggered, this, &TForm1::PasteRecord);
+  CopyAction = new QAction(QStringLiteral("棋譜をコピー"), this);
+  CopyAction->setShortcut(QKeySequence::Copy);
+  connect(CopyAction, &QAction::triggered, this, &TForm1::CopyRecord);
+
   auto* separator = new QAction(this);
   separator->setSeparator(true);
-  const QList<QAction*> actions = {OpenAction, SaveAction, separator, LastMoveAction, FlipAction};
+  const QList<QAction*> actions = {OpenAction,  OpenAddressAction, SaveAction,     CopyAction,
+                                   PasteAction, separator,         LastMoveAction, FlipAction};
   for (QAction* action : actions) action->setShortcutContext(Qt::WindowShortcut);
   addActions(actions);
   Image1->addActions(actions);
@@ -437,6 +450,7 @@ void TForm1::KeepSettings(TSettingsFile* file) {
   OptionsDialog->RadioGroup1->SetItemIndex(kept.font_size);
   OptionsDialog->RadioGroup2->SetItemIndex(kept.refresh_choice);
   OptionsDialog->SetBoardOptions(kept.board);
+  recent_addresses_ = kept.addresses;
   if (kept.viewer) {
     resize(kept.viewer->size);
     // A place no screen shows any more (a screen taken away) is not kept.
@@ -457,6 +471,7 @@ void TForm1::SaveSettings() {
   values.font_size = OptionsDialog->RadioGroup1->ItemIndex();
   values.refresh_choice = OptionsDialog->RadioGroup2->ItemIndex();
   values.board = OptionsDialog->BoardOptions();
+  values.addresses = recent_addresses_;
   try {
     settings_->Save();
   } catch (const Exception& e) {
@@ -469,9 +484,12 @@ void TForm1::SaveSettings() {
 void TForm1::Button5Click() { OptionsDialog->exec(); }
 
 void TForm1::ShowCaption() {
-  setWindowTitle(refresh_note_.isEmpty()
+  const QString note = !opening_address_.isEmpty()
+                           ? QStringLiteral("開いています: ") + opening_address_
+                           : refresh_note_;
+  setWindowTitle(note.isEmpty()
                      ? base_caption_
-                     : base_caption_ + QStringLiteral(" (") + refresh_note_ + QStringLiteral(")"));
+                     : base_caption_ + QStringLiteral(" (") + note + QStringLiteral(")"));
 }
 
 void TForm1::FollowRecord(TRecordDownload download) {
@@ -504,6 +522,9 @@ void TForm1::hideEvent(QHideEvent* event) {
   QWidget::hideEvent(event);
   refresh_pending_ = false;
   AbandonRefresh();
+  // An address being opened goes with the window.
+  address_work_.Abandon();
+  if (!std::exchange(opening_address_, QString()).isEmpty()) ShowCaption();
   RestartRefreshTimer();
   if (settings_ != nullptr && !isMinimized()) {
     settings_->Values().viewer = TSettings::Window{pos(), size()};
@@ -522,16 +543,25 @@ void TForm1::resizeEvent(QResizeEvent* event) {
 }
 
 void TForm1::dragEnterEvent(QDragEnterEvent* event) {
-  if (!DroppedRecord(event->mimeData()).isEmpty()) event->acceptProposedAction();
+  if (!DroppedRecord(event->mimeData()).isEmpty() || DroppedAddress(event->mimeData()))
+    event->acceptProposedAction();
 }
 
 void TForm1::dragMoveEvent(QDragMoveEvent* event) {
-  if (!DroppedRecord(event->mimeData()).isEmpty()) event->acceptProposedAction();
+  if (!DroppedRecord(event->mimeData()).isEmpty() || DroppedAddress(event->mimeData()))
+    event->acceptProposedAction();
 }
 
 void TForm1::dropEvent(QDropEvent* event) {
   const QString path = DroppedRecord(event->mimeData());
-  if (path.isEmpty()) return;
+  if (path.isEmpty()) {
+    // A link dragged from a web browser.
+    if (const auto address = DroppedAddress(event->mimeData())) {
+      event->acceptProposedAction();
+      QTimer::singleShot(0, this, [this, url = *address] { OpenAddress(url); });
+    }
+    return;
+  }
   event->acceptProposedAction();
   // After the drop has ended: the source waits for it, and the reading
   // processes events and may open boxes.
@@ -593,30 +623,29 @@ void TForm1::RefreshRecord() {
   auto refreshed = std::make_shared<Refreshed>();
   refreshed->fetch = fetch;
   refreshed->record = RecordToRead();
-  refresh_work_.Start(
-      [fetch] { fetch->Abort(); },
-      [refreshed, encoding = record_encoding_, name = record_name_] {
-        try {
-          refreshed->bytes = refreshed->fetch->Fetch();
-          TKifReader reader(refreshed->record);
-          reader.Begin(u"");
-          reader.ReadLines(DecodeRecordLines(refreshed->bytes, encoding, name));
-        } catch (const std::exception& e) {
-          // Running out of memory too: an ordinary failure.
-          refreshed->error = MessageOf(e);
-          if (refreshed->error.empty()) refreshed->error = "Unknown error.";
-        }
-        return refreshed;
-      },
-      [this](std::shared_ptr<Refreshed> done) {
-        auto taken = std::make_unique<Refreshed>(std::move(*done));
-        if (action_depth_ > 0) {
-          // Shown once the user's action has ended, not under it.
-          held_refresh_ = std::move(taken);
-          return;
-        }
-        FinishRefresh(std::move(taken));
-      });
+  refresh_work_.Start([fetch] { fetch->Abort(); },
+                      [refreshed, encoding = record_encoding_, name = record_name_] {
+                        try {
+                          refreshed->bytes = refreshed->fetch->Fetch();
+                          TKifReader reader(refreshed->record);
+                          reader.Begin(u"");
+                          reader.ReadLines(DecodeRecordLines(refreshed->bytes, encoding, name));
+                        } catch (const std::exception& e) {
+                          // Running out of memory too: an ordinary failure.
+                          refreshed->error = MessageOf(e);
+                          if (refreshed->error.empty()) refreshed->error = "Unknown error.";
+                        }
+                        return refreshed;
+                      },
+                      [this](std::shared_ptr<Refreshed> done) {
+                        auto taken = std::make_unique<Refreshed>(std::move(*done));
+                        if (action_depth_ > 0) {
+                          // Shown once the user's action has ended, not under it.
+                          held_refresh_ = std::move(taken);
+                          return;
+                        }
+                        FinishRefresh(std::move(taken));
+                      });
   // Asked for while it was being started: this refresh answers it.
   refresh_pending_ = false;
   RestartRefreshTimer();
@@ -709,6 +738,112 @@ void TForm1::ShowRow(int row, bool document, bool picture) {
     ShowDocument(WebBrowser1, FontSizePrefix() + LinkifyUrls(position.Comment) +
                                   std::u16string(kDocumentSuffix));
   }
+}
+
+void TForm1::OpenAddress(const QString& url) {
+  if (!address_download_) {
+    ShowMessage(QStringLiteral("URLから棋譜を開くことはできません。"), QStringLiteral("error"));
+    return;
+  }
+  std::shared_ptr<TRecordFetch> fetch = address_download_(url.toStdString());
+  struct Fetched {
+    std::string bytes;
+    std::string content_type;
+    std::string error;  // UTF-8; empty when the record came whole
+  };
+  opening_address_ = url;
+  ShowCaption();
+  address_work_.Start([fetch] { fetch->Abort(); },
+                      [fetch] {
+                        auto fetched = std::make_shared<Fetched>();
+                        try {
+                          fetched->bytes = fetch->Fetch();
+                          fetched->content_type = fetch->ContentType();
+                        } catch (const std::exception& e) {
+                          fetched->error = MessageOf(e);
+                          if (fetched->error.empty()) fetched->error = "Unknown error.";
+                        }
+                        return fetched;
+                      },
+                      [this, url](std::shared_ptr<Fetched> fetched) {
+                        opening_address_.clear();
+                        ShowCaption();
+                        if (!fetched->error.empty()) {
+                          ShowMessage(
+                              url + QStringLiteral("\n") + QString::fromStdString(fetched->error),
+                              QStringLiteral("error"));
+                          return;
+                        }
+                        // Not inside the showing of a row: that processes events.
+                        WhenIdle([this, url, fetched] {
+                          ShowAddressRecord(url, std::move(fetched->bytes), fetched->content_type);
+                        });
+                      });
+}
+
+void TForm1::ShowAddressRecord(const QString& url, std::string bytes,
+                               const std::string& content_type) {
+  ActionScope action(*this);
+  const std::string address = url.toStdString();
+  FollowRecord([make = address_download_, address] { return make(address); });
+  BeginReading();
+  record_path_.clear();
+  recent_addresses_ = RememberAddress(recent_addresses_, url);
+  SaveSettings();
+  if (!isVisible()) {
+    show();
+    raise();
+    activateWindow();
+  }
+  const TRecordEncoding encoding = AddressEncoding(bytes, content_type);
+  ShowRecordBytes(std::move(bytes), encoding, AddressFileName(address));
+}
+
+void TForm1::OpenAddressDialog() {
+  const QClipboard* clipboard = QGuiApplication::clipboard();
+  const auto pasted = AddressInText(clipboard->text());
+  const QString start = pasted                        ? *pasted
+                        : recent_addresses_.isEmpty() ? QStringLiteral("https://")
+                                                      : recent_addresses_.front();
+  const std::optional<QString> answer =
+      AskText(this, QStringLiteral("URLを開く"),
+              QStringLiteral("棋譜のURL (http:// または https://):"), start, recent_addresses_);
+  if (!answer || answer->trimmed().isEmpty()) return;
+  const auto url = AddressInText(*answer);
+  if (!url) {
+    ShowMessage(QStringLiteral("http:// か https:// で始まるURLを入力してください: ") + *answer,
+                QStringLiteral("error"));
+    return;
+  }
+  OpenAddress(*url);
+}
+
+void TForm1::PasteRecord() {
+  const QString text = QGuiApplication::clipboard()->text();
+  if (text.trimmed().isEmpty()) return;
+  if (const auto url = AddressInText(text)) {
+    OpenAddress(*url);
+    return;
+  }
+  WhenIdle([this, text] {
+    ActionScope action(*this);
+    // Text from the clipboard: read as UTF-8 (the mark says so to every
+    // later reading, Ctrl+S's file too), not followed.
+    FollowRecord({});
+    BeginReading();
+    record_path_.clear();
+    ShowRecordBytes("\xEF\xBB\xBF" + text.toStdString(), TRecordEncoding::kDetect, "");
+  });
+}
+
+void TForm1::CopyRecord() {
+  if (record_bytes_.empty()) return;
+  QString text;
+  for (const std::u16string& line :
+       DecodeRecordLines(record_bytes_, record_encoding_, record_name_)) {
+    text += ToQString(line) + QLatin1Char('\n');
+  }
+  QGuiApplication::clipboard()->setText(text);
 }
 
 }  // namespace zelvaro

@@ -93,8 +93,11 @@ class TForm1 : public QWidget {
   // Window-wide keys, also in the board's context menu.
   QAction* OpenAction;  // "棋譜ファイルを開く…", Ctrl+O: OpenRecordDialog
   QAction* SaveAction;  // "棋譜を保存…", Ctrl+S: SaveRecordDialog; off until a record is read
-  QAction* LastMoveAction;  // "最終手を表示", in step with the dialog's CheckBox1
-  QAction* FlipAction;      // "盤面反転", F, in step with the dialog's CheckBox2
+  QAction* LastMoveAction;     // "最終手を表示", in step with the dialog's CheckBox1
+  QAction* FlipAction;         // "盤面反転", F, in step with the dialog's CheckBox2
+  QAction* OpenAddressAction;  // "URLを開く…", Ctrl+L: OpenAddressDialog
+  QAction* PasteAction;        // Ctrl+V: PasteRecord
+  QAction* CopyAction;         // Ctrl+C: CopyRecord
 
  private:
   TKifRecord shown_;  // the record on show; declared before Positions, which refers into it
@@ -125,6 +128,27 @@ class TForm1 : public QWidget {
   bool SaveRecordFile(const QString& path);
   // Ctrl+S: asks for a name and saves the record on show there.
   void SaveRecordDialog();
+
+  // How a record's web address is downloaded (the search window gives it);
+  // without one no address can be opened.
+  void SetAddressDownload(TAddressDownload download) { address_download_ = std::move(download); }
+  // Downloads the record at `url` (http or https) in the background, then
+  // reads and shows it as a file is shown and follows it like a broadcast
+  // game (F5, 自動更新), and offers the address again later. The caption
+  // says that it is being opened meanwhile; another address asked for
+  // replaces it. A failure is told in one message box and the game on show
+  // stays as it was.
+  void OpenAddress(const QString& url);
+  bool OpeningAddress() const { return address_work_.Busy(); }
+  // Ctrl+L: asks for an address, offering the last ones opened.
+  void OpenAddressDialog();
+  // The addresses opened last, newest first.
+  const QStringList& RecentAddresses() const { return recent_addresses_; }
+  // Ctrl+V: an address on the clipboard is opened; other text is read and
+  // shown as a record (not followed).
+  void PasteRecord();
+  // Ctrl+C: the record on show, as read, as text on the clipboard.
+  void CopyRecord();
 
   // Keeps the options dialog's choices and this window's size and place in
   // `file`, which must outlive the window: what it holds is applied now and
@@ -194,6 +218,8 @@ class TForm1 : public QWidget {
   void BeginReading();
   // Reads a record file's bytes into the window and shows its header and start.
   void ShowRecordBytes(std::string bytes, TRecordEncoding encoding, const std::string& name);
+  // Shows what an address gave and follows the address from then on.
+  void ShowAddressRecord(const QString& url, std::string bytes, const std::string& content_type);
   void SaveSettings();
   void ShowCaption();
   void RestartRefreshTimer();
@@ -234,6 +260,9 @@ class TForm1 : public QWidget {
   // How the record on show was decoded; a refresh decodes its bytes alike.
   TRecordEncoding record_encoding_ = TRecordEncoding::kCp932;
   std::string record_name_;
+  TAddressDownload address_download_;
+  QStringList recent_addresses_;
+  QString opening_address_;  // told in the caption while it downloads
   TSettingsFile* settings_ = nullptr;
   bool settings_failed_ = false;  // a failed write was told
 
@@ -242,13 +271,14 @@ class TForm1 : public QWidget {
   int refresh_interval_ms_;
   int action_depth_ = 0;  // user actions under way, nested ones counted
   bool refresh_pending_ = false;
-  std::unique_ptr<Refreshed> held_refresh_;  // arrived during a user action
+  std::unique_ptr<Refreshed> held_refresh_;       // arrived during a user action
   std::vector<std::function<void()>> idle_work_;  // asked for during a user action
   QFileSystemWatcher* file_watcher_;
   QTimer* file_settle_timer_;
   QString watched_path_;             // the followed file of the record on show
   bool file_changed_again_ = false;  // while it was being read
-  // Last: it is destroyed first, ending the download before what it reports to goes.
+  // Last: they are destroyed first, ending the downloads before what they report to goes.
+  TLatestWork address_work_;
   TLatestWork refresh_work_;
 };
 

@@ -1,12 +1,13 @@
 // Zelvaro: the search window, which owns the viewer.
 //
-//   zelvaro [--server URL] [--sponsor URL] [FILE]
+//   zelvaro [--server URL] [--sponsor URL] [FILE | RECORD-URL]
 //
 // The two options give the broadcast server's and the sponsor host's base
 // addresses (a mirror, or the demo broadcast); without --server the address
 // the user entered at an earlier start is used, and without one of those the
 // search window asks for it. FILE, a record file, is opened in the viewer at
-// once. The settings file (viewer/Settings.h) keeps the options, the
+// once; an http or https address of a record is downloaded and followed in
+// the viewer. The settings file (viewer/Settings.h) keeps the options, the
 // viewer's window and the entered server address between starts.
 #include <QApplication>
 #include <QFileInfo>
@@ -21,11 +22,12 @@
 #include "search/untSubForm.h"
 #include "toolkit/Exception.h"
 #include "toolkit/qt/Platform.h"
+#include "viewer/AddressOpen.h"
 #include "viewer/Settings.h"
 
 namespace {
 
-constexpr char kUsage[] = "usage: zelvaro [--server URL] [--sponsor URL] [FILE]\n";
+constexpr char kUsage[] = "usage: zelvaro [--server URL] [--sponsor URL] [FILE | RECORD-URL]\n";
 
 // An error no handler caught is shown and the program keeps running.
 class TApplication : public QApplication {
@@ -125,7 +127,15 @@ int main(int argc, char** argv) {
       // file needs no server; the search button asks then.
       QTimer::singleShot(0, &form, [&form] { form.AskForServer(); });
     }
-    if (!file.empty()) {
+    const bool address = zelvaro::AddressInText(QString::fromLocal8Bit(file)).has_value();
+    if (address) {
+      // Downloaded in the background; the viewer shows itself with the record.
+      const QString url = zelvaro::AddressInText(QString::fromLocal8Bit(file)).value();
+      QTimer::singleShot(0, &form, [&form, url] {
+        form.FViewer->Button1->hide();
+        form.FViewer->OpenAddress(url);
+      });
+    } else if (!file.empty()) {
       // Once both windows are up, so that a box about the file has a window to stand over.
       const QString path = QFileInfo(QString::fromLocal8Bit(file)).absoluteFilePath();
       QTimer::singleShot(0, &form, [&form, path] {

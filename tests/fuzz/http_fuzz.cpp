@@ -2,7 +2,9 @@
 // lengths the first bytes choose. The first byte's bit 5 picks how:
 //   clear: the rest is the reply as it is. The client must end with a body
 //          or one of its own errors, never crash or hang, and never hand
-//          over more than 32768 bytes in one write.
+//          over more than 32768 bytes in one write. With bit 6 set the
+//          reply comes over TLS, from a TLS server in memory after a real
+//          handshake, each piece as records of its own.
 //   set:   the rest is a page's text, sent as a whole gzip reply (by length,
 //          chunked or until the close, as bits 6-7 say) and fetched as the
 //          program does; when the third byte's bit 0 is set a few bytes of
@@ -16,6 +18,7 @@
 #include "net/MemoryTransport.h"
 #include "net/PageFetch.h"
 #include "net/untHttp.h"
+#include "tests/net/MemoryTlsServer.h"
 #include "tests/streams/GzipBuilder.h"
 
 namespace {
@@ -122,24 +125,30 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
              : (flags & 6) == 4 ? zelvaro::TMemoryTransport::End::kStall
                                 : zelvaro::TMemoryTransport::End::kClose;
 
+  const bool tls = (flags & 64) != 0;
   zelvaro::THttpClient client;
   client.HandleRedirects = (flags & 8) != 0;
   if (flags & 16) zelvaro::ApplyProgramRequestSettings(client);
+  client.UseEnvironmentProxy = false;
   int connects = 0;
-  client.Connection().Connector = [&](const std::string&, uint16_t, std::chrono::milliseconds) {
+  client.Connection().Connector =
+      [&](const std::string&, uint16_t,
+          std::chrono::milliseconds) -> std::unique_ptr<zelvaro::TTransport> {
     // A redirect to a new connection finds a server that says nothing.
-    return std::make_unique<zelvaro::TMemoryTransport>(
-        connects++ == 0 ? pieces : std::vector<std::string>{}, end);
+    auto given = connects++ == 0 ? pieces : std::vector<std::string>{};
+    if (tls) return std::make_unique<zelvaro::testing::MemoryTlsServer>(given, end);
+    return std::make_unique<zelvaro::TMemoryTransport>(given, end);
   };
+  const std::string scheme = tls ? "https" : "http";
   CheckedStream body;
   try {
-    client.Get("http://fuzz.example/dir/page.html", &body);
+    client.Get(scheme + "://fuzz.example/dir/page.html", &body);
   } catch (const zelvaro::Exception&) {
   }
   // The client stays usable after whatever happened.
   connects = 0;
   try {
-    client.Get("http://fuzz.example/other.kif", &body);
+    client.Get(scheme + "://fuzz.example/other.kif", &body);
   } catch (const zelvaro::Exception&) {
   }
   return 0;

@@ -43,7 +43,7 @@ class RecordFiles : public testing::ViewerWindow {
   bool Drag(const QString& path, bool drop) {
     QMimeData data;
     data.setUrls(
-        {path.startsWith(QStringLiteral("http")) ? QUrl(path) : QUrl::fromLocalFile(path)});
+        {path.contains(QStringLiteral("://")) ? QUrl(path) : QUrl::fromLocalFile(path)});
     QDragEnterEvent enter({10, 10}, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(form.WebBrowser1->viewport(), &enter);
     if (!enter.isAccepted() || !drop) return enter.isAccepted();
@@ -89,10 +89,12 @@ TEST_F(RecordFiles, OpenedFromAPathOrADrop) {
   EXPECT_EQ(downloads, 0);
   EXPECT_TRUE(catcher.messages.empty());
 
-  // Only local .kif and .kifu files are taken.
+  // Only local .kif and .kifu files are taken as files; an http or https
+  // link is a record's address (opened as such), any other is refused.
   WriteFile("notes.txt", "x");
   EXPECT_FALSE(Drag(QDir::current().absoluteFilePath(QStringLiteral("notes.txt")), false));
-  EXPECT_FALSE(Drag(QStringLiteral("http://example.jp/a.kif"), false));
+  EXPECT_FALSE(Drag(QStringLiteral("ftp://example.jp/a.kif"), false));
+  EXPECT_TRUE(Drag(QStringLiteral("https://example.jp/a.kif"), false));
 }
 
 // Another program writes a live game into the file, in place or by

@@ -59,11 +59,15 @@ QString AskFileName(TFileDialog kind, QWidget* parent, const QString& caption, c
 void SetFileDialogHook(TFileDialogHook hook) { FileDialogHook() = std::move(hook); }
 
 std::optional<QString> AskText(QWidget* parent, const QString& caption, const QString& label,
-                               const QString& text) {
+                               const QString& text, const QStringList& offered) {
   if (TextDialogHook()) return TextDialogHook()(caption, label, text);
   QInputDialog dialog(parent);
   dialog.setWindowTitle(caption);
   dialog.setLabelText(label);
+  if (!offered.isEmpty()) {
+    dialog.setComboBoxItems(offered);
+    dialog.setComboBoxEditable(true);
+  }
   dialog.setTextValue(text);
   // Room for an address with a port and a path.
   dialog.resize(std::max(dialog.sizeHint().width(), 420), dialog.sizeHint().height());

@@ -7,6 +7,7 @@
 #include <QColor>
 #include <QImage>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <optional>
 #include <string>
@@ -40,8 +41,9 @@ void SetFileDialogHook(TFileDialogHook hook);
 // field, which starts with `text` (the cursor after it), and OK and Cancel. Returns the text
 // entered, or nothing when the user cancels. While a hook is set the hook
 // answers instead and no dialog opens.
+// With `offered` texts, the field is an editable list that offers them too.
 std::optional<QString> AskText(QWidget* parent, const QString& caption, const QString& label,
-                               const QString& text);
+                               const QString& text, const QStringList& offered = {});
 using TTextDialogHook = std::function<std::optional<QString>(
     const QString& caption, const QString& label, const QString& text)>;
 // An empty function restores the real dialogs.
