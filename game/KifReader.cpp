@@ -534,9 +534,11 @@ void TKifReader::ReadMoveLine(int32_t number, std::u16string_view move, std::u16
   spent_.push_back(spent_before);
   std::u16string shown = side == 1 ? u"▲" : u"△";
   shown += move;
-  record_.rows.push_back(
-      TKifRecord::Row{Decimal(number), std::move(shown), TimeText(line, row, side),
-                      std::u16string(mark_variation_ ? kVariationMark : kNoMark), on.index});
+  TKifRecord::Row added{Decimal(number), std::move(shown), {},
+                        std::u16string(mark_variation_ ? kVariationMark : kNoMark), on.index,
+                        parent};
+  added.time = TimeText(line, row, side, added);
+  record_.rows.push_back(std::move(added));
   mark_variation_ = false;
   current_row_ = row;
   if (placed) {
@@ -559,16 +561,22 @@ void TKifReader::AddComment(std::u16string_view text) {
 
 // The thinking-time column: "<minutes>分(計<total>分)", or empty when the line
 // has no time field. A field without the total counts the side's own times.
-std::u16string TKifReader::TimeText(std::u16string_view line, int row, int32_t side) {
+std::u16string TKifReader::TimeText(std::u16string_view line, int row, int32_t side,
+                                    TKifRecord::Row& seconds) {
   if (!time_regex_.Exec(Utf16ToSjis(line))) return {};
   const std::string minutes = time_regex_.GroupText(1);
   int64_t& spent = spent_[static_cast<size_t>(row)][side == 1 ? 0 : 1];
-  spent += int64_t{IntOrZero(minutes)} * 60 + IntOrZero(time_regex_.GroupText(2));
+  seconds.seconds = int64_t{IntOrZero(minutes)} * 60 + IntOrZero(time_regex_.GroupText(2));
+  spent += seconds.seconds;
   int64_t total;
   if (time_regex_.MatchPos(3) >= 0) {
     total = int64_t{IntOrZero(time_regex_.GroupText(4))} * 60 + IntOrZero(time_regex_.GroupText(5));
+    // The total's seconds, which the column leaves out, after its last colon.
+    const std::string whole = time_regex_.GroupText(3);
+    seconds.total_seconds = total * 60 + IntOrZero(whole.substr(whole.rfind(':') + 1));
   } else {
     total = spent / 60;
+    seconds.total_seconds = spent;
   }
   return SjisToUtf16(minutes) + u"分(計" + Decimal(total) + u"分)";
 }

@@ -96,6 +96,10 @@ class TKifRecord {
   struct Row {
     std::u16string caption, move, time, other;
     int line = 0;  // 0 the main line, k the k-th variation in file order
+    int parent = 0;  // the row whose position this row's move was applied to
+    // The time field in seconds: this move's and the mover's total so far
+    // (the written total, else the sum of the side's times); -1 without one.
+    int64_t seconds = -1, total_seconds = -1;
   };
 
   // Row 0 with the standard starting position; names " ", caption "Zelvaro".
@@ -146,7 +150,8 @@ class TKifReader {
   void StartVariation(int32_t branch_number);
   void ReadMoveLine(int32_t number, std::u16string_view move, std::u16string_view line);
   void AddComment(std::u16string_view text);
-  std::u16string TimeText(std::u16string_view line, int parent_row, int32_t side);
+  std::u16string TimeText(std::u16string_view line, int parent_row, int32_t side,
+                          TKifRecord::Row& seconds);
   void ShowStart();
   int32_t SideOf(int32_t number) const;
 
