@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "game/CsaReader.h"
+#include "game/SfenRecord.h"
 #include "toolkit/TextCodec.h"
 
 namespace zelvaro {
@@ -144,16 +145,20 @@ TRecordFormat ReadRecordBytes(TKifRecord& record, std::string_view bytes, TRecor
                               std::string_view file_name) {
   const TRecordFormat format = DetectRecordFormat(bytes, file_name);
   std::vector<std::u16string> lines = DecodeRecordBytes(bytes, encoding, file_name, format);
-  TKifReader reader(record);
-  reader.Begin(u"");
   switch (format) {
     case TRecordFormat::kCsa:
-      reader.ReadLines(CsaToKifLines(lines));
+      lines = CsaToKifLines(lines);
+      break;
+    case TRecordFormat::kSfen:
+    case TRecordFormat::kUsi:
+      lines = SfenToKifLines(lines);  // may throw: the record is not touched yet
       break;
     default:
-      reader.ReadLines(lines);
       break;
   }
+  TKifReader reader(record);
+  reader.Begin(u"");
+  reader.ReadLines(lines);
   return format;
 }
 

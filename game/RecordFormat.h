@@ -29,7 +29,9 @@ TRecordFormat DetectRecordFormat(std::string_view bytes, std::string_view file_n
 // lines would, in the format DetectRecordFormat finds, and returns it.
 // `encoding` as for DecodeRecordLines; besides, a CSA record declaring
 // "'CSA encoding=UTF-8" is UTF-8, and under kDetect a .ki2u file is UTF-8.
-// The header text is record.header_body, to be put after a prefix.
+// The header text is record.header_body, to be put after a prefix. Throws
+// ENotationError (game/Sfen.h) for an SFEN or USI text that cannot be read,
+// and then leaves `record` as it was.
 TRecordFormat ReadRecordBytes(TKifRecord& record, std::string_view bytes, TRecordEncoding encoding,
                               std::string_view file_name = {});
 

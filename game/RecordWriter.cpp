@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "game/Sfen.h"
 #include "toolkit/Exception.h"
 #include "toolkit/TextCodec.h"
 
@@ -347,7 +348,19 @@ std::vector<std::u16string> CsaLines(const TKifRecord& record) {
   return lines;
 }
 
-std::string SfenOfRow(const TKifRecord&, int) { throw EConvertError("SFEN はまだ書き出せません"); }
+std::string SfenOfRow(const TKifRecord& record, int row) {
+  TKyokumen p = record.row_positions.at(static_cast<size_t>(row));
+  p.Turn = SideToMove(record, row);
+  // The number of the move to be made next.
+  int32_t number = 1;
+  if (row > 0) {
+    number = std::stoi(Utf16ToUtf8(record.rows[static_cast<size_t>(row)].caption));
+    if (MoveOfRow(record, row).kind != TRowMove::kWord) ++number;
+  } else if (record.rows.size() > 1) {
+    number = std::stoi(Utf16ToUtf8(record.rows[1].caption));
+  }
+  return ToSfen(p, std::max(number, 1));
+}
 
 std::u16string JoinLines(const std::vector<std::u16string>& lines, std::u16string_view eol) {
   std::u16string text;

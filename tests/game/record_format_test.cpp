@@ -6,6 +6,7 @@
 
 #include "game/RecordFormat.h"
 #include "game/RecordWriter.h"
+#include "game/Sfen.h"
 #include "toolkit/TextCodec.h"
 
 namespace zelvaro {
@@ -163,6 +164,33 @@ TEST(CsaReader, Encodings) {
   EXPECT_EQ(U8(Read(utf8, "", TRecordEncoding::kCp932).sente_name), "先");
   EXPECT_EQ(U8(Read(Utf8ToSjis("N+先\n+7776FU\n"), "", TRecordEncoding::kCp932).sente_name), "先");
   EXPECT_EQ(U8(Read(Utf8ToSjis("N+先\n+7776FU\n")).sente_name), "先");
+}
+
+TEST(SfenRecord, PositionsMovesAndHands) {
+  TKifRecord r = Read("position startpos moves 7g7f 3c3d 8h2b+ 3a2b");
+  EXPECT_EQ(Rows(r), (std::vector<std::string>{"1 ▲７六歩(77)   ", "2 △３四歩(33)   ",
+                                               "3 ▲２二角成(88)   ", "4 △同　銀(31)   "}));
+  EXPECT_EQ(r.MainPosition(4).SenteHand[kHandKaku], 1);
+  EXPECT_EQ(SfenOfRow(r, 4), "lnsgkg1nl/1r5s1/pppppp1pp/6p2/9/2P6/PP1PPPPPP/7R1/LNSGKGSNL b Bb 5");
+  EXPECT_EQ(SfenOfRow(r, 0), std::string(kStartSfen));
+  // Hands with counts; gote to move at move 12: rows numbered from there.
+  r = Read("4k4/9/9/9/9/9/9/9/4K4 w 2G3p 12 moves P*5b 5i4h");
+  EXPECT_EQ(r.row_positions[0].SenteHand, (std::array<int32_t, 7>{0, 0, 0, 0, 2, 0, 0}));
+  EXPECT_EQ(r.row_positions[0].GoteHand, (std::array<int32_t, 7>{3, 0, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(Rows(r), (std::vector<std::string>{"12 △５二歩打   ", "13 ▲４八玉(59)   "}));
+  EXPECT_EQ(r.MainPosition(12).Board[52], kFu + kGoteOffset);
+  EXPECT_EQ(SfenOfRow(r, 2), "4k4/4p4/9/9/9/9/9/5K3/9 w 2G2p 14");
+  // The SFEN of a row, read again, is that row's position.
+  const TKifRecord again = Read(SfenOfRow(r, 1));
+  EXPECT_EQ(again.row_positions[0].Board, r.row_positions[1].Board);
+  EXPECT_EQ(again.row_positions[0].GoteHand, r.row_positions[1].GoteHand);
+  const std::string sfen = SfenOfRow(r, 1);
+  EXPECT_EQ(SfenOfRow(again, 0).substr(0, sfen.rfind(' ')), sfen.substr(0, sfen.rfind(' ')));
+  // A text that is no position is an error and leaves the record as it was.
+  TKifRecord kept = Read("position startpos moves 7g7f");
+  EXPECT_THROW(ReadRecordBytes(kept, "sfen 9/9 b - 1", TRecordEncoding::kDetect, ""),
+               ENotationError);
+  EXPECT_EQ(kept.rows.size(), 2u);
 }
 
 TEST(RecordWriter, BoardDiagram) {
