@@ -162,6 +162,21 @@ TRecordFormat ReadRecordBytes(TKifRecord& record, std::string_view bytes, TRecor
   return format;
 }
 
+bool FormatOfFileName(std::string_view file_name, TRecordFormat& format) {
+  static constexpr std::pair<std::string_view, TRecordFormat> kExtensions[] = {
+      {".kif", TRecordFormat::kKif},
+      {".kifu", TRecordFormat::kKifu},
+      {".ki2", TRecordFormat::kKi2},
+      {".csa", TRecordFormat::kCsa}};
+  for (const auto& [extension, f] : kExtensions) {
+    if (EndsWithNoCase(file_name, extension)) {
+      format = f;
+      return true;
+    }
+  }
+  return false;
+}
+
 std::string_view FormatName(TRecordFormat format) {
   switch (format) {
     case TRecordFormat::kKif:

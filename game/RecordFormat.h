@@ -39,6 +39,10 @@ TRecordFormat ReadRecordBytes(TKifRecord& record, std::string_view bytes, TRecor
 std::vector<std::u16string> DecodeRecordBytes(std::string_view bytes, TRecordEncoding encoding,
                                               std::string_view file_name, TRecordFormat format);
 
+// The format a record file of this name is written in, by its extension:
+// .kif, .kifu, .ki2, .csa (any letter case). False for any other name.
+bool FormatOfFileName(std::string_view file_name, TRecordFormat& format);
+
 // "KIF", "KI2", "CSA", "SFEN", "USI".
 std::string_view FormatName(TRecordFormat format);
 

@@ -1,5 +1,6 @@
 #include "viewer/untMain.h"
 
+#include <QClipboard>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
@@ -15,6 +16,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "game/RecordWriter.h"
 #include "resources/Resources.h"
 #include "toolkit/Exception.h"
 #include "toolkit/TextCodec.h"
@@ -53,9 +55,22 @@ class TRecordFileFetch : public TRecordFetch {
  private:
   const std::string path_;
 };
-const QString kOpenFilters =
-    QStringLiteral("KIF 棋譜 (*.kif *.kifu);;KI2 棋譜 (*.ki2);;すべてのファイル (*)");
+const QString kOpenFilters = QStringLiteral(
+    "棋譜 (*.kif *.kifu *.ki2 *.ki2u *.csa *.sfen *.usi);;KIF 棋譜 (*.kif *.kifu);;"
+    "KI2 棋譜 (*.ki2);;CSA 棋譜 (*.csa);;SFEN・USI (*.sfen *.usi);;すべてのファイル (*)");
 const QString kSaveFilters = QStringLiteral("KIF 棋譜 (*.kif *.kifu);;すべてのファイル (*)");
+// The file types of Ctrl+Shift+S, each with the format and extension it writes.
+struct TSaveAsType {
+  const char* filter;
+  TRecordFormat format;
+  const char* extension;
+};
+const TSaveAsType kSaveAsTypes[] = {
+    {"KIF 棋譜 Shift_JIS (*.kif)", TRecordFormat::kKif, ".kif"},
+    {"KIF 棋譜 UTF-8 (*.kifu)", TRecordFormat::kKifu, ".kifu"},
+    {"KI2 棋譜 (*.ki2)", TRecordFormat::kKi2, ".ki2"},
+    {"CSA 棋譜 V2.2 (*.csa)", TRecordFormat::kCsa, ".csa"},
+};
 
 // The first local file among the dropped ones that is a record.
 QString DroppedRecord(const QMimeData* data) {
@@ -91,8 +106,8 @@ TViewerLayout ViewerLayout(QSize client) {
 }
 
 bool IsRecordFileName(const QString& path) {
-  const QString suffix = QFileInfo(path).suffix().toLower();
-  return suffix == QStringLiteral("kif") || suffix == QStringLiteral("kifu");
+  static const QStringList kSuffixes = {"kif", "kifu", "ki2", "ki2u", "csa", "sfen", "usi"};
+  return kSuffixes.contains(QFileInfo(path).suffix().toLower());
 }
 
 TForm1::TForm1(QWidget* parent) : QWidget(parent, Qt::Window) {
@@ -206,6 +221,14 @@ void TForm1::CreateActions() {
   SaveAction->setShortcut(QKeySequence::Save);
   SaveAction->setEnabled(false);
   connect(SaveAction, &QAction::triggered, this, &TForm1::SaveRecordDialog);
+  SaveAsAction = new QAction(QStringLiteral("形式を選んで保存…"), this);
+  SaveAsAction->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+  SaveAsAction->setEnabled(false);
+  connect(SaveAsAction, &QAction::triggered, this, &TForm1::SaveRecordAsDialog);
+  CopySfenAction = new QAction(QStringLiteral("局面を SFEN でコピー"), this);
+  connect(CopySfenAction, &QAction::triggered, this, &TForm1::CopyPositionSfen);
+  CopyBodAction = new QAction(QStringLiteral("局面を BOD でコピー"), this);
+  connect(CopyBodAction, &QAction::triggered, this, &TForm1::CopyPositionBod);
 
   // The board's two options, in step with the dialog's check boxes: the
   // boxes hold the options, the actions only set and follow them.
@@ -223,7 +246,11 @@ void TForm1::CreateActions() {
 
   auto* separator = new QAction(this);
   separator->setSeparator(true);
-  const QList<QAction*> actions = {OpenAction, SaveAction, separator, LastMoveAction, FlipAction};
+  auto* copy_separator = new QAction(this);
+  copy_separator->setSeparator(true);
+  const QList<QAction*> actions = {OpenAction,     SaveAction,    SaveAsAction,
+                                   copy_separator, CopySfenAction, CopyBodAction,
+                                   separator,      LastMoveAction, FlipAction};
   for (QAction* action : actions) action->setShortcutContext(Qt::WindowShortcut);
   addActions(actions);
   Image1->addActions(actions);
@@ -276,6 +303,7 @@ void TForm1::BeginReading() {
   AddFirstRow();
   record_bytes_.clear();
   SaveAction->setEnabled(false);
+  SaveAsAction->setEnabled(false);
 }
 
 void TForm1::Button1Click() {
@@ -297,6 +325,9 @@ bool TForm1::OpenRecordFile(const QString& path) {
   std::string bytes;
   try {
     bytes = ReadRecordFile(QFile::encodeName(path).toStdString());
+    // A position text that cannot be read leaves the game on show as it is.
+    TKifRecord probe;
+    ReadRecordBytes(probe, bytes, TRecordEncoding::kDetect, path.toStdString());
   } catch (const std::exception& e) {
     ShowMessage(QString::fromStdString(MessageOf(e)), QStringLiteral("Zelvaro"));
     return false;
@@ -345,14 +376,18 @@ void TForm1::RefreshWatchedFile() {
 
 void TForm1::ShowRecordBytes(std::string bytes, TRecordEncoding encoding, const std::string& name) {
   TKifRecord record = RecordToRead();
-  TKifReader reader(record);
-  reader.Begin(u"");
-  reader.ReadLines(DecodeRecordLines(bytes, encoding, name));
+  try {
+    ReadRecordBytes(record, bytes, encoding, name);
+  } catch (const Exception& e) {
+    ShowMessage(QString::fromStdString(e.Message()), QStringLiteral("Zelvaro"));
+    return;
+  }
   TakeRecord(std::move(record));
   record_bytes_ = std::move(bytes);
   record_encoding_ = encoding;
   record_name_ = name;
   SaveAction->setEnabled(true);
+  SaveAsAction->setEnabled(true);
   ListView1->BeginUpdate();
   for (size_t row = 1; row < shown_.rows.size(); ++row) {
     const TKifRecord::Row& r = shown_.rows[row];
@@ -428,6 +463,50 @@ void TForm1::SaveRecordDialog() {
   const QString path = AskFileName(TFileDialog::kSave, this, QStringLiteral("棋譜を保存"),
                                    SuggestedName(record_path_, TournamentName), kSaveFilters);
   if (!path.isEmpty()) SaveRecordFile(path);
+}
+
+bool TForm1::SaveRecordAs(const QString& path, TRecordFormat format) {
+  try {
+    WriteRecordFile(QFile::encodeName(path).toStdString(), WriteRecord(shown_, format));
+  } catch (const Exception& e) {
+    ShowMessage(QString::fromStdString(e.Message()), QStringLiteral("Zelvaro"));
+    return false;
+  }
+  return true;
+}
+
+void TForm1::SaveRecordAsDialog() {
+  if (!SaveAsAction->isEnabled()) return;
+  QStringList filters;
+  for (const TSaveAsType& type : kSaveAsTypes) filters << QString::fromUtf8(type.filter);
+  QString selected = filters.front();
+  QString path = AskFileName(TFileDialog::kSave, this, QStringLiteral("形式を選んで保存"),
+                             QFileInfo(SuggestedName(record_path_, TournamentName))
+                                     .completeBaseName() +
+                                 QStringLiteral(".kif"),
+                             filters.join(QStringLiteral(";;")), &selected);
+  if (path.isEmpty()) return;
+  TRecordFormat format;
+  if (!FormatOfFileName(QFile::encodeName(path).toStdString(), format)) {
+    const TSaveAsType& type = kSaveAsTypes[std::max<qsizetype>(filters.indexOf(selected), 0)];
+    format = type.format;
+    path += QString::fromUtf8(type.extension);
+  }
+  SaveRecordAs(path, format);
+}
+
+QString TForm1::CopyPositionSfen() {
+  const QString text = QString::fromStdString(SfenOfRow(shown_, shown_row_));
+  QGuiApplication::clipboard()->setText(text);
+  return text;
+}
+
+QString TForm1::CopyPositionBod() {
+  const std::u16string lines = JoinLines(
+      BodLines(Positions[static_cast<size_t>(shown_row_)], SideToMove(shown_, shown_row_)), u"\n");
+  const QString text = ToQString(lines);
+  QGuiApplication::clipboard()->setText(text);
+  return text;
 }
 
 void TForm1::KeepSettings(TSettingsFile* file) {
@@ -598,9 +677,7 @@ void TForm1::RefreshRecord() {
       [refreshed, encoding = record_encoding_, name = record_name_] {
         try {
           refreshed->bytes = refreshed->fetch->Fetch();
-          TKifReader reader(refreshed->record);
-          reader.Begin(u"");
-          reader.ReadLines(DecodeRecordLines(refreshed->bytes, encoding, name));
+          ReadRecordBytes(refreshed->record, refreshed->bytes, encoding, name);
         } catch (const std::exception& e) {
           // Running out of memory too: an ordinary failure.
           refreshed->error = MessageOf(e);

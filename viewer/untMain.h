@@ -11,8 +11,10 @@
 //
 // The move list shows every row the user selects, by mouse or key; ← and →
 // step through the moves wherever the focus is in the window, F turns the
-// board, Ctrl+O opens a record file of the user's (a dropped .kif/.kifu
-// file too), Ctrl+S saves the record on show. The window may grow: the
+// board, Ctrl+O opens a record file of the user's in any format (a dropped
+// file too), Ctrl+S saves the record on show as read, Ctrl+Shift+S in the
+// format chosen; the position on show is copied as SFEN or as a board
+// diagram from the board's context menu. The window may grow: the
 // move list and the HTML view take the room, the board keeps its size.
 // File dialogs go through AskFileName, so tests answer them with its hook.
 //
@@ -39,6 +41,7 @@
 #include <string>
 
 #include "game/KifReader.h"
+#include "game/RecordFormat.h"
 #include "game/RecordRefresh.h"
 #include "toolkit/qt/Background.h"
 #include "toolkit/qt/ImageControl.h"
@@ -68,7 +71,8 @@ struct TViewerLayout {
 };
 TViewerLayout ViewerLayout(QSize client);
 
-// Whether a file of this name is taken when dropped on the viewer (.kif, .kifu).
+// Whether a file of this name is taken when dropped on the viewer (.kif,
+// .kifu, .ki2, .ki2u, .csa, .sfen, .usi).
 bool IsRecordFileName(const QString& path);
 
 class TForm1 : public QWidget {
@@ -93,6 +97,10 @@ class TForm1 : public QWidget {
   // Window-wide keys, also in the board's context menu.
   QAction* OpenAction;  // "棋譜ファイルを開く…", Ctrl+O: OpenRecordDialog
   QAction* SaveAction;  // "棋譜を保存…", Ctrl+S: SaveRecordDialog; off until a record is read
+  // "形式を選んで保存…", Ctrl+Shift+S: SaveRecordAsDialog; off until a record is read
+  QAction* SaveAsAction;
+  QAction* CopySfenAction;  // "局面を SFEN でコピー": the position on show
+  QAction* CopyBodAction;   // "局面を BOD でコピー": the position on show as a board diagram
   QAction* LastMoveAction;  // "最終手を表示", in step with the dialog's CheckBox1
   QAction* FlipAction;      // "盤面反転", F, in step with the dialog's CheckBox2
 
@@ -118,13 +126,25 @@ class TForm1 : public QWidget {
   // The file OpenRecordFile read the game on show from; empty for
   // "棋譜中継.txt" (a download).
   const QString& RecordPath() const { return record_path_; }
-  // Ctrl+O: asks for a file (KIF; KI2 and all files offered too) and opens it.
+  // Ctrl+O: asks for a file (KIF, KI2, CSA, SFEN/USI, all files) and opens it.
   void OpenRecordDialog();
   // Writes the record on show to `path` with its bytes exactly as read.
   // A failure is told in a message box and gives false; no file is left half written.
   bool SaveRecordFile(const QString& path);
   // Ctrl+S: asks for a name and saves the record on show there.
   void SaveRecordDialog();
+  // Writes the record on show to `path` in `format` (KIF in CP932, KIFU in
+  // UTF-8, KI2, CSA 2.2): what is written reads back as the same game. A
+  // failure is told in a message box and gives false.
+  bool SaveRecordAs(const QString& path, TRecordFormat format);
+  // Ctrl+Shift+S: asks for a name and a file type and saves the record
+  // on show so; the name's extension (.kif .kifu .ki2 .csa) decides, else
+  // the file type chosen, whose extension is then added.
+  void SaveRecordAsDialog();
+  // The position the picture shows, to the clipboard as SFEN (one line) or
+  // as a board diagram; also returned.
+  QString CopyPositionSfen();
+  QString CopyPositionBod();
 
   // Keeps the options dialog's choices and this window's size and place in
   // `file`, which must outlive the window: what it holds is applied now and

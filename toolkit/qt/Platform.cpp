@@ -50,10 +50,11 @@ void SetMessageHook(std::function<void(const QString& text, const QString& capti
 }
 
 QString AskFileName(TFileDialog kind, QWidget* parent, const QString& caption, const QString& path,
-                    const QString& filters) {
+                    const QString& filters, QString* selected_filter) {
   if (FileDialogHook()) return FileDialogHook()(kind, caption, path, filters);
-  return kind == TFileDialog::kOpen ? QFileDialog::getOpenFileName(parent, caption, path, filters)
-                                    : QFileDialog::getSaveFileName(parent, caption, path, filters);
+  return kind == TFileDialog::kOpen
+             ? QFileDialog::getOpenFileName(parent, caption, path, filters, selected_filter)
+             : QFileDialog::getSaveFileName(parent, caption, path, filters, selected_filter);
 }
 
 void SetFileDialogHook(TFileDialogHook hook) { FileDialogHook() = std::move(hook); }
