@@ -11,6 +11,7 @@
 
 #include "cli/Command.h"
 #include "game/RecordFormat.h"
+#include "game/RecordUsi.h"
 #include "game/RecordWriter.h"
 #include "toolkit/Exception.h"
 

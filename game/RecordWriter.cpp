@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "game/Sfen.h"
 #include "toolkit/Exception.h"
 #include "toolkit/TextCodec.h"
 
@@ -208,10 +207,7 @@ int32_t FirstSide(const TKifRecord& record) {
 }
 
 int32_t SideToMove(const TKifRecord& record, int row) {
-  const TKyokumen& p = record.row_positions.at(static_cast<size_t>(row));
-  if (row == 0) return p.Turn;
-  const TRowMove move = MoveOfRow(record, row);
-  return move.kind == TRowMove::kBoard || move.kind == TRowMove::kDrop ? -p.Turn : p.Turn;
+  return record.rows.at(static_cast<size_t>(row)).side_to_move;
 }
 
 std::u16string KifMoveText(const TRowMove& move) {
@@ -346,20 +342,6 @@ std::vector<std::u16string> CsaLines(const TKifRecord& record) {
     AddComment(lines, record.row_positions[static_cast<size_t>(row)].Comment, u"'*");
   }
   return lines;
-}
-
-std::string SfenOfRow(const TKifRecord& record, int row) {
-  TKyokumen p = record.row_positions.at(static_cast<size_t>(row));
-  p.Turn = SideToMove(record, row);
-  // The number of the move to be made next.
-  int32_t number = 1;
-  if (row > 0) {
-    number = std::stoi(Utf16ToUtf8(record.rows[static_cast<size_t>(row)].caption));
-    if (MoveOfRow(record, row).kind != TRowMove::kWord) ++number;
-  } else if (record.rows.size() > 1) {
-    number = std::stoi(Utf16ToUtf8(record.rows[1].caption));
-  }
-  return ToSfen(p, std::max(number, 1));
 }
 
 std::u16string JoinLines(const std::vector<std::u16string>& lines, std::u16string_view eol) {

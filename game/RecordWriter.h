@@ -30,7 +30,7 @@ struct TRowMove {
 };
 TRowMove MoveOfRow(const TKifRecord& record, int row);
 
-// The side to move in the position row `row` shows.
+// The side to move in the position row `row` shows (Row::side_to_move).
 int32_t SideToMove(const TKifRecord& record, int row);
 // The side that makes move 1 of the main line (1 or -1), as a KIF record's
 // "後手番" says it.
@@ -60,12 +60,8 @@ std::vector<std::u16string> CsaLines(const TKifRecord& record);
 
 // The record in `format` as file bytes: kif, ki2 and csa in CP932, kifu in
 // UTF-8, each line ended by CR LF (KIF, KI2) or LF (CSA). kSfen and kUsi are
-// written by SfenOfRow. Throws EConvertError for a format it cannot write.
+// written by SfenOfRow (game/RecordUsi.h). Throws EConvertError for a format it cannot write.
 std::string WriteRecord(const TKifRecord& record, TRecordFormat format);
-
-// The SFEN of the position row `row` shows, with the side to move and the
-// next move number.
-std::string SfenOfRow(const TKifRecord& record, int row);
 
 // Joins lines with `eol` after each.
 std::u16string JoinLines(const std::vector<std::u16string>& lines, std::u16string_view eol);

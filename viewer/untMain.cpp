@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "game/RecordUsi.h"
 #include "game/RecordWriter.h"
 #include "resources/Resources.h"
 #include "toolkit/Exception.h"

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "game/RecordFormat.h"
+#include "game/RecordUsi.h"
 #include "game/RecordWriter.h"
 #include "game/Sfen.h"
 #include "toolkit/TextCodec.h"

@@ -7,6 +7,7 @@
 #include <QGuiApplication>
 
 #include "game/RecordFormat.h"
+#include "game/RecordUsi.h"
 #include "game/RecordWriter.h"
 #include "tests/viewer/ViewerWindowFixture.h"
 #include "toolkit/TextCodec.h"
