@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "game/CsaReader.h"
+#include "game/Ki2Reader.h"
 #include "game/SfenRecord.h"
 #include "toolkit/TextCodec.h"
 
@@ -153,6 +154,14 @@ TRecordFormat ReadRecordBytes(TKifRecord& record, std::string_view bytes, TRecor
     case TRecordFormat::kUsi:
       lines = SfenToKifLines(lines);  // may throw: the record is not touched yet
       break;
+    case TRecordFormat::kKi2: {
+      const TKi2Conversion ki2 = Ki2ToKifLines(lines);
+      TKifReader reader(record);
+      reader.Begin(u"");
+      reader.ReadLines(ki2.kif_lines);
+      ShowKi2Moves(record, ki2);
+      return format;
+    }
     default:
       break;
   }

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "game/Notation.h"
+#include "game/RecordUsi.h"
 #include "toolkit/Exception.h"
 #include "toolkit/TextCodec.h"
 
@@ -245,20 +247,97 @@ std::vector<std::u16string> BodLines(const TKyokumen& p, int32_t side_to_move) {
   return lines;
 }
 
-std::vector<std::u16string> KifLines(const TKifRecord& record, bool utf8) {
-  std::vector<std::u16string> lines;
-  lines.push_back(utf8 ? u"#KIF version=2.0 encoding=UTF-8"
-                       : u"#KIF version=2.0 encoding=Shift_JIS");
+namespace {
+
+// The header lines, then the start: 手合割：平手, or a diagram with
+// "後手番" when `first_side` (the side of move 1) is gote.
+void AddHeaderAndStart(std::vector<std::u16string>& lines, const TKifRecord& record,
+                       int32_t first_side) {
   for (const std::u16string& line : BrLines(record.header_body)) {
     if (!DescribesStart(line)) lines.push_back(line);
   }
   const TKyokumen& start = record.row_positions[0];
-  const int32_t first = FirstSide(record);
-  if (IsStandardStart(start) && first == 1) {
+  if (IsStandardStart(start) && first_side == 1) {
     lines.push_back(u"手合割：平手");
   } else {
-    for (std::u16string& line : BodLines(start, first)) lines.push_back(std::move(line));
+    for (std::u16string& line : BodLines(start, first_side)) lines.push_back(std::move(line));
   }
+}
+
+// The "まで…" line KI2 ends a line of moves with, for the terminal word of
+// the row after `moves` moves; `side` is the terminal row's.
+std::u16string Ki2Ending(std::u16string_view word, int32_t side, int moves) {
+  const std::u16string n = Ascii(std::to_string(moves));
+  const std::u16string mover = side == 1 ? u"先手" : u"後手", other = side == 1 ? u"後手" : u"先手";
+  if (word == u"投了") return u"まで" + n + u"手で" + other + u"の勝ち";
+  if (word == u"切れ負け" || word == u"Time-up") {
+    return u"まで" + n + u"手で時間切れにより" + other + u"の勝ち";
+  }
+  if (word == u"反則勝ち" || word == u"反則負け")
+    return u"まで" + n + u"手で" + mover + u"の" + std::u16string(word);
+  if (word == u"詰み" || word == u"詰") return u"まで" + n + u"手詰";
+  return u"まで" + n + u"手で" + std::u16string(word);
+}
+
+}  // namespace
+
+std::vector<std::u16string> Ki2Lines(const TKifRecord& record) {
+  std::vector<std::u16string> lines;
+  // No move numbers: the start says who moves first.
+  AddHeaderAndStart(lines, record, record.row_positions[0].Turn);
+  AddComment(lines, record.row_positions[0].Comment, u"*");
+  std::u16string moves;  // the line being filled
+  int on_line = 0;
+  const auto flush = [&] {
+    while (!moves.empty() && moves.back() == u' ') moves.pop_back();
+    if (!moves.empty()) lines.push_back(std::move(moves));
+    moves.clear();
+    on_line = 0;
+  };
+  int line_index = 0;
+  for (size_t row = 1; row < record.rows.size(); ++row) {
+    const TKifRecord::Row& r = record.rows[row];
+    if (r.line != line_index) {
+      flush();
+      line_index = r.line;
+      lines.emplace_back();
+      lines.push_back(u"変化：" + r.caption + u"手");
+    }
+    const TRowMove move = MoveOfRow(record, static_cast<int>(row));
+    if (move.kind == TRowMove::kWord) {
+      flush();
+      const int number = std::stoi(Utf16ToUtf8(r.caption));
+      lines.push_back(Ki2Ending(move.word, move.side, number - 1));
+    } else {
+      std::u16string text = r.move.substr(0, 1);
+      if (move.kind == TRowMove::kUnapplied) {
+        text += move.word;
+      } else {
+        TMove m;
+        m.from = move.from;
+        m.to = move.to;
+        m.promote = move.promote;
+        if (move.kind == TRowMove::kDrop) m.drop = move.piece;
+        text = Ki2MoveText(RulesPositionOfRow(record, r.parent), m, true);
+      }
+      moves += Padded(text, 12);
+      if (++on_line == 6) flush();
+    }
+    if (!record.row_positions[row].Comment.empty()) {
+      flush();
+      AddComment(lines, record.row_positions[row].Comment, u"*");
+    }
+  }
+  flush();
+  return lines;
+}
+
+std::vector<std::u16string> KifLines(const TKifRecord& record, bool utf8) {
+  std::vector<std::u16string> lines;
+  lines.push_back(utf8 ? u"#KIF version=2.0 encoding=UTF-8"
+                       : u"#KIF version=2.0 encoding=Shift_JIS");
+  AddHeaderAndStart(lines, record, FirstSide(record));
+  const TKyokumen& start = record.row_positions[0];
   lines.push_back(u"手数----指手---------消費時間--");
   AddComment(lines, start.Comment, u"*");
   int line_index = 0;
@@ -361,6 +440,8 @@ std::string WriteRecord(const TKifRecord& record, TRecordFormat format) {
       return Utf16ToUtf8(JoinLines(KifLines(record, true), u"\r\n"));
     case TRecordFormat::kCsa:
       return Utf16ToSjis(JoinLines(CsaLines(record), u"\n"));
+    case TRecordFormat::kKi2:
+      return Utf16ToSjis(JoinLines(Ki2Lines(record), u"\r\n"));
     default:
       throw EConvertError("この形式では書き出せません");
   }

@@ -57,6 +57,9 @@ std::vector<std::u16string> BodLines(const TKyokumen& position, int32_t side_to_
 // main line. KifLines' first line declares `utf8` or Shift_JIS.
 std::vector<std::u16string> KifLines(const TKifRecord& record, bool utf8);
 std::vector<std::u16string> CsaLines(const TKifRecord& record);
+// KI2: the moves in Japanese notation (game/Notation.h), six to a line and
+// a line of their own before a comment; terminal rows as "まで…" lines.
+std::vector<std::u16string> Ki2Lines(const TKifRecord& record);
 
 // The record in `format` as file bytes: kif, ki2 and csa in CP932, kifu in
 // UTF-8, each line ended by CR LF (KIF, KI2) or LF (CSA). kSfen and kUsi are

@@ -249,7 +249,7 @@ void TForm1::CreateActions() {
   separator->setSeparator(true);
   auto* copy_separator = new QAction(this);
   copy_separator->setSeparator(true);
-  const QList<QAction*> actions = {OpenAction,     SaveAction,    SaveAsAction,
+  const QList<QAction*> actions = {OpenAction,     SaveAction,     SaveAsAction,
                                    copy_separator, CopySfenAction, CopyBodAction,
                                    separator,      LastMoveAction, FlipAction};
   for (QAction* action : actions) action->setShortcutContext(Qt::WindowShortcut);
@@ -481,11 +481,11 @@ void TForm1::SaveRecordAsDialog() {
   QStringList filters;
   for (const TSaveAsType& type : kSaveAsTypes) filters << QString::fromUtf8(type.filter);
   QString selected = filters.front();
-  QString path = AskFileName(TFileDialog::kSave, this, QStringLiteral("形式を選んで保存"),
-                             QFileInfo(SuggestedName(record_path_, TournamentName))
-                                     .completeBaseName() +
-                                 QStringLiteral(".kif"),
-                             filters.join(QStringLiteral(";;")), &selected);
+  QString path =
+      AskFileName(TFileDialog::kSave, this, QStringLiteral("形式を選んで保存"),
+                  QFileInfo(SuggestedName(record_path_, TournamentName)).completeBaseName() +
+                      QStringLiteral(".kif"),
+                  filters.join(QStringLiteral(";;")), &selected);
   if (path.isEmpty()) return;
   TRecordFormat format;
   if (!FormatOfFileName(QFile::encodeName(path).toStdString(), format)) {
@@ -673,28 +673,27 @@ void TForm1::RefreshRecord() {
   auto refreshed = std::make_shared<Refreshed>();
   refreshed->fetch = fetch;
   refreshed->record = RecordToRead();
-  refresh_work_.Start(
-      [fetch] { fetch->Abort(); },
-      [refreshed, encoding = record_encoding_, name = record_name_] {
-        try {
-          refreshed->bytes = refreshed->fetch->Fetch();
-          ReadRecordBytes(refreshed->record, refreshed->bytes, encoding, name);
-        } catch (const std::exception& e) {
-          // Running out of memory too: an ordinary failure.
-          refreshed->error = MessageOf(e);
-          if (refreshed->error.empty()) refreshed->error = "Unknown error.";
-        }
-        return refreshed;
-      },
-      [this](std::shared_ptr<Refreshed> done) {
-        auto taken = std::make_unique<Refreshed>(std::move(*done));
-        if (action_depth_ > 0) {
-          // Shown once the user's action has ended, not under it.
-          held_refresh_ = std::move(taken);
-          return;
-        }
-        FinishRefresh(std::move(taken));
-      });
+  refresh_work_.Start([fetch] { fetch->Abort(); },
+                      [refreshed, encoding = record_encoding_, name = record_name_] {
+                        try {
+                          refreshed->bytes = refreshed->fetch->Fetch();
+                          ReadRecordBytes(refreshed->record, refreshed->bytes, encoding, name);
+                        } catch (const std::exception& e) {
+                          // Running out of memory too: an ordinary failure.
+                          refreshed->error = MessageOf(e);
+                          if (refreshed->error.empty()) refreshed->error = "Unknown error.";
+                        }
+                        return refreshed;
+                      },
+                      [this](std::shared_ptr<Refreshed> done) {
+                        auto taken = std::make_unique<Refreshed>(std::move(*done));
+                        if (action_depth_ > 0) {
+                          // Shown once the user's action has ended, not under it.
+                          held_refresh_ = std::move(taken);
+                          return;
+                        }
+                        FinishRefresh(std::move(taken));
+                      });
   // Asked for while it was being started: this refresh answers it.
   refresh_pending_ = false;
   RestartRefreshTimer();

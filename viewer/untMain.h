@@ -262,7 +262,7 @@ class TForm1 : public QWidget {
   int refresh_interval_ms_;
   int action_depth_ = 0;  // user actions under way, nested ones counted
   bool refresh_pending_ = false;
-  std::unique_ptr<Refreshed> held_refresh_;  // arrived during a user action
+  std::unique_ptr<Refreshed> held_refresh_;       // arrived during a user action
   std::vector<std::function<void()>> idle_work_;  // asked for during a user action
   QFileSystemWatcher* file_watcher_;
   QTimer* file_settle_timer_;

@@ -4,9 +4,11 @@
 
 #include <filesystem>
 
+#include "game/Notation.h"
 #include "game/RecordFormat.h"
 #include "game/RecordUsi.h"
 #include "game/RecordWriter.h"
+#include "game/Rules.h"
 #include "game/Sfen.h"
 #include "toolkit/TextCodec.h"
 
@@ -194,6 +196,94 @@ TEST(SfenRecord, PositionsMovesAndHands) {
   EXPECT_EQ(kept.rows.size(), 2u);
 }
 
+// Every legal move of positions where 右 左 直 上 引 寄, 成/不成 and 打 are
+// needed, written by the rules' notation, reads back as that move.
+TEST(Ki2Reader, EveryLegalMoveReadsBack) {
+  const char* kPositions[] = {
+      "8k/9/9/9/9/9/3GGG3/3G1G3/K8 b - 1",  // six golds round 58: 上 引 寄 直
+      "8k/9/9/1+B5+B1/9/9/9/9/K8 b - 1",    // two horses: 右 左
+      "8k/9/9/9/9/9/9/9/K+R5+R1 b - 1",     // two dragons on one rank
+      "8k/9/9/3SSS3/9/9/9/9/K8 b 2G 1",     // silvers into the zone, drops
+      "k8/9/3ss4/9/9/4N1N2/9/9/8K b N 1",   // knights: 成 不成 打 右 左
+      "lnsgkgsnl/1r5b1/ppppppppp/9/9/9/PPPPPPPPP/1B5R1/LNSGKGSNL w - 1",  // gote to move
+  };
+  int moves = 0;
+  for (const char* sfen : kPositions) {
+    const TKyokumen p = ParseSfen(sfen);
+    for (const TMove& m : LegalMoves(p)) {
+      const std::u16string text = Ki2MoveText(p, m, true);
+      SCOPED_TRACE(std::string(sfen) + " " + U8(text));
+      const std::string ki2 = Utf16ToSjis(JoinLines(BodLines(p, p.Turn), u"\n") + text + u"\n");
+      const TKifRecord r = Read(ki2, "x.ki2");
+      ASSERT_EQ(r.rows.size(), 2u);
+      EXPECT_EQ(U8(r.rows[1].move), U8(text));
+      TKyokumen expected = p;
+      PlayMove(expected, m);
+      EXPECT_EQ(r.row_positions[1].Board, expected.Board);
+      EXPECT_EQ(r.row_positions[1].SenteHand, expected.SenteHand);
+      EXPECT_TRUE(r.reports.empty()) << U8(r.reports.front());
+      ++moves;
+    }
+  }
+  EXPECT_GT(moves, 150);
+}
+
+TEST(Ki2Reader, WrittenFormsAndMovesThatCannotBeFound) {
+  // No blanks, 同 without its space, 龍 and 竜, moves on several lines.
+  TKifRecord r =
+      Read(Utf8ToSjis("手合割：平手\n▲７六歩△３四歩▲２二角成△同銀\n*角交換\n▲１四角打 △５二金右\n"
+                      "▲２三角成    △同　銀\nまで8手で後手の勝ち\n"));
+  EXPECT_EQ(Rows(r), (std::vector<std::string>{"1 ▲７六歩   ", "2 △３四歩   ", "3 ▲２二角成   ",
+                                               "4 △同銀  ｺﾒﾝﾄ", "5 ▲１四角打   ", "6 △５二金右   ",
+                                               "7 ▲２三角成   ", "8 △同　銀   ", "9 ▲投了   "}));
+  EXPECT_EQ(r.row_positions[8].Board[23], kGin + kGoteOffset);
+  EXPECT_EQ(r.row_positions[8].Board[52], kKin + kGoteOffset);
+  EXPECT_EQ(r.row_positions[8].Board[61], kEmpty);
+  EXPECT_TRUE(r.reports.empty());
+  // Two golds can go to ５八 and the text does not say which; no piece can
+  // reach １一: both are told, and the reading goes on from the same position.
+  r = Read(Utf8ToSjis("手合割：平手\n▲５八金 △３四歩 ▲１一飛 △８四歩 ▲７八金\n"));
+  ASSERT_EQ(r.rows.size(), 6u);
+  EXPECT_EQ(U8(r.rows[1].move), "▲５八金");
+  EXPECT_EQ(r.row_positions[1].Board, r.row_positions[0].Board);
+  EXPECT_EQ(r.reports,
+            (std::vector<std::u16string>{u"指し手エラー ５八金", u"指し手エラー １一飛"}));
+  EXPECT_EQ(r.row_positions[5].Board[78], kKin);  // 69 is the only gold that reaches 78
+  EXPECT_EQ(r.row_positions[4].Board[84], kFu + kGoteOffset);
+}
+
+// The KI2 and CSA records of the corpus that have a KIF twin give the same
+// positions as the twin after every move.
+TEST(RecordFormat, CorpusTwinsAgree) {
+  const fs::path corpus = ZELVARO_SOURCE_DIR "/../shared/kif-corpus";
+  if (!fs::is_directory(corpus)) GTEST_SKIP() << "no corpus at " << corpus;
+  const auto read = [&](std::string_view prefix) {
+    for (const auto& entry : fs::directory_iterator(corpus)) {
+      const std::string name = entry.path().filename().string();
+      if (name.rfind(prefix, 0) == 0) return Read(ReadRecordFile(entry.path().string()), name);
+    }
+    ADD_FAILURE() << "no " << prefix;
+    return TKifRecord();
+  };
+  for (auto [twin, kif] : {std::pair{"42-", "10-"}, {"44-", "14-"}, {"45-", "15-"}}) {
+    SCOPED_TRACE(twin);
+    const TKifRecord a = read(twin), b = read(kif);
+    ASSERT_EQ(a.rows.size(), b.rows.size());
+    for (size_t row = 0; row < a.rows.size(); ++row) {
+      EXPECT_EQ(a.row_positions[row].Board, b.row_positions[row].Board) << row;
+      EXPECT_EQ(a.row_positions[row].SenteHand, b.row_positions[row].SenteHand) << row;
+      EXPECT_EQ(a.rows[row].line, b.rows[row].line) << row;
+    }
+  }
+  // And every KI2 and CSA record reads without a move that cannot be found.
+  for (const char* prefix : {"39-", "40-", "41-", "42-", "43-", "44-", "45-", "46-"}) {
+    const TKifRecord r = read(prefix);
+    for (const auto& report : r.reports)
+      EXPECT_EQ(report.find(u"指し手エラー"), std::u16string::npos) << prefix;
+    EXPECT_GT(r.rows.size(), 3u) << prefix;
+  }
+}
+
 TEST(RecordWriter, BoardDiagram) {
   TKyokumen p;
   p.Board[11] = kOu + kGoteOffset;
@@ -235,27 +325,34 @@ TEST(RecordWriter, CorpusRoundTrips) {
     if (entry.path().extension() == ".md") continue;
     ++files;
     const TKifRecord original = Read(ReadRecordFile(entry.path().string()), name);
-    for (TRecordFormat format : {TRecordFormat::kKif, TRecordFormat::kKifu, TRecordFormat::kCsa}) {
+    for (TRecordFormat format :
+         {TRecordFormat::kKif, TRecordFormat::kKifu, TRecordFormat::kKi2, TRecordFormat::kCsa}) {
       SCOPED_TRACE(name + " as " + std::string(FormatName(format)));
       const std::string written = WriteRecord(original, format);
       const TKifRecord back =
           Read(written, format == TRecordFormat::kKifu ? "x.kifu" : "x", TRecordEncoding::kDetect);
       // CSA numbers no moves: a record starting at move 2 starts at 1 there.
-      const bool csa = format == TRecordFormat::kCsa;
-      const std::vector<int> a_rows = MainRows(original, csa), b_rows = MainRows(back, csa);
+      // KI2 and CSA have no move numbers and fewer endings than KIF; KI2 no times.
+      const bool kif = format == TRecordFormat::kKif || format == TRecordFormat::kKifu;
+      const std::vector<int> a_rows = MainRows(original, !kif), b_rows = MainRows(back, !kif);
       ASSERT_EQ(a_rows.size(), b_rows.size());
-      EXPECT_EQ(back.reports.size(), original.reports.size());
+      EXPECT_EQ(back.reports, original.reports);
       for (size_t n = 0; n < a_rows.size(); ++n) {
         const TKyokumen &a = original.row_positions[a_rows[n]], &b = back.row_positions[b_rows[n]];
         ASSERT_EQ(a.Board, b.Board) << "move " << n;
         ASSERT_EQ(a.SenteHand, b.SenteHand) << "move " << n;
         ASSERT_EQ(a.GoteHand, b.GoteHand) << "move " << n;
         const auto &ra = original.rows[a_rows[n]], &rb = back.rows[b_rows[n]];
-        EXPECT_EQ(ra.seconds, rb.seconds) << "move " << n;
-        if (ra.seconds >= 0) EXPECT_EQ(ra.total_seconds, rb.total_seconds) << "move " << n;
+        if (format != TRecordFormat::kKi2) {
+          EXPECT_EQ(ra.seconds, rb.seconds) << "move " << n;
+          if (ra.seconds >= 0) EXPECT_EQ(ra.total_seconds, rb.total_seconds) << "move " << n;
+        }
         EXPECT_EQ(U8(a.Comment), U8(b.Comment)) << "move " << n;
       }
-      if (format == TRecordFormat::kCsa) continue;
+      if (format == TRecordFormat::kKi2) {
+        EXPECT_EQ(back.rows.back().line, original.rows.back().line) << "the variations";
+      }
+      if (!kif) continue;
       ASSERT_EQ(back.rows.size(), original.rows.size());
       for (size_t row = 0; row < original.rows.size(); ++row) {
         EXPECT_EQ(back.rows[row].line, original.rows[row].line) << "row " << row;

@@ -22,7 +22,8 @@ using testing::WriteFile;
 std::string Csa(int moves) {
   static const char* kMoves[] = {"+7776FU", "-3334FU", "+8822UM", "-3122GI", "+0055KA", "-5142OU"};
   std::string text = Utf8ToSjis("V2.2\nN+先手太郎\nN-後手花子\n$EVENT:CSA杯\nPI\n+\n");
-  for (int i = 0; i < moves; ++i) text += std::string(kMoves[i]) + ",T" + std::to_string(i + 1) + "\n";
+  for (int i = 0; i < moves; ++i)
+    text += std::string(kMoves[i]) + ",T" + std::to_string(i + 1) + "\n";
   return text;
 }
 
