@@ -25,7 +25,9 @@ std::vector<std::u16string> SfenToKifLines(const std::vector<std::u16string>& li
   TKyokumen position = usi.start;
   const int32_t to_move = position.Turn;
   const int32_t number = std::max(usi.start_number, 1);
-  const int32_t first_side = number % 2 != 0 ? to_move : -to_move;
+  // The side of move 1, as KIF counts: without moves only the side to move
+  // is left to say.
+  const int32_t first_side = number % 2 != 0 || usi.moves.empty() ? to_move : -to_move;
   TKyokumen standard;
   LayOutStartingPosition(standard);
   if (position.Board == standard.Board && position.SenteHand == standard.SenteHand &&
