@@ -2,7 +2,8 @@
 // viewer reads a record and prints what the viewer would hold as one JSON
 // object (texts UTF-8); optionally writes the board picture the viewer shows
 // after a click on row N (--last-move and --flip as the viewer's options).
-// FILE is CP932 or UTF-8 (TRecordEncoding::kDetect).
+// FILE is CP932 or UTF-8 (TRecordEncoding::kDetect). A FILE that is no record
+// (RecordRefusal) gives "zelvaro-cli kif: <why>" and exit status 1.
 #include <iostream>
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -31,8 +32,13 @@ Json PositionJson(const TKyokumen& p) {
 
 void Run(const std::string& path, int font_size, const std::vector<std::string>& png,
          const TBoardOptions& board) {
+  const std::string bytes = ReadRecordFile(path);
   const std::vector<std::u16string> lines =
-      DecodeRecordLines(ReadRecordFile(path), TRecordEncoding::kDetect, path);
+      DecodeRecordLines(bytes, TRecordEncoding::kDetect, path);
+  // What the viewer refuses, refused alike.
+  if (const std::u16string_view refusal = RecordRefusal(bytes, lines, path); !refusal.empty()) {
+    throw Exception(Utf16ToUtf8(refusal));
+  }
   TKifRecord record;
   TKifReader reader(record);
   reader.Begin(DocumentPrefix(font_size));
