@@ -2,7 +2,8 @@
 // viewer reads a record and prints what the viewer would hold as one JSON
 // object (texts UTF-8); optionally writes the board picture the viewer shows
 // after a click on row N (--last-move and --flip as the viewer's options).
-// FILE is KIF, KI2, CSA, SFEN or USI (ReadRecordBytes), CP932 or UTF-8.
+// FILE is KIF, KI2, CSA, SFEN or USI (ReadRecordBytes), CP932 or UTF-8. A FILE
+// that is no record (RecordRefusal) gives "zelvaro-cli kif: <why>" and exit status 1.
 #include <iostream>
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -32,8 +33,15 @@ Json PositionJson(const TKyokumen& p) {
 
 void Run(const std::string& path, int font_size, const std::vector<std::string>& png,
          const TBoardOptions& board) {
+  const std::string bytes = ReadRecordFile(path);
+  // What the viewer refuses, refused alike.
+  if (const std::u16string_view refusal =
+          RecordRefusal(bytes, DecodeRecordLines(bytes, TRecordEncoding::kDetect, path), path);
+      !refusal.empty()) {
+    throw Exception(Utf16ToUtf8(refusal));
+  }
   TKifRecord record;
-  ReadRecordBytes(record, ReadRecordFile(path), TRecordEncoding::kDetect, path);
+  ReadRecordBytes(record, bytes, TRecordEncoding::kDetect, path);
 
   int png_row = -1;
   if (!png.empty()) {

@@ -79,7 +79,7 @@ bool IsSfenBoard(std::string_view s) {
 
 }  // namespace
 
-TRecordFormat DetectRecordFormat(std::string_view bytes, std::string_view file_name) {
+std::optional<TRecordFormat> FormatByContent(std::string_view bytes) {
   if (bytes.substr(0, kUtf8Bom.size()) == kUtf8Bom) bytes.remove_prefix(kUtf8Bom.size());
   int kif = 0, csa = 0, ki2 = 0;
   bool first = true;
@@ -105,6 +105,11 @@ TRecordFormat DetectRecordFormat(std::string_view bytes, std::string_view file_n
   if (csa > 0 && kif == 0 && ki2 == 0) return TRecordFormat::kCsa;
   if (kif > 0) return TRecordFormat::kKif;
   if (ki2 > 0) return TRecordFormat::kKi2;
+  return std::nullopt;
+}
+
+TRecordFormat DetectRecordFormat(std::string_view bytes, std::string_view file_name) {
+  if (const std::optional<TRecordFormat> format = FormatByContent(bytes)) return *format;
   if (EndsWithNoCase(file_name, ".csa")) return TRecordFormat::kCsa;
   if (EndsWithNoCase(file_name, ".ki2") || EndsWithNoCase(file_name, ".ki2u")) {
     return TRecordFormat::kKi2;

@@ -6,6 +6,7 @@
 // rows, positions, comments, names and times mean the same everywhere.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -34,6 +35,10 @@ TRecordFormat DetectRecordFormat(std::string_view bytes, std::string_view file_n
 // and then leaves `record` as it was.
 TRecordFormat ReadRecordBytes(TKifRecord& record, std::string_view bytes, TRecordEncoding encoding,
                               std::string_view file_name = {});
+
+// The format the content alone shows (the first rule above); nullopt when
+// it shows none, as for a header without moves.
+std::optional<TRecordFormat> FormatByContent(std::string_view bytes);
 
 // The lines of a record's bytes as wide text, decoded as ReadRecordBytes does.
 std::vector<std::u16string> DecodeRecordBytes(std::string_view bytes, TRecordEncoding encoding,

@@ -1,6 +1,7 @@
 #include "viewer/Settings.h"
 
 #include <QSettings>
+#include <algorithm>
 
 #include "toolkit/Exception.h"
 
@@ -16,6 +17,7 @@ constexpr char kTopKey[] = "viewer/top";
 constexpr char kWidthKey[] = "viewer/width";
 constexpr char kHeightKey[] = "viewer/height";
 constexpr char kServerKey[] = "search/server";
+constexpr char kSponsorKey[] = "search/sponsor";
 
 // The whole-number text of `key` when it lies in [low, high].
 std::optional<int> ReadInt(const QSettings& file, const char* key, int low, int high) {
@@ -56,6 +58,8 @@ TSettings ReadSettings(const QString& path) {
   }
   // Not text (a list, say) reads as empty: none kept.
   settings.server = file.value(QString::fromLatin1(kServerKey)).toString().trimmed().toStdString();
+  settings.sponsor =
+      file.value(QString::fromLatin1(kSponsorKey)).toString().trimmed().toStdString();
   return settings;
 }
 
@@ -83,6 +87,9 @@ void TSettingsFile::Save() const {
     file.setValue(QString::fromLatin1(kWidthKey), values_.viewer->size.width());
     file.setValue(QString::fromLatin1(kHeightKey), values_.viewer->size.height());
   }
+  if (!values_.sponsor.empty()) {
+    file.setValue(QString::fromLatin1(kSponsorKey), QString::fromStdString(values_.sponsor));
+  }
   if (!values_.server.empty()) {
     file.setValue(QString::fromLatin1(kServerKey), QString::fromStdString(values_.server));
   }
@@ -91,6 +98,23 @@ void TSettingsFile::Save() const {
   if (file.status() == QSettings::AccessError) {
     throw EFileError("設定ファイル " + path_.toStdString() + " を保存できません");
   }
+}
+
+}  // namespace zelvaro
+
+namespace zelvaro {
+
+QRect FitToScreen(const QRect& frame, const QRect& available, QSize decoration) {
+  const int width = std::max(std::min(frame.width(), available.width() - decoration.width()),
+                             kViewerSize.width());
+  const int height = std::max(std::min(frame.height(), available.height() - decoration.height()),
+                              kViewerSize.height());
+  const auto place = [](int at, int low, int room, int extent) {
+    return std::max(std::min(at, low + room - extent), low);
+  };
+  return {place(frame.x(), available.x(), available.width(), width + decoration.width()),
+          place(frame.y(), available.y(), available.height(), height + decoration.height()), width,
+          height};
 }
 
 }  // namespace zelvaro

@@ -18,9 +18,11 @@
 //   height=516
 //   [search]
 //   server=http://…    the broadcast server's base address the user entered
+//   sponsor=http://…   the sponsor host's base address (the server's when entered with it)
 #pragma once
 
 #include <QPoint>
+#include <QRect>
 #include <QSize>
 #include <QString>
 #include <optional>
@@ -51,9 +53,17 @@ struct TSettings {
   // The broadcast server's base address as the search window kept it; empty
   // when none is kept. The search window checks it before it uses it.
   std::string server;
+  // The sponsor host's base address, kept alike; empty when none is kept.
+  std::string sponsor;
 
   bool operator==(const TSettings&) const = default;
 };
+
+// Where a window kept at `frame` (its place and client size) opens on a
+// screen whose free area is `available`: as kept when it fits, else made
+// smaller (not below what the screen holds) and moved inside, `decoration`
+// (the frame around the client area) counted.
+QRect FitToScreen(const QRect& frame, const QRect& available, QSize decoration = QSize(16, 48));
 
 class TSettingsFile {
  public:

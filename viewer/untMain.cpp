@@ -1,17 +1,21 @@
 #include "viewer/untMain.h"
 
 #include <QClipboard>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QGuiApplication>
 #include <QMimeData>
+#include <QPointer>
 #include <QRegularExpression>
 #include <QResizeEvent>
 #include <QScreen>
 #include <QShortcut>
+#include <QStandardPaths>
 #include <QUrl>
 #include <algorithm>
 #include <utility>
@@ -104,6 +108,13 @@ TViewerLayout ViewerLayout(QSize client) {
                     QRect(432, 472 + dy, 57, 25), QRect(688 + dx, 472 + dy, 57, 25),
                     QRect(616 + dx, 472 + dy, 57, 25)};
   return layout;
+}
+
+std::string RecordFilePlace(bool desktop_start) {
+  if (!desktop_start) return kRecordFileName;
+  const QString folder = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
+  QDir().mkpath(folder);
+  return QFile::encodeName(QDir(folder).filePath(QString::fromUtf8(kRecordFileName))).toStdString();
 }
 
 bool IsRecordFileName(const QString& path) {
@@ -308,29 +319,37 @@ void TForm1::BeginReading() {
 }
 
 void TForm1::Button1Click() {
+  if (reading_) return;
   ActionScope action(*this);
-  BeginReading();
-  std::string bytes;
-  try {
-    bytes = ReadRecordFile(kRecordFileName);
-  } catch (const std::exception& e) {
-    ShowMessage(QString::fromStdString(MessageOf(e)), QStringLiteral("Zelvaro"));
+  const std::string file = record_file_;
+  const std::shared_ptr<ReadAside> read =
+      ReadRecordAside([file] { return ReadRecordFile(file); }, TRecordEncoding::kCp932, file);
+  if (!read) return;
+  if (!read->error.empty()) {
+    BeginReading();
+    ShowMessage(QString::fromStdString(read->error), QStringLiteral("Zelvaro"));
     return;
   }
+  if (!read->refusal.empty()) {
+    ShowMessage(ToQString(read->refusal), QStringLiteral("Zelvaro"));
+    return;
+  }
+  BeginReading();
   record_path_.clear();
-  ShowRecordBytes(std::move(bytes), TRecordEncoding::kCp932, kRecordFileName);
+  ShowRecord(*read, TRecordEncoding::kCp932, file);
 }
 
 bool TForm1::OpenRecordFile(const QString& path) {
+  if (reading_) return false;
   ActionScope action(*this);
-  std::string bytes;
-  try {
-    bytes = ReadRecordFile(QFile::encodeName(path).toStdString());
-    // A position text that cannot be read leaves the game on show as it is.
-    TKifRecord probe;
-    ReadRecordBytes(probe, bytes, TRecordEncoding::kDetect, path.toStdString());
-  } catch (const std::exception& e) {
-    ShowMessage(QString::fromStdString(MessageOf(e)), QStringLiteral("Zelvaro"));
+  const std::string file = QFile::encodeName(path).toStdString();
+  const std::shared_ptr<ReadAside> read = ReadRecordAside(
+      [file] { return ReadRecordFile(file); }, TRecordEncoding::kDetect, path.toStdString());
+  if (!read) return false;
+  if (!read->error.empty() || !read->refusal.empty()) {
+    ShowMessage(
+        read->error.empty() ? ToQString(read->refusal) : QString::fromStdString(read->error),
+        QStringLiteral("Zelvaro"));
     return false;
   }
   // Followed like a broadcast: another program may be writing a live game
@@ -339,8 +358,44 @@ bool TForm1::OpenRecordFile(const QString& path) {
   WatchFile(path);
   BeginReading();
   record_path_ = path;
-  ShowRecordBytes(std::move(bytes), TRecordEncoding::kDetect, path.toStdString());
+  ShowRecord(*read, TRecordEncoding::kDetect, path.toStdString());
   return true;
+}
+
+std::shared_ptr<TForm1::ReadAside> TForm1::ReadRecordAside(std::function<std::string()> read,
+                                                           TRecordEncoding encoding,
+                                                           const std::string& name) {
+  QPointer<TForm1> alive(this);
+  reading_ = true;
+  QEventLoop loop;
+  std::shared_ptr<ReadAside> result;
+  RunInBackground(
+      &loop,
+      [read, encoding, name] {
+        auto done = std::make_shared<ReadAside>();
+        try {
+          done->bytes = read();
+          const std::vector<std::u16string> lines = DecodeRecordLines(done->bytes, encoding, name);
+          done->refusal = RecordRefusal(done->bytes, lines, name);
+          if (done->refusal.empty()) {
+            // A new game starts from nothing: no names of the last one.
+            ReadRecordBytes(done->record, done->bytes, encoding, name);
+          }
+        } catch (const std::exception& e) {
+          done->error = MessageOf(e);
+          if (done->error.empty()) done->error = "Unknown error.";
+        }
+        return done;
+      },
+      [&result, &loop](std::shared_ptr<ReadAside> done) {
+        result = std::move(done);
+        loop.quit();
+      });
+  // The window answers meanwhile; the program's end ends this wait too.
+  loop.exec();
+  if (!alive) return nullptr;
+  reading_ = false;
+  return result;
 }
 
 void TForm1::WatchFile(const QString& path) {
@@ -375,26 +430,21 @@ void TForm1::RefreshWatchedFile() {
   RefreshRecord();
 }
 
-void TForm1::ShowRecordBytes(std::string bytes, TRecordEncoding encoding, const std::string& name) {
-  TKifRecord record = RecordToRead();
-  try {
-    ReadRecordBytes(record, bytes, encoding, name);
-  } catch (const Exception& e) {
-    ShowMessage(QString::fromStdString(e.Message()), QStringLiteral("Zelvaro"));
-    return;
-  }
-  TakeRecord(std::move(record));
-  record_bytes_ = std::move(bytes);
+void TForm1::ShowRecord(ReadAside& read, TRecordEncoding encoding, const std::string& name) {
+  TakeRecord(std::move(read.record));
+  record_bytes_ = std::move(read.bytes);
   record_encoding_ = encoding;
   record_name_ = name;
   SaveAction->setEnabled(true);
   SaveAsAction->setEnabled(true);
   ListView1->BeginUpdate();
+  QList<QStringList> rows;
+  rows.reserve(static_cast<qsizetype>(shown_.rows.size()));
   for (size_t row = 1; row < shown_.rows.size(); ++row) {
     const TKifRecord::Row& r = shown_.rows[row];
-    ListView1->Append(ToQString(r.caption),
-                      {ToQString(r.move), ToQString(r.time), ToQString(r.other)});
+    rows.append({ToQString(r.caption), ToQString(r.move), ToQString(r.time), ToQString(r.other)});
   }
+  ListView1->AppendRows(rows);
   ListView1->SetSubItem(0, 2, ToQString(shown_.rows[0].other));
   ListView1->EndUpdate();
   // A new game starts at its top, whatever the last one scrolled to.
@@ -405,8 +455,14 @@ void TForm1::ShowRecordBytes(std::string bytes, TRecordEncoding encoding, const 
   ShowDocument(WebBrowser1,
                FontSizePrefix() + shown_.header_body + std::u16string(kDocumentSuffix));
   renderer_->DrawPosition(Positions[0], SenteName, GoteName);
-  for (const std::u16string& report : shown_.reports) {
-    ShowMessage(ToQString(report), QStringLiteral("error"));
+  const std::vector<std::u16string> reports = shown_.reports;
+  for (size_t i = 0; i < reports.size() && i < kMaxReportBoxes; ++i) {
+    ShowMessage(ToQString(reports[i]), QStringLiteral("error"));
+  }
+  if (reports.size() > kMaxReportBoxes) {
+    ShowMessage(
+        QStringLiteral("ほかに %1 件のエラーがあります").arg(reports.size() - kMaxReportBoxes),
+        QStringLiteral("error"));
   }
 }
 
@@ -443,6 +499,7 @@ void TForm1::Button3Click() {
 void TForm1::Button4Click() { close(); }
 
 void TForm1::OpenRecordDialog() {
+  if (reading_) return;
   const QString start = record_path_.isEmpty() ? QString() : QFileInfo(record_path_).path();
   const QString path = AskFileName(TFileDialog::kOpen, this, QStringLiteral("棋譜ファイルを開く"),
                                    start, kOpenFilters);
@@ -518,15 +575,22 @@ void TForm1::KeepSettings(TSettingsFile* file) {
   OptionsDialog->RadioGroup2->SetItemIndex(kept.refresh_choice);
   OptionsDialog->SetBoardOptions(kept.board);
   if (kept.viewer) {
-    resize(kept.viewer->size);
-    // A place no screen shows any more (a screen taken away) is not kept.
+    // Fitted into the screen it opens on (its scale or size may have
+    // changed since); a place no screen shows any more (a screen taken
+    // away) is not kept.
     const QRect frame(kept.viewer->place, kept.viewer->size);
+    const QScreen* on = nullptr;
     for (const QScreen* screen : QGuiApplication::screens()) {
       if (screen->availableGeometry().intersects(frame)) {
-        move(kept.viewer->place);
+        on = screen;
         break;
       }
     }
+    const QScreen* fit_to = on != nullptr ? on : QGuiApplication::primaryScreen();
+    const QRect fitted =
+        fit_to != nullptr ? FitToScreen(frame, fit_to->availableGeometry()) : frame;
+    resize(fitted.size());
+    if (on != nullptr) move(fitted.topLeft());
   }
   settings_ = file;
 }
@@ -673,27 +737,36 @@ void TForm1::RefreshRecord() {
   auto refreshed = std::make_shared<Refreshed>();
   refreshed->fetch = fetch;
   refreshed->record = RecordToRead();
-  refresh_work_.Start([fetch] { fetch->Abort(); },
-                      [refreshed, encoding = record_encoding_, name = record_name_] {
-                        try {
-                          refreshed->bytes = refreshed->fetch->Fetch();
-                          ReadRecordBytes(refreshed->record, refreshed->bytes, encoding, name);
-                        } catch (const std::exception& e) {
-                          // Running out of memory too: an ordinary failure.
-                          refreshed->error = MessageOf(e);
-                          if (refreshed->error.empty()) refreshed->error = "Unknown error.";
-                        }
-                        return refreshed;
-                      },
-                      [this](std::shared_ptr<Refreshed> done) {
-                        auto taken = std::make_unique<Refreshed>(std::move(*done));
-                        if (action_depth_ > 0) {
-                          // Shown once the user's action has ended, not under it.
-                          held_refresh_ = std::move(taken);
-                          return;
-                        }
-                        FinishRefresh(std::move(taken));
-                      });
+  refresh_work_.Start(
+      [fetch] { fetch->Abort(); },
+      [refreshed, encoding = record_encoding_, name = record_name_] {
+        try {
+          refreshed->bytes = refreshed->fetch->Fetch();
+          const std::vector<std::u16string> lines =
+              DecodeRecordLines(refreshed->bytes, encoding, name);
+          // What is no record does not replace the game on show.
+          if (const std::u16string_view refusal = RecordRefusal(refreshed->bytes, lines, name);
+              !refusal.empty()) {
+            refreshed->error = Utf16ToUtf8(refusal);
+            return refreshed;
+          }
+          ReadRecordBytes(refreshed->record, refreshed->bytes, encoding, name);
+        } catch (const std::exception& e) {
+          // Running out of memory too: an ordinary failure.
+          refreshed->error = MessageOf(e);
+          if (refreshed->error.empty()) refreshed->error = "Unknown error.";
+        }
+        return refreshed;
+      },
+      [this](std::shared_ptr<Refreshed> done) {
+        auto taken = std::make_unique<Refreshed>(std::move(*done));
+        if (action_depth_ > 0) {
+          // Shown once the user's action has ended, not under it.
+          held_refresh_ = std::move(taken);
+          return;
+        }
+        FinishRefresh(std::move(taken));
+      });
   // Asked for while it was being started: this refresh answers it.
   refresh_pending_ = false;
   RestartRefreshTimer();

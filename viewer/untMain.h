@@ -56,8 +56,18 @@ class QFileSystemWatcher;
 
 namespace zelvaro {
 
-// The file every reading reads, in the current directory.
+// The file every reading reads, in the current directory unless the
+// program sets another place (SetRecordFile).
 inline constexpr char kRecordFileName[] = "棋譜中継.txt";
+
+// Where the record file goes: kRecordFileName in the current folder for a
+// start from a shell; in the user's cache folder (QStandardPaths'
+// CacheLocation, made when missing) for a start from the desktop entry,
+// whose current folder is the home folder.
+std::string RecordFilePlace(bool desktop_start);
+
+// Reports of a reading shown in boxes of their own; the rest are counted in one more.
+inline constexpr size_t kMaxReportBoxes = 3;
 
 // Where the viewer's controls lie in a client area of `client` (at least
 // kViewerSize). At kViewerSize: the board 0,0 329x417, the HTML view
@@ -116,12 +126,19 @@ class TForm1 : public QWidget {
   // names, caption; shows the header document and the start, then tells each
   // move that could not be applied in a message box. When the file cannot be
   // opened the list holds only row 0, a message box says so and nothing else
-  // changes.
+  // changes. A file that is no record (RecordRefusal) is refused in a box
+  // and the game on show stays. The names, tournament and caption are the
+  // record's own ("Zelvaro" and blanks when it has none). The file is read
+  // aside: the window answers until the record is shown.
   void Button1Click();
+  // Where Button1Click reads (kRecordFileName, relative to the current folder, by default).
+  void SetRecordFile(std::string path) { record_file_ = std::move(path); }
+  const std::string& RecordFile() const { return record_file_; }
   // Opens a record file of the user's: read as TRecordEncoding::kDetect,
   // shown as Button1Click shows "棋譜中継.txt", and not followed (no
-  // refresh). When the file cannot be read a message box says so, the game
-  // on show stays as it was and the result is false.
+  // refresh). When the file cannot be read or is no record a message box
+  // says so, the game on show stays as it was and the result is false.
+  // Nothing while another reading is under way.
   bool OpenRecordFile(const QString& path);
   // The file OpenRecordFile read the game on show from; empty for
   // "棋譜中継.txt" (a download).
@@ -212,8 +229,19 @@ class TForm1 : public QWidget {
   void CreateActions();
   // The start of every reading: no refresh waiting, no note, only row 0.
   void BeginReading();
-  // Reads a record file's bytes into the window and shows its header and start.
-  void ShowRecordBytes(std::string bytes, TRecordEncoding encoding, const std::string& name);
+  // What a reading aside came to.
+  struct ReadAside {
+    std::string bytes;
+    std::string error;       // UTF-8: the file could not be read
+    std::u16string refusal;  // it is no record
+    TKifRecord record;
+  };
+  // Reads `read()`'s bytes off the window thread and waits, processing
+  // events, for the record; null when the window is going.
+  std::shared_ptr<ReadAside> ReadRecordAside(std::function<std::string()> read,
+                                             TRecordEncoding encoding, const std::string& name);
+  // Shows a record read aside: header, start, rows, names.
+  void ShowRecord(ReadAside& read, TRecordEncoding encoding, const std::string& name);
   void SaveSettings();
   void ShowCaption();
   void RestartRefreshTimer();
@@ -253,6 +281,8 @@ class TForm1 : public QWidget {
   QString record_path_;
   // How the record on show was decoded; a refresh decodes its bytes alike.
   TRecordEncoding record_encoding_ = TRecordEncoding::kCp932;
+  std::string record_file_ = kRecordFileName;
+  bool reading_ = false;  // a reading aside is under way
   std::string record_name_;
   TSettingsFile* settings_ = nullptr;
   bool settings_failed_ = false;  // a failed write was told

@@ -42,6 +42,8 @@ void ShowMessage(const QString& text, const QString& caption) {
     return;
   }
   QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok);
+  // What a box says (a path, an address) can be selected and copied.
+  box.setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
   box.exec();
 }
 
