@@ -22,6 +22,7 @@
 #include "cli/Command.h"
 #include "game/KifReader.h"
 #include "net/PageFetch.h"
+#include "game/RecordFormat.h"
 #include "search/Discovery.h"
 #include "toolkit/TextCodec.h"
 
@@ -31,10 +32,11 @@ namespace {
 using Json = nlohmann::ordered_json;
 
 Json FollowLine(const std::vector<std::string>& lines, bool changed) {
+  // Any record format the viewer reads; the page fetch gives CP932 lines.
+  std::string bytes;
+  for (const std::string& line : lines) bytes += line + "\n";
   TKifRecord record;
-  TKifReader reader(record);
-  reader.Begin(u"");
-  reader.ReadLines(lines);
+  ReadRecordBytes(record, bytes, TRecordEncoding::kCp932);
   const TKifRecord::Row& last = record.rows.back();  // row 0 is always there
   return {{"moves", record.rows.size() - 1},
           {"last_row",

@@ -2,7 +2,8 @@
 // viewer reads a record and prints what the viewer would hold as one JSON
 // object (texts UTF-8); optionally writes the board picture the viewer shows
 // after a click on row N (--last-move and --flip as the viewer's options).
-// FILE is CP932 or UTF-8 (TRecordEncoding::kDetect).
+// FILE is KIF, KI2, CSA, SFEN or USI (ReadRecordBytes), CP932 or UTF-8. A FILE
+// that is no record (RecordRefusal) gives "zelvaro-cli kif: <why>" and exit status 1.
 #include <iostream>
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -14,6 +15,7 @@
 #include "cli/Command.h"
 #include "game/KifReader.h"
 #include "game/RecordUsi.h"
+#include "game/RecordFormat.h"
 #include "toolkit/Exception.h"
 #include "toolkit/TextCodec.h"
 #include "viewer/CommentPanel.h"
@@ -39,12 +41,15 @@ Json PositionJson(const TKifRecord& record, int row) {
 
 void Run(const std::string& path, int font_size, const std::vector<std::string>& png,
          const TBoardOptions& board) {
-  const std::vector<std::u16string> lines =
-      DecodeRecordLines(ReadRecordFile(path), TRecordEncoding::kDetect, path);
+  const std::string bytes = ReadRecordFile(path);
+  // What the viewer refuses, refused alike.
+  if (const std::u16string_view refusal =
+          RecordRefusal(bytes, DecodeRecordLines(bytes, TRecordEncoding::kDetect, path), path);
+      !refusal.empty()) {
+    throw Exception(Utf16ToUtf8(refusal));
+  }
   TKifRecord record;
-  TKifReader reader(record);
-  reader.Begin(DocumentPrefix(font_size));
-  reader.ReadLines(lines);
+  ReadRecordBytes(record, bytes, TRecordEncoding::kDetect, path);
 
   int png_row = -1;
   if (!png.empty()) {
@@ -66,7 +71,8 @@ void Run(const std::string& path, int font_size, const std::vector<std::string>&
   out["sente"] = U8(record.sente_name);
   out["gote"] = U8(record.gote_name);
   out["tournament"] = U8(record.tournament_name);
-  out["header_document"] = U8(reader.HeaderText() + std::u16string(kDocumentSuffix));
+  out["header_document"] =
+      U8(DocumentPrefix(font_size) + record.header_body + std::u16string(kDocumentSuffix));
 
   Json rows = Json::array();
   for (const auto& row : record.rows) {

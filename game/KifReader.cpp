@@ -13,6 +13,7 @@
 #include <limits>
 
 #include "game/Notation.h"
+#include "game/RecordFormat.h"
 #include "toolkit/Exception.h"
 #include "toolkit/TextCodec.h"
 
@@ -236,7 +237,120 @@ bool DeclaresCp932(std::string_view bytes) {
   return false;
 }
 
+// Move texts that end a game or a reading without naming a square.
+constexpr std::u16string_view kEndWords[] = {
+    u"投了",     u"中断",     u"千日手",   u"持将棋", u"詰み",   u"不詰",   u"切れ負け",
+    u"反則勝ち", u"反則負け", u"入玉勝ち", u"不戦勝", u"不戦敗", u"封じ手", u"Time-up"};
+
+// Whether `bytes` are text: no NUL byte, and at most one in a hundred that is
+// neither a character (of UTF-8 when they are valid UTF-8, else of CP932)
+// nor a control character text files hold.
+bool IsText(std::string_view bytes) {
+  const bool utf8 = IsValidUtf8(bytes);
+  size_t bad = 0;
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    const auto b = static_cast<unsigned char>(bytes[i]);
+    if (b == 0) return false;
+    if (b < 0x20 || b == 0x7F) {
+      if (b != '\t' && b != '\n' && b != '\r' && b != '\f' && b != 0x1A) ++bad;
+      continue;
+    }
+    if (utf8 || b < 0x80 || (b >= 0xA1 && b <= 0xDF)) continue;
+    if ((b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC)) {
+      const auto t = i + 1 < bytes.size() ? static_cast<unsigned char>(bytes[i + 1]) : 0;
+      if ((t >= 0x40 && t <= 0x7E) || (t >= 0x80 && t <= 0xFC)) {
+        ++i;
+        continue;
+      }
+    }
+    ++bad;
+  }
+  return bad * 100 <= bytes.size();
+}
+
+bool EndsWith(std::u16string_view s, std::u16string_view suffix) {
+  return s.size() >= suffix.size() && s.substr(s.size() - suffix.size()) == suffix;
+}
+
+// Appends `text` to a document unless that takes it past kMaxDocumentChars;
+// then the note ends it and nothing more is added.
+void AppendCut(std::u16string& document, std::u16string_view text) {
+  if (EndsWith(document, kDocumentCutNote)) return;
+  if (document.size() + text.size() > kMaxDocumentChars) {
+    document += kDocumentCutNote;
+    return;
+  }
+  document += text;
+}
+
+// A row of a board diagram, or the file numbers above it.
+bool IsDiagramLine(std::u16string_view line) {
+  if (line.empty()) return false;
+  if (line[0] == u'|' || line[0] == u'+') return true;
+  size_t i = 0;
+  while (i < line.size() && (IsBlank(line[i]) || line[i] == u'　')) ++i;
+  return i > 0 && i < line.size() && line[i] == u'９' && Contains(line, u"１");
+}
+
+// A diagram row shown as it stands: blanks kept, in a face whose half-width
+// characters are half as wide as the full-width ones.
+std::u16string DiagramHtml(std::u16string_view line) {
+  std::u16string html = u"<font face=\"IPAGothic,monospace\">";
+  for (char16_t c : TrimEnd(line)) {
+    if (c == u' ') {
+      html += u"&nbsp;";
+    } else if (c == u'<') {
+      html += u"&lt;";
+    } else {
+      html += c;
+    }
+  }
+  return html + u"</font>";
+}
+
+// A header line with "\n" and "¥n" (the yen sign of Shift_JIS fonts) as line breaks.
+std::u16string HeaderHtml(std::u16string_view line) {
+  std::u16string html;
+  for (size_t i = 0; i < line.size(); ++i) {
+    const char16_t c = line[i];
+    if ((c == u'\\' || c == u'¥' || c == u'￥') && i + 1 < line.size() && line[i + 1] == u'n') {
+      html += kBr;
+      ++i;
+    } else {
+      html += c;
+    }
+  }
+  return html;
+}
+
 }  // namespace
+
+bool IsRecordLine(std::u16string_view line) {
+  MoveLineShape move;
+  if (ParseMoveLine(line, move)) {
+    if (NamesDestination(move.move)) return true;
+    return std::any_of(std::begin(kEndWords), std::end(kEndWords),
+                       [&](std::u16string_view word) { return StartsWith(move.move, word); });
+  }
+  if (line.empty() || line[0] == u'*' || line[0] == u'#' || line[0] == u'&') return false;
+  const size_t colon = line.find(u'：');
+  return colon != std::u16string_view::npos && colon > 0 && colon <= 16 &&
+         line.substr(0, colon).find_first_of(u" \t　") == std::u16string_view::npos;
+}
+
+std::u16string_view RecordRefusal(std::string_view bytes, const std::vector<std::u16string>& lines,
+                                  std::string_view /*file_name*/) {
+  if (bytes.find_first_not_of(" \t\r\n\f\x1A") == std::string_view::npos) return kNotRecordEmpty;
+  if (!IsText(bytes)) return kNotRecordBinary;
+  // CSA statements, KI2 moves, an SFEN or a USI position make a record too.
+  const std::optional<TRecordFormat> format = FormatByContent(bytes);
+  if ((!format || *format == TRecordFormat::kKif) &&
+      std::none_of(lines.begin(), lines.end(),
+                   [](const std::u16string& line) { return IsRecordLine(line); })) {
+    return kNotRecordNoLines;
+  }
+  return {};
+}
 
 std::u16string CaptionFor(std::u16string_view tournament_name) {
   return u"Zelvaro - [ " + std::u16string(tournament_name) + u" ]";
@@ -347,7 +461,7 @@ void TKifReader::Begin(std::u16string_view header_prefix) {
   time_regex_.SetExpression(kTimePattern);
 
   start_ = record_.row_positions[0];
-  moves_begun_ = diagram_ = side_written_ = handicap_reported_ = false;
+  moves_begun_ = diagram_ = side_written_ = handicap_reported_ = rows_cut_ = false;
   diagram_rank_ = 0;
   first_side_ = 1;
   lines_ = {Line{0, {0}, 0}};
@@ -378,11 +492,17 @@ void TKifReader::ReadLine(std::u16string_view line) {
   MoveLineShape move;
   const bool move_line = ParseMoveLine(line, move);
 
-  // b. Header line; before the moves it may also describe the start.
+  // b. Header line; before the moves it may also describe the start. The
+  // document shows the header fields and the diagram, not the lines that
+  // only steer the reading.
+  if (first == u' ' && IsDiagramLine(line)) AddHeader(DiagramHtml(line));
   if (first != u'#' && first != u'*' && first != u' ' && !move_line && !StartsWith(line, u"手数") &&
       !StartsWith(line, u"まで")) {
-    record_.header_body += line;
-    record_.header_body += kBr;
+    if (IsDiagramLine(line)) {
+      AddHeader(DiagramHtml(line));
+    } else if (first != u'&' && !StartsWith(line, u"変化：")) {
+      AddHeader(HeaderHtml(line));
+    }
     if (!moves_begun_) ReadStartLine(line);
     if (StartsWith(line, u"変化：")) {
       const std::u16string_view number = Mid(line, 4);
@@ -418,6 +538,11 @@ void TKifReader::ReadLine(std::u16string_view line) {
     if (move.digits.size() > 6 || IntOrZero(Utf16ToUtf8(move.digits)) > kMaxMoveNumber) {
       record_.reports.push_back(u"手数 " + std::u16string(move.digits) + u" は " +
                                 Decimal(kMaxMoveNumber) + u" を超えるので読みません");
+      return;
+    }
+    if (record_.rows.size() >= kMaxRecordRows) {
+      if (!rows_cut_) record_.reports.emplace_back(kRowsCutReport);
+      rows_cut_ = true;
       return;
     }
     ReadMoveLine(IntOrZero(Utf16ToUtf8(move.digits)), move.move, line);
@@ -487,6 +612,13 @@ void TKifReader::StartVariation(int32_t branch_number) {
   // the branch as its own; a variation that branches at or after this one's
   // first move is done with.
   while (lines_.size() > 1 && lines_.back().base_number + 1 >= branch_number) lines_.pop_back();
+  // Of the lines left, the nearest that reaches move branch_number - 1; one
+  // that ends before it is no base (and encloses nothing that follows).
+  while (lines_.size() > 1 &&
+         lines_.back().base_number + static_cast<int64_t>(lines_.back().rows.size()) - 1 <
+             branch_number - 1) {
+    lines_.pop_back();
+  }
   const Line& from = lines_.back();
   const int64_t at = std::clamp<int64_t>(branch_number - 1 - from.base_number, 0,
                                          static_cast<int64_t>(from.rows.size()) - 1);
@@ -547,7 +679,7 @@ void TKifReader::ReadMoveLine(int32_t number, std::u16string_view move, std::u16
   TKifRecord::Row& added = record_.rows.emplace_back();
   added.caption = Decimal(number);
   added.move = std::move(shown);
-  added.time = TimeText(line, row, side);
+  added.time = TimeText(line, row, side, added);
   added.other = mark_variation_ ? kVariationMark : kNoMark;
   added.line = on.index;
   added.parent = parent;
@@ -569,8 +701,7 @@ void TKifReader::ReadMoveLine(int32_t number, std::u16string_view move, std::u16
 
 void TKifReader::AddComment(std::u16string_view text) {
   TKyokumen& position = record_.row_positions[static_cast<size_t>(current_row_)];
-  position.Comment += text;
-  position.Comment += kBr;
+  AppendCut(position.Comment, std::u16string(text) + std::u16string(kBr));
   std::u16string& other = record_.rows[static_cast<size_t>(current_row_)].other;
   if (other != kFoulMark) other = kCommentMark;
 }
@@ -603,18 +734,28 @@ void TKifReader::ReadByRules(int parent, TKifRecord::Row& row, std::u16string_vi
   }
 }
 
+void TKifReader::AddHeader(std::u16string_view html) {
+  AppendCut(record_.header_body, std::u16string(html) + std::u16string(kBr));
+}
+
 // The thinking-time column: "<minutes>分(計<total>分)", or empty when the line
 // has no time field. A field without the total counts the side's own times.
-std::u16string TKifReader::TimeText(std::u16string_view line, int row, int32_t side) {
+std::u16string TKifReader::TimeText(std::u16string_view line, int row, int32_t side,
+                                    TKifRecord::Row& seconds) {
   if (!time_regex_.Exec(Utf16ToSjis(line))) return {};
   const std::string minutes = time_regex_.GroupText(1);
   int64_t& spent = spent_[static_cast<size_t>(row)][side == 1 ? 0 : 1];
-  spent += int64_t{IntOrZero(minutes)} * 60 + IntOrZero(time_regex_.GroupText(2));
+  seconds.seconds = int64_t{IntOrZero(minutes)} * 60 + IntOrZero(time_regex_.GroupText(2));
+  spent += seconds.seconds;
   int64_t total;
   if (time_regex_.MatchPos(3) >= 0) {
     total = int64_t{IntOrZero(time_regex_.GroupText(4))} * 60 + IntOrZero(time_regex_.GroupText(5));
+    // The total's seconds, which the column leaves out, after its last colon.
+    const std::string whole = time_regex_.GroupText(3);
+    seconds.total_seconds = total * 60 + IntOrZero(whole.substr(whole.rfind(':') + 1));
   } else {
     total = spent / 60;
+    seconds.total_seconds = spent;
   }
   return SjisToUtf16(minutes) + u"分(計" + Decimal(total) + u"分)";
 }

@@ -20,9 +20,13 @@
 //  - the start: "手合割：" with a handicap name, a board diagram with the
 //    pieces in hand, "先手番"/"後手番" (also 下手/上手); 上手 and 下手 name
 //    gote and sente;
-//  - variations: "変化：N手" starts a line of moves that branches before move
-//    N of the line it leaves (the main line or the variation it lies in);
-//    its rows follow the main line's in file order and never change it.
+//  - variations: "変化：N手" starts a line of moves that branches from the
+//    position after move N-1 of the nearest line, going back through the
+//    lines that enclose it, that holds move N-1 (the main line when none
+//    does); its rows follow the main line's in file order and never change it.
+//  - the header document: the header lines, without "変化：" lines, "&"
+//    lines and the board diagram's rows; the diagram is shown apart in a
+//    fixed-width face, and "\n" or "¥n" inside a value breaks the line.
 //
 // The reader also reads each move by the rules (Rules.h): a row whose move is
 // legal knows it as `rules_move`; a move the rules forbid is still applied as
@@ -63,6 +67,24 @@ inline constexpr std::string_view kTimePattern =
 // number, and no game comes near it.
 inline constexpr int32_t kMaxMoveNumber = 9999;
 
+// Rows past this are not read (row 0 counted), so that a huge input neither
+// fills memory nor holds a window up; real records stay far below it.
+inline constexpr size_t kMaxRecordRows = 20000;
+inline constexpr std::u16string_view kRowsCutReport =
+    u"棋譜が長すぎるため、20000 行目より後は読みません";
+// The header document and each comment hold at most this many characters;
+// what comes after is dropped and kDocumentCutNote says so in its place.
+inline constexpr size_t kMaxDocumentChars = 32768;
+inline constexpr std::u16string_view kDocumentCutNote =
+    u"<BR>（長すぎるため、ここから先は表示しません）<BR>";
+
+// Why a text is no record. Each says so in words a user understands.
+inline constexpr std::u16string_view kNotRecordEmpty = u"棋譜ではありません: 中身が空です";
+inline constexpr std::u16string_view kNotRecordBinary =
+    u"棋譜ではありません: Shift_JIS (CP932) の文字でも UTF-8 の文字でもないデータです";
+inline constexpr std::u16string_view kNotRecordNoLines =
+    u"棋譜ではありません: 指し手の行も棋譜情報の行（「棋戦：」など）もありません";
+
 // "Zelvaro - [ " + tournament + " ]".
 std::u16string CaptionFor(std::u16string_view tournament_name);
 
@@ -100,6 +122,17 @@ bool IsUtf8Record(std::string_view bytes, std::string_view file_name);
 std::vector<std::u16string> DecodeRecordLines(std::string_view bytes, TRecordEncoding encoding,
                                               std::string_view file_name = {});
 
+// Whether one decoded line makes a text a record: a move line whose move
+// names a square or ends the game, or a header line "key：value".
+bool IsRecordLine(std::u16string_view line);
+
+// Whether `bytes` (a whole file or download named `file_name`, decoded into
+// `lines`) are a record; empty when they are, else why not (one of the
+// kNotRecord messages). Every place that reads a record asks this first,
+// and refuses what it is given with the message: the game on show stays.
+std::u16string_view RecordRefusal(std::string_view bytes, const std::vector<std::u16string>& lines,
+                                  std::string_view file_name = {});
+
 // Everything a reading produces.
 class TKifRecord {
  public:
@@ -120,6 +153,9 @@ class TKifRecord {
     // the side to move of the parent row after a row that moved nothing. Row
     // 0 holds the side to move at the start (as row_positions[0].Turn does).
     int32_t side_to_move = 1;
+    // The time field in seconds: this move's and the mover's total so far
+    // (the written total, else the sum of the side's times); -1 without one.
+    int64_t seconds = -1, total_seconds = -1;
   };
 
   // Row 0 with the standard starting position; names " ", caption "Zelvaro".
@@ -174,7 +210,9 @@ class TKifReader {
   void ReadByRules(int parent, TKifRecord::Row& row, std::u16string_view move,
                    const TKyokumen& after);
   void AddComment(std::u16string_view text);
-  std::u16string TimeText(std::u16string_view line, int parent_row, int32_t side);
+  void AddHeader(std::u16string_view html);
+  std::u16string TimeText(std::u16string_view line, int parent_row, int32_t side,
+                          TKifRecord::Row& seconds);
   void ShowStart();
   int32_t SideOf(int32_t number) const;
 
@@ -190,6 +228,7 @@ class TKifReader {
   int32_t first_side_ = 1;  // the side of move 1
   bool side_written_ = false;
   bool handicap_reported_ = false;
+  bool rows_cut_ = false;  // kMaxRecordRows reached and reported
 
   std::vector<Line> lines_;  // the main line, then the variations it is in
   int variations_ = 0;

@@ -72,8 +72,9 @@ std::string NormaliseBaseUrl(std::string_view url) {
   bool ok = base.size() > kScheme.size() && base.compare(0, kScheme.size(), kScheme) == 0;
   for (size_t i = kScheme.size(); ok && i < base.size(); ++i) ok = IsUrlCharacter(base[i]);
   if (!ok) {
-    throw Exception("not a usable base address: \"" + std::string(url) +
-                    "\" (expected http://host[:port][/path] with letters, digits and . : / _ ~ -)");
+    throw Exception(
+        "使えないアドレスです: \"" + std::string(url) +
+        "\"（http://ホスト[:ポート][/パス] の形で、英数字と . : / _ ~ - だけが使えます）");
   }
   return base;
 }
@@ -163,9 +164,23 @@ std::optional<TGameRow> ProbeRecordLines(const std::vector<std::string>& lines,
 
 std::string FetchErrorMessage(const std::exception& e) { return MessageOf(e); }
 
+bool IsPlaceholderUrl(std::string_view url) {
+  std::string host = HostOf(url);
+  host = host.substr(0, host.find(':'));
+  while (!host.empty() && host.back() == '.') host.pop_back();
+  constexpr std::string_view kReserved = ".example";
+  return host == kReserved.substr(1) ||
+         (host.size() > kReserved.size() &&
+          host.compare(host.size() - kReserved.size(), kReserved.size(), kReserved) == 0);
+}
+
 TSearchFetchResult RunSearchFetch(const TSearchFetch& fetch, ILineFetcher& fetcher,
                                   const TBroadcastHosts& hosts) {
   TSearchFetchResult result;
+  if (IsPlaceholderUrl(fetch.url)) {
+    result.not_configured = true;
+    return result;
+  }
   try {
     fetcher.FetchLines(fetch.url);
   } catch (const std::exception& e) {
@@ -232,6 +247,7 @@ void TSearchScheduler::Finish(const TSearchFetch& fetch, TSearchFetchResult resu
   if (fetch.record < 0) {
     page.done = true;
     page.error = std::move(result.error);
+    page.not_configured = result.not_configured;
     for (std::string& url : result.candidates) {
       // A skipped candidate is never fetched: it is done, with no row.
       const bool skipped = IsSkippedCandidate(url);
@@ -267,7 +283,11 @@ void TSearchScheduler::Report() {
     if (!page.done) return;
     if (!page.failure_reported) {
       page.failure_reported = true;
-      if (page.error) listener_.PageFailed(cursor_page_, *page.error);
+      if (page.not_configured) {
+        listener_.PageNotConfigured(cursor_page_);
+      } else if (page.error) {
+        listener_.PageFailed(cursor_page_, *page.error);
+      }
       continue;
     }
     if (!AddRecordRows()) return;

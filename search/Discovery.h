@@ -106,6 +106,11 @@ struct TRecordHeader {
 std::optional<TGameRow> ProbeRecordLines(const std::vector<std::string>& lines,
                                          const std::string& url);
 
+// Hosts under the reserved ".example" names are placeholders (the program's
+// defaults where no address is set): never asked for.
+bool IsPlaceholderUrl(std::string_view url);
+inline constexpr char kNotConfiguredMessage[] = "アドレスが設定されていません";
+
 // Where lines come from. FetchLines replaces Lines() with the complete lines
 // of the response and throws zelvaro::Exception (or another std::exception)
 // on failure, leaving in Lines() what arrived before it. One fetcher serves
@@ -130,6 +135,9 @@ class ISearchListener {
   // The search has reached page `index` of the table.
   virtual void PageStarted(int index) { (void)index; }
   virtual void PageFailed(int index, const std::string& message) = 0;
+  // Page `index` lies on a placeholder host (IsPlaceholderUrl) and was not
+  // asked for. By default it counts as failed with kNotConfiguredMessage.
+  virtual void PageNotConfigured(int index) { PageFailed(index, kNotConfiguredMessage); }
   virtual void RowFound(const TGameRow& row) = 0;
   // Asked before every fetch and every report; true ends the search there.
   virtual bool Cancelled() { return false; }
@@ -155,6 +163,7 @@ struct TSearchFetchResult {
   std::vector<std::string> candidates;  // a page's candidates, in order
   std::optional<TGameRow> row;          // a record's row, when its header is complete
   std::optional<std::string> error;     // the fetch failed with this message
+  bool not_configured = false;          // a placeholder host: nothing was asked
 };
 
 // Does one download with `fetcher` and reads from its lines what the search
@@ -209,6 +218,7 @@ class TSearchScheduler {
     bool done = false;
     bool started_reported = false;
     bool failure_reported = false;
+    bool not_configured = false;
     std::optional<std::string> error;
     std::vector<Record> records;  // set once, when the page is done
   };
@@ -231,7 +241,7 @@ class TSearchScheduler {
   std::set<std::pair<int, int>> ready_;  // (page, record), record -1 for the page
   std::map<std::string, int> running_per_host_;
   int running_ = 0;
-  int cursor_page_ = 0;    // the page whose reports are under way
+  int cursor_page_ = 0;       // the page whose reports are under way
   size_t cursor_record_ = 0;  // the next record of that page to report
 };
 

@@ -4,13 +4,15 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QResizeEvent>
 #include <QStringList>
+#include <algorithm>
 
 #include "search/HandOver.h"
 #include "toolkit/Exception.h"
 #include "toolkit/TextCodec.h"
-#include "toolkit/qt/Platform.h"
 #include "toolkit/qt/Forms.h"
+#include "toolkit/qt/Platform.h"
 
 namespace zelvaro {
 namespace {
@@ -35,19 +37,39 @@ class TForm2::Listener : public ISearchListener {
     ShowProgress();
   }
   void PageFailed(int index, const std::string& message) override {
-    failed_.append(QStringLiteral("%1 (%2)")
-                       .arg(index + 1)
-                       .arg(QString::fromStdString(TournamentTable(form_.hosts_)[index])));
+    failed_.append(QStringLiteral("%1 (%2)").arg(index + 1).arg(
+        QString::fromStdString(TournamentTable(form_.hosts_)[index])));
     ShowProgress();
     ShowMessage(QString::fromStdString(message), QString::fromLatin1(kErrorCaption));
+  }
+  // A page on a placeholder host: named in the progress line, no box.
+  void PageNotConfigured(int index) override {
+    not_configured_.append(QStringLiteral("%1 (%2)").arg(index + 1).arg(
+        QString::fromStdString(TournamentTable(form_.hosts_)[index])));
+    ShowProgress();
   }
   // What the progress line says once the search has ended.
   void ShowEnd() { ShowLine(QStringLiteral("探索終了: %1 局見つかりました").arg(found_)); }
   void RowFound(const TGameRow& row) override {
     TListView* list = form_.ListView1;
+    const QString start = FromSjis(row.Start);
+    const QStringList texts = {FromSjis(row.Tournament), FromSjis(row.Sente), FromSjis(row.Gote),
+                               FromSjis(row.Url)};
     list->BeginUpdate();
-    list->Append(FromSjis(row.Start), {FromSjis(row.Tournament), FromSjis(row.Sente),
-                                       FromSjis(row.Gote), FromSjis(row.Url)});
+    // A game found again (by an earlier search, or twice in this one) keeps
+    // its row, which takes what was found now.
+    int same = -1;
+    for (int r = 0; r < list->RowCount() && same < 0; ++r) {
+      if (list->SubItem(r, 3) == texts[3]) same = r;
+    }
+    if (same < 0) {
+      list->Append(start, texts);
+    } else {
+      QTreeWidgetItem* item = list->topLevelItem(same);
+      item->setText(0, start);
+      for (int column = 0; column < texts.size(); ++column)
+        item->setText(column + 1, texts[column]);
+    }
     list->EndUpdate();
     ++found_;
     ShowProgress();
@@ -65,7 +87,12 @@ class TForm2::Listener : public ISearchListener {
   // table and their address; cut short with "…" where it would run past the
   // window's edge, and whole in the tooltip.
   void ShowLine(QString text) {
-    if (!failed_.empty()) text += QStringLiteral("。取得できなかったページ: ") + failed_.join(QStringLiteral(", "));
+    if (!failed_.empty())
+      text += QStringLiteral("。取得できなかったページ: ") + failed_.join(QStringLiteral(", "));
+    if (!not_configured_.empty()) {
+      text += QStringLiteral("。アドレスが設定されていないページ: ") +
+              not_configured_.join(QStringLiteral(", "));
+    }
     QLabel* label = form_.ProgressLabel;
     label->setText(label->fontMetrics().elidedText(text, Qt::ElideRight, label->width()));
     label->setToolTip(text);
@@ -75,11 +102,13 @@ class TForm2::Listener : public ISearchListener {
   int page_ = 0;
   int found_ = 0;
   QStringList failed_;
+  QStringList not_configured_;
 };
 
 TForm2::TForm2(TBroadcastHosts hosts, TFetcherFactory make_fetcher, QWidget* parent)
     : QWidget(parent, Qt::Window), hosts_(std::move(hosts)) {
-  SetUpFixedWindow(this, "Form2", QStringLiteral("Zelvaro - 中継サイトを探索"), TBorder::kSingle,
+  // The user may make it larger: the list takes the room.
+  SetUpFixedWindow(this, "Form2", QStringLiteral("Zelvaro - 中継サイトを探索"), TBorder::kSizeable,
                    {581, 348}, {192, 107});
 
   ListView1 = new TListView(this);
@@ -127,8 +156,30 @@ TForm2::~TForm2() {
   delete FViewer;
 }
 
+void TForm2::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  const int dx = std::max(width() - 581, 0), dy = std::max(height() - 348, 0);
+  ListView1->setGeometry(16, 16, 545 + dx, 257 + dy);
+  // The addresses, cut short first, take the extra width.
+  ListView1->setColumnWidth(4, 60 + dx);
+  Button1->move(128 + dx / 2, 288 + dy);
+  Button2->move(376 + dx / 2, 288 + dy);
+  ProgressLabel->setGeometry(16, 326 + dy, 545 + dx, 18);
+}
+
+void TForm2::FirstStart() {
+  if (ServerUnknown() && AskForServer()) Button1Click();
+}
+
 void TForm2::KeepSettings(TSettingsFile* file) {
   settings_ = file;
+  // A kept sponsor address stands in for the placeholder, not for --sponsor.
+  if (file != nullptr && IsPlaceholderUrl(hosts_.Sponsor) && !file->Values().sponsor.empty()) {
+    try {
+      hosts_.Sponsor = NormaliseBaseUrl(file->Values().sponsor);
+    } catch (const Exception&) {
+    }
+  }
   if (file == nullptr || !ServerUnknown() || file->Values().server.empty()) return;
   try {
     hosts_.Server = NormaliseBaseUrl(file->Values().server);
@@ -153,8 +204,12 @@ bool TForm2::AskForServer() {
     }
     break;
   }
+  // The sponsor page lies beside the server's unless an address was given.
+  const bool sponsor_entered = IsPlaceholderUrl(hosts_.Sponsor);
+  if (sponsor_entered) hosts_.Sponsor = hosts_.Server;
   if (settings_ != nullptr) {
     settings_->Values().server = hosts_.Server;
+    if (sponsor_entered) settings_->Values().sponsor = hosts_.Sponsor;
     try {
       settings_->Save();
     } catch (const Exception& e) {
@@ -186,7 +241,7 @@ void TForm2::EndSearch() {
 void TForm2::Button2Click() { close(); }
 
 std::shared_ptr<TRecordFetch> TForm2::RecordDownload(const std::string& url) const {
-  return std::make_shared<TRecordDownloadFetch>(url, make_fetcher_(), kRecordFileName);
+  return std::make_shared<TRecordDownloadFetch>(url, make_fetcher_(), FViewer->RecordFile());
 }
 
 void TForm2::ListViewDoubleClick() {
@@ -204,6 +259,11 @@ void TForm2::ListViewDoubleClick() {
         auto fetched = std::make_shared<Fetched>();
         try {
           fetched->bytes = fetch->Fetch();
+          // What is no record neither replaces the file nor reaches the viewer.
+          const std::u16string_view refusal = RecordRefusal(
+              fetched->bytes, DecodeRecordLines(fetched->bytes, TRecordEncoding::kCp932),
+              kRecordFileName);
+          if (!refusal.empty()) fetched->error = Utf16ToUtf8(refusal);
         } catch (const std::exception& e) {
           fetched->error = FetchErrorMessage(e);
           if (fetched->error.empty()) fetched->error = "Unknown error.";

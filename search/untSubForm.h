@@ -81,12 +81,17 @@ class TForm2 : public QWidget {
   // Says, in one dialog, that no broadcast server is set and asks for its
   // address, again after an address NormaliseBaseUrl refuses (with its
   // message), until a usable one is entered or the user cancels. The
-  // address becomes the search's server and is kept. Returns whether the
+  // address becomes the search's server and is kept; so does the sponsor
+  // host's, the server's too unless --sponsor or the settings gave one. Returns whether the
   // search has a server now. Button1Click runs it while none is known.
   bool AskForServer();
+  // The first start: asks for the server (AskForServer) and searches at once
+  // with a usable address.
+  void FirstStart();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   class Listener;

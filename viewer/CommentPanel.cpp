@@ -2,8 +2,10 @@
 
 #include <QDesktopServices>
 #include <QScrollBar>
+#include <algorithm>
 #include <array>
 #include <optional>
+#include <vector>
 
 #include "regex/untRegex.h"
 #include "toolkit/Exception.h"
@@ -33,9 +35,76 @@ std::string LinkText(const std::string& address) {
          "</a>";
 }
 
-THtmlView::Opener& LinkOpener() {
-  static THtmlView::Opener opener = [](const QUrl& url) { QDesktopServices::openUrl(url); };
+THtmlView::DesktopOpener& DesktopLinkOpener() {
+  static THtmlView::DesktopOpener opener = [](const QUrl& url) {
+    return QDesktopServices::openUrl(url);
+  };
   return opener;
+}
+
+THtmlView::Opener& LinkOpener() {
+  static THtmlView::Opener opener = [](const QUrl& url) {
+    if (!DesktopLinkOpener() || !DesktopLinkOpener()(url)) {
+      ShowMessage(LinkFailureText(url), QStringLiteral("Zelvaro"));
+    }
+  };
+  return opener;
+}
+
+// The Shift_JIS form of a text holds only what CP932 has a code for. Every
+// other character (and the two control characters used here) stands in it
+// as "\x01<n>\x02", which no address continues into, and comes back after.
+constexpr char16_t kShieldOpen = 0x01, kShieldClose = 0x02;
+
+struct Shielded {
+  std::u16string text;
+  std::vector<std::u16string> kept;
+};
+
+Shielded Shield(std::u16string_view text) {
+  Shielded out;
+  const std::string sjis = Utf16ToSjis(text);
+  const auto marks = std::count(text.begin(), text.end(), u'?');
+  if (std::count(sjis.begin(), sjis.end(), '?') == marks &&
+      text.find_first_of(u"\x01\x02") == std::u16string_view::npos) {
+    out.text = text;  // all of it has a code: a CP932 record's text always
+    return out;
+  }
+  for (size_t i = 0; i < text.size(); ++i) {
+    size_t length = 1;
+    if (text[i] >= 0xD800 && text[i] <= 0xDBFF && i + 1 < text.size()) length = 2;
+    const std::u16string_view unit = text.substr(i, length);
+    const bool kept = unit[0] == kShieldOpen || unit[0] == kShieldClose ||
+                      (unit[0] >= 0x80 && Utf16ToSjis(unit).find('?') != std::string::npos);
+    if (kept) {
+      out.text += kShieldOpen;
+      out.text += Utf8ToUtf16(std::to_string(out.kept.size()));
+      out.text += kShieldClose;
+      out.kept.emplace_back(unit);
+    } else {
+      out.text += unit;
+    }
+    i += length - 1;
+  }
+  return out;
+}
+
+std::u16string Unshield(const std::u16string& text, const std::vector<std::u16string>& kept) {
+  if (kept.empty()) return text;
+  std::u16string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == kShieldOpen) {
+      const size_t close = text.find(kShieldClose, i);
+      if (close != std::u16string::npos) {
+        const size_t n = std::stoul(Utf16ToUtf8(text.substr(i + 1, close - i - 1)));
+        if (n < kept.size()) out += kept[n];
+        i = close;
+        continue;
+      }
+    }
+    out += text[i];
+  }
+  return out;
 }
 
 }  // namespace
@@ -49,7 +118,26 @@ std::u16string DocumentPrefix(int font_size_index) {
   return u"<html><body><font size=\"" + std::u16string(kSizes[font_size_index]) + u"\"><b>";
 }
 
+QString LinkFailureText(const QUrl& url) {
+  return QStringLiteral(
+             "リンク先を開けません（ウェブブラウザーが見つかりません）。\n"
+             "アドレス: ") +
+         url.toString();
+}
+
+THtmlView::DesktopOpener THtmlView::SetDesktopOpener(DesktopOpener opener) {
+  DesktopOpener previous = std::move(DesktopLinkOpener());
+  DesktopLinkOpener() = std::move(opener);
+  return previous;
+}
+
 std::u16string LinkifyUrls(std::u16string_view text) {
+  if (text.empty()) return {};
+  const Shielded shielded = Shield(text);
+  return Unshield(LinkifyCp932(shielded.text), shielded.kept);
+}
+
+std::u16string LinkifyCp932(std::u16string_view text) {
   if (text.empty()) return {};
   std::u16string w(text);
   std::array<std::optional<std::string>, kMaxLinks> found;

@@ -27,15 +27,23 @@ constexpr int kMaxLinks = 11;
 
 // Turns the last 11 distinct web addresses of `text` (counted from its end)
 // into <a href="A" title="リンク先を見る">A</a>, every occurrence of each.
-// The searches and replacements work on the Shift_JIS form of the text.
+// The searches and replacements work on the Shift_JIS form of the text;
+// characters CP932 has no code for (a UTF-8 record's 𠮷 or 🙂) are kept as
+// they are, and an address ends before them.
 std::u16string LinkifyUrls(std::u16string_view text);
+// The same for a text of characters CP932 has codes for.
+std::u16string LinkifyCp932(std::u16string_view text);
+
+// What the box says when a link cannot be opened: the address, to copy.
+QString LinkFailureText(const QUrl& url);
 
 // Prefix + LinkifyUrls(comment) + suffix: what a click on a move shows.
 std::u16string CommentDocument(int font_size_index, std::u16string_view comment);
 
 // The HTML view of the viewer window. It runs no scripts and follows no link
 // itself: a clicked http or https link goes to the user's web browser
-// (through LinkOpener), any other scheme is ignored.
+// (through LinkOpener), any other scheme is ignored. When the desktop has
+// no web browser for it, a message box says so and shows the address.
 class THtmlView : public QTextBrowser {
   Q_OBJECT
  public:
@@ -66,6 +74,10 @@ class THtmlView : public QTextBrowser {
   // replaces it. Returns the previous opener.
   using Opener = std::function<void(const QUrl&)>;
   static Opener SetLinkOpener(Opener opener);
+  // What the default opener asks to open a link (the desktop's services);
+  // false when nothing could. Returns the previous one.
+  using DesktopOpener = std::function<bool(const QUrl&)>;
+  static DesktopOpener SetDesktopOpener(DesktopOpener opener);
 
   // Opens `url` when its scheme is http or https; false when ignored.
   static bool FollowLink(const QUrl& url);

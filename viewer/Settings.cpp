@@ -1,6 +1,7 @@
 #include "viewer/Settings.h"
 
 #include <QSettings>
+#include <algorithm>
 
 #include "toolkit/Exception.h"
 
@@ -18,6 +19,7 @@ constexpr char kHeightKey[] = "viewer/height";
 constexpr char kServerKey[] = "search/server";
 constexpr char kAddressesKey[] = "addresses/recent";
 constexpr int kMaxAddresses = 10;
+constexpr char kSponsorKey[] = "search/sponsor";
 
 // The whole-number text of `key` when it lies in [low, high].
 std::optional<int> ReadInt(const QSettings& file, const char* key, int low, int high) {
@@ -62,6 +64,8 @@ TSettings ReadSettings(const QString& path) {
     if (!address.trimmed().isEmpty() && settings.addresses.size() < kMaxAddresses)
       settings.addresses.append(address.trimmed());
   }
+  settings.sponsor =
+      file.value(QString::fromLatin1(kSponsorKey)).toString().trimmed().toStdString();
   return settings;
 }
 
@@ -92,6 +96,9 @@ void TSettingsFile::Save() const {
   if (!values_.addresses.isEmpty()) {
     file.setValue(QString::fromLatin1(kAddressesKey), values_.addresses);
   }
+  if (!values_.sponsor.empty()) {
+    file.setValue(QString::fromLatin1(kSponsorKey), QString::fromStdString(values_.sponsor));
+  }
   if (!values_.server.empty()) {
     file.setValue(QString::fromLatin1(kServerKey), QString::fromStdString(values_.server));
   }
@@ -100,6 +107,23 @@ void TSettingsFile::Save() const {
   if (file.status() == QSettings::AccessError) {
     throw EFileError("設定ファイル " + path_.toStdString() + " を保存できません");
   }
+}
+
+}  // namespace zelvaro
+
+namespace zelvaro {
+
+QRect FitToScreen(const QRect& frame, const QRect& available, QSize decoration) {
+  const int width = std::max(std::min(frame.width(), available.width() - decoration.width()),
+                             kViewerSize.width());
+  const int height = std::max(std::min(frame.height(), available.height() - decoration.height()),
+                              kViewerSize.height());
+  const auto place = [](int at, int low, int room, int extent) {
+    return std::max(std::min(at, low + room - extent), low);
+  };
+  return {place(frame.x(), available.x(), available.width(), width + decoration.width()),
+          place(frame.y(), available.y(), available.height(), height + decoration.height()), width,
+          height};
 }
 
 }  // namespace zelvaro

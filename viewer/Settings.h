@@ -20,9 +20,11 @@
 //   server=http://…    the broadcast server's base address the user entered
 //   [addresses]
 //   recent=…           the last record addresses opened, newest first (at most 10)
+//   sponsor=http://…   the sponsor host's base address (the server's when entered with it)
 #pragma once
 
 #include <QPoint>
+#include <QRect>
 #include <QSize>
 #include <QString>
 #include <QStringList>
@@ -56,9 +58,17 @@ struct TSettings {
   std::string server;
   // The record addresses opened last, newest first.
   QStringList addresses;
+  // The sponsor host's base address, kept alike; empty when none is kept.
+  std::string sponsor;
 
   bool operator==(const TSettings&) const = default;
 };
+
+// Where a window kept at `frame` (its place and client size) opens on a
+// screen whose free area is `available`: as kept when it fits, else made
+// smaller (not below what the screen holds) and moved inside, `decoration`
+// (the frame around the client area) counted.
+QRect FitToScreen(const QRect& frame, const QRect& available, QSize decoration = QSize(16, 48));
 
 class TSettingsFile {
  public:

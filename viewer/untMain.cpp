@@ -1,21 +1,27 @@
 #include "viewer/untMain.h"
 
 #include <QClipboard>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QGuiApplication>
 #include <QMimeData>
+#include <QPointer>
 #include <QRegularExpression>
 #include <QResizeEvent>
 #include <QScreen>
 #include <QShortcut>
+#include <QStandardPaths>
 #include <QUrl>
 #include <algorithm>
 #include <utility>
 
+#include "game/RecordUsi.h"
+#include "game/RecordWriter.h"
 #include "resources/Resources.h"
 #include "toolkit/Exception.h"
 #include "toolkit/TextCodec.h"
@@ -55,9 +61,22 @@ class TRecordFileFetch : public TRecordFetch {
  private:
   const std::string path_;
 };
-const QString kOpenFilters =
-    QStringLiteral("KIF 棋譜 (*.kif *.kifu);;KI2 棋譜 (*.ki2);;すべてのファイル (*)");
+const QString kOpenFilters = QStringLiteral(
+    "棋譜 (*.kif *.kifu *.ki2 *.ki2u *.csa *.sfen *.usi);;KIF 棋譜 (*.kif *.kifu);;"
+    "KI2 棋譜 (*.ki2);;CSA 棋譜 (*.csa);;SFEN・USI (*.sfen *.usi);;すべてのファイル (*)");
 const QString kSaveFilters = QStringLiteral("KIF 棋譜 (*.kif *.kifu);;すべてのファイル (*)");
+// The file types of Ctrl+Shift+S, each with the format and extension it writes.
+struct TSaveAsType {
+  const char* filter;
+  TRecordFormat format;
+  const char* extension;
+};
+const TSaveAsType kSaveAsTypes[] = {
+    {"KIF 棋譜 Shift_JIS (*.kif)", TRecordFormat::kKif, ".kif"},
+    {"KIF 棋譜 UTF-8 (*.kifu)", TRecordFormat::kKifu, ".kifu"},
+    {"KI2 棋譜 (*.ki2)", TRecordFormat::kKi2, ".ki2"},
+    {"CSA 棋譜 V2.2 (*.csa)", TRecordFormat::kCsa, ".csa"},
+};
 
 // The first local file among the dropped ones that is a record.
 QString DroppedRecord(const QMimeData* data) {
@@ -92,9 +111,16 @@ TViewerLayout ViewerLayout(QSize client) {
   return layout;
 }
 
+std::string RecordFilePlace(bool desktop_start) {
+  if (!desktop_start) return kRecordFileName;
+  const QString folder = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
+  QDir().mkpath(folder);
+  return QFile::encodeName(QDir(folder).filePath(QString::fromUtf8(kRecordFileName))).toStdString();
+}
+
 bool IsRecordFileName(const QString& path) {
-  const QString suffix = QFileInfo(path).suffix().toLower();
-  return suffix == QStringLiteral("kif") || suffix == QStringLiteral("kifu");
+  static const QStringList kSuffixes = {"kif", "kifu", "ki2", "ki2u", "csa", "sfen", "usi"};
+  return kSuffixes.contains(QFileInfo(path).suffix().toLower());
 }
 
 TForm1::TForm1(QWidget* parent) : QWidget(parent, Qt::Window) {
@@ -208,6 +234,14 @@ void TForm1::CreateActions() {
   SaveAction->setShortcut(QKeySequence::Save);
   SaveAction->setEnabled(false);
   connect(SaveAction, &QAction::triggered, this, &TForm1::SaveRecordDialog);
+  SaveAsAction = new QAction(QStringLiteral("形式を選んで保存…"), this);
+  SaveAsAction->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+  SaveAsAction->setEnabled(false);
+  connect(SaveAsAction, &QAction::triggered, this, &TForm1::SaveRecordAsDialog);
+  CopySfenAction = new QAction(QStringLiteral("局面を SFEN でコピー"), this);
+  connect(CopySfenAction, &QAction::triggered, this, &TForm1::CopyPositionSfen);
+  CopyBodAction = new QAction(QStringLiteral("局面を BOD でコピー"), this);
+  connect(CopyBodAction, &QAction::triggered, this, &TForm1::CopyPositionBod);
 
   // The board's two options, in step with the dialog's check boxes: the
   // boxes hold the options, the actions only set and follow them.
@@ -235,8 +269,12 @@ void TForm1::CreateActions() {
 
   auto* separator = new QAction(this);
   separator->setSeparator(true);
-  const QList<QAction*> actions = {OpenAction,  OpenAddressAction, SaveAction,     CopyAction,
-                                   PasteAction, separator,         LastMoveAction, FlipAction};
+  auto* copy_separator = new QAction(this);
+  copy_separator->setSeparator(true);
+  const QList<QAction*> actions = {OpenAction,     OpenAddressAction, SaveAction,
+                                   SaveAsAction,   CopyAction,        PasteAction,
+                                   copy_separator, CopySfenAction,    CopyBodAction,
+                                   separator,      LastMoveAction,    FlipAction};
   for (QAction* action : actions) action->setShortcutContext(Qt::WindowShortcut);
   addActions(actions);
   Image1->addActions(actions);
@@ -289,29 +327,41 @@ void TForm1::BeginReading() {
   AddFirstRow();
   record_bytes_.clear();
   SaveAction->setEnabled(false);
+  SaveAsAction->setEnabled(false);
 }
 
 void TForm1::Button1Click() {
+  if (reading_) return;
   ActionScope action(*this);
-  BeginReading();
-  std::string bytes;
-  try {
-    bytes = ReadRecordFile(kRecordFileName);
-  } catch (const std::exception& e) {
-    ShowMessage(QString::fromStdString(MessageOf(e)), QStringLiteral("Zelvaro"));
+  const std::string file = record_file_;
+  const std::shared_ptr<ReadAside> read =
+      ReadRecordAside([file] { return ReadRecordFile(file); }, TRecordEncoding::kCp932, file);
+  if (!read) return;
+  if (!read->error.empty()) {
+    BeginReading();
+    ShowMessage(QString::fromStdString(read->error), QStringLiteral("Zelvaro"));
     return;
   }
+  if (!read->refusal.empty()) {
+    ShowMessage(ToQString(read->refusal), QStringLiteral("Zelvaro"));
+    return;
+  }
+  BeginReading();
   record_path_.clear();
-  ShowRecordBytes(std::move(bytes), TRecordEncoding::kCp932, kRecordFileName);
+  ShowRecord(*read, TRecordEncoding::kCp932, file);
 }
 
 bool TForm1::OpenRecordFile(const QString& path) {
+  if (reading_) return false;
   ActionScope action(*this);
-  std::string bytes;
-  try {
-    bytes = ReadRecordFile(QFile::encodeName(path).toStdString());
-  } catch (const std::exception& e) {
-    ShowMessage(QString::fromStdString(MessageOf(e)), QStringLiteral("Zelvaro"));
+  const std::string file = QFile::encodeName(path).toStdString();
+  const std::shared_ptr<ReadAside> read = ReadRecordAside(
+      [file] { return ReadRecordFile(file); }, TRecordEncoding::kDetect, path.toStdString());
+  if (!read) return false;
+  if (!read->error.empty() || !read->refusal.empty()) {
+    ShowMessage(
+        read->error.empty() ? ToQString(read->refusal) : QString::fromStdString(read->error),
+        QStringLiteral("Zelvaro"));
     return false;
   }
   // Followed like a broadcast: another program may be writing a live game
@@ -320,8 +370,44 @@ bool TForm1::OpenRecordFile(const QString& path) {
   WatchFile(path);
   BeginReading();
   record_path_ = path;
-  ShowRecordBytes(std::move(bytes), TRecordEncoding::kDetect, path.toStdString());
+  ShowRecord(*read, TRecordEncoding::kDetect, path.toStdString());
   return true;
+}
+
+std::shared_ptr<TForm1::ReadAside> TForm1::ReadRecordAside(std::function<std::string()> read,
+                                                           TRecordEncoding encoding,
+                                                           const std::string& name) {
+  QPointer<TForm1> alive(this);
+  reading_ = true;
+  QEventLoop loop;
+  std::shared_ptr<ReadAside> result;
+  RunInBackground(
+      &loop,
+      [read, encoding, name] {
+        auto done = std::make_shared<ReadAside>();
+        try {
+          done->bytes = read();
+          const std::vector<std::u16string> lines = DecodeRecordLines(done->bytes, encoding, name);
+          done->refusal = RecordRefusal(done->bytes, lines, name);
+          if (done->refusal.empty()) {
+            // A new game starts from nothing: no names of the last one.
+            ReadRecordBytes(done->record, done->bytes, encoding, name);
+          }
+        } catch (const std::exception& e) {
+          done->error = MessageOf(e);
+          if (done->error.empty()) done->error = "Unknown error.";
+        }
+        return done;
+      },
+      [&result, &loop](std::shared_ptr<ReadAside> done) {
+        result = std::move(done);
+        loop.quit();
+      });
+  // The window answers meanwhile; the program's end ends this wait too.
+  loop.exec();
+  if (!alive) return nullptr;
+  reading_ = false;
+  return result;
 }
 
 void TForm1::WatchFile(const QString& path) {
@@ -356,22 +442,21 @@ void TForm1::RefreshWatchedFile() {
   RefreshRecord();
 }
 
-void TForm1::ShowRecordBytes(std::string bytes, TRecordEncoding encoding, const std::string& name) {
-  TKifRecord record = RecordToRead();
-  TKifReader reader(record);
-  reader.Begin(u"");
-  reader.ReadLines(DecodeRecordLines(bytes, encoding, name));
-  TakeRecord(std::move(record));
-  record_bytes_ = std::move(bytes);
+void TForm1::ShowRecord(ReadAside& read, TRecordEncoding encoding, const std::string& name) {
+  TakeRecord(std::move(read.record));
+  record_bytes_ = std::move(read.bytes);
   record_encoding_ = encoding;
   record_name_ = name;
   SaveAction->setEnabled(true);
+  SaveAsAction->setEnabled(true);
   ListView1->BeginUpdate();
+  QList<QStringList> rows;
+  rows.reserve(static_cast<qsizetype>(shown_.rows.size()));
   for (size_t row = 1; row < shown_.rows.size(); ++row) {
     const TKifRecord::Row& r = shown_.rows[row];
-    ListView1->Append(ToQString(r.caption),
-                      {ToQString(r.move), ToQString(r.time), ToQString(r.other)});
+    rows.append({ToQString(r.caption), ToQString(r.move), ToQString(r.time), ToQString(r.other)});
   }
+  ListView1->AppendRows(rows);
   ListView1->SetSubItem(0, 2, ToQString(shown_.rows[0].other));
   ListView1->EndUpdate();
   // A new game starts at its top, whatever the last one scrolled to.
@@ -382,8 +467,14 @@ void TForm1::ShowRecordBytes(std::string bytes, TRecordEncoding encoding, const 
   ShowDocument(WebBrowser1,
                FontSizePrefix() + shown_.header_body + std::u16string(kDocumentSuffix));
   renderer_->DrawPosition(Positions[0], SenteName, GoteName);
-  for (const std::u16string& report : shown_.reports) {
-    ShowMessage(ToQString(report), QStringLiteral("error"));
+  const std::vector<std::u16string> reports = shown_.reports;
+  for (size_t i = 0; i < reports.size() && i < kMaxReportBoxes; ++i) {
+    ShowMessage(ToQString(reports[i]), QStringLiteral("error"));
+  }
+  if (reports.size() > kMaxReportBoxes) {
+    ShowMessage(
+        QStringLiteral("ほかに %1 件のエラーがあります").arg(reports.size() - kMaxReportBoxes),
+        QStringLiteral("error"));
   }
 }
 
@@ -420,6 +511,7 @@ void TForm1::Button3Click() {
 void TForm1::Button4Click() { close(); }
 
 void TForm1::OpenRecordDialog() {
+  if (reading_) return;
   const QString start = record_path_.isEmpty() ? QString() : QFileInfo(record_path_).path();
   const QString path = AskFileName(TFileDialog::kOpen, this, QStringLiteral("棋譜ファイルを開く"),
                                    start, kOpenFilters);
@@ -443,6 +535,50 @@ void TForm1::SaveRecordDialog() {
   if (!path.isEmpty()) SaveRecordFile(path);
 }
 
+bool TForm1::SaveRecordAs(const QString& path, TRecordFormat format) {
+  try {
+    WriteRecordFile(QFile::encodeName(path).toStdString(), WriteRecord(shown_, format));
+  } catch (const Exception& e) {
+    ShowMessage(QString::fromStdString(e.Message()), QStringLiteral("Zelvaro"));
+    return false;
+  }
+  return true;
+}
+
+void TForm1::SaveRecordAsDialog() {
+  if (!SaveAsAction->isEnabled()) return;
+  QStringList filters;
+  for (const TSaveAsType& type : kSaveAsTypes) filters << QString::fromUtf8(type.filter);
+  QString selected = filters.front();
+  QString path =
+      AskFileName(TFileDialog::kSave, this, QStringLiteral("形式を選んで保存"),
+                  QFileInfo(SuggestedName(record_path_, TournamentName)).completeBaseName() +
+                      QStringLiteral(".kif"),
+                  filters.join(QStringLiteral(";;")), &selected);
+  if (path.isEmpty()) return;
+  TRecordFormat format;
+  if (!FormatOfFileName(QFile::encodeName(path).toStdString(), format)) {
+    const TSaveAsType& type = kSaveAsTypes[std::max<qsizetype>(filters.indexOf(selected), 0)];
+    format = type.format;
+    path += QString::fromUtf8(type.extension);
+  }
+  SaveRecordAs(path, format);
+}
+
+QString TForm1::CopyPositionSfen() {
+  const QString text = QString::fromStdString(SfenOfRow(shown_, shown_row_));
+  QGuiApplication::clipboard()->setText(text);
+  return text;
+}
+
+QString TForm1::CopyPositionBod() {
+  const std::u16string lines = JoinLines(
+      BodLines(Positions[static_cast<size_t>(shown_row_)], SideToMove(shown_, shown_row_)), u"\n");
+  const QString text = ToQString(lines);
+  QGuiApplication::clipboard()->setText(text);
+  return text;
+}
+
 void TForm1::KeepSettings(TSettingsFile* file) {
   settings_ = nullptr;  // applying what the file holds writes nothing back
   if (file == nullptr) return;
@@ -452,15 +588,22 @@ void TForm1::KeepSettings(TSettingsFile* file) {
   OptionsDialog->SetBoardOptions(kept.board);
   recent_addresses_ = kept.addresses;
   if (kept.viewer) {
-    resize(kept.viewer->size);
-    // A place no screen shows any more (a screen taken away) is not kept.
+    // Fitted into the screen it opens on (its scale or size may have
+    // changed since); a place no screen shows any more (a screen taken
+    // away) is not kept.
     const QRect frame(kept.viewer->place, kept.viewer->size);
+    const QScreen* on = nullptr;
     for (const QScreen* screen : QGuiApplication::screens()) {
       if (screen->availableGeometry().intersects(frame)) {
-        move(kept.viewer->place);
+        on = screen;
         break;
       }
     }
+    const QScreen* fit_to = on != nullptr ? on : QGuiApplication::primaryScreen();
+    const QRect fitted =
+        fit_to != nullptr ? FitToScreen(frame, fit_to->availableGeometry()) : frame;
+    resize(fitted.size());
+    if (on != nullptr) move(fitted.topLeft());
   }
   settings_ = file;
 }
@@ -623,29 +766,36 @@ void TForm1::RefreshRecord() {
   auto refreshed = std::make_shared<Refreshed>();
   refreshed->fetch = fetch;
   refreshed->record = RecordToRead();
-  refresh_work_.Start([fetch] { fetch->Abort(); },
-                      [refreshed, encoding = record_encoding_, name = record_name_] {
-                        try {
-                          refreshed->bytes = refreshed->fetch->Fetch();
-                          TKifReader reader(refreshed->record);
-                          reader.Begin(u"");
-                          reader.ReadLines(DecodeRecordLines(refreshed->bytes, encoding, name));
-                        } catch (const std::exception& e) {
-                          // Running out of memory too: an ordinary failure.
-                          refreshed->error = MessageOf(e);
-                          if (refreshed->error.empty()) refreshed->error = "Unknown error.";
-                        }
-                        return refreshed;
-                      },
-                      [this](std::shared_ptr<Refreshed> done) {
-                        auto taken = std::make_unique<Refreshed>(std::move(*done));
-                        if (action_depth_ > 0) {
-                          // Shown once the user's action has ended, not under it.
-                          held_refresh_ = std::move(taken);
-                          return;
-                        }
-                        FinishRefresh(std::move(taken));
-                      });
+  refresh_work_.Start(
+      [fetch] { fetch->Abort(); },
+      [refreshed, encoding = record_encoding_, name = record_name_] {
+        try {
+          refreshed->bytes = refreshed->fetch->Fetch();
+          const std::vector<std::u16string> lines =
+              DecodeRecordLines(refreshed->bytes, encoding, name);
+          // What is no record does not replace the game on show.
+          if (const std::u16string_view refusal = RecordRefusal(refreshed->bytes, lines, name);
+              !refusal.empty()) {
+            refreshed->error = Utf16ToUtf8(refusal);
+            return refreshed;
+          }
+          ReadRecordBytes(refreshed->record, refreshed->bytes, encoding, name);
+        } catch (const std::exception& e) {
+          // Running out of memory too: an ordinary failure.
+          refreshed->error = MessageOf(e);
+          if (refreshed->error.empty()) refreshed->error = "Unknown error.";
+        }
+        return refreshed;
+      },
+      [this](std::shared_ptr<Refreshed> done) {
+        auto taken = std::make_unique<Refreshed>(std::move(*done));
+        if (action_depth_ > 0) {
+          // Shown once the user's action has ended, not under it.
+          held_refresh_ = std::move(taken);
+          return;
+        }
+        FinishRefresh(std::move(taken));
+      });
   // Asked for while it was being started: this refresh answers it.
   refresh_pending_ = false;
   RestartRefreshTimer();
@@ -783,8 +933,23 @@ void TForm1::OpenAddress(const QString& url) {
 
 void TForm1::ShowAddressRecord(const QString& url, std::string bytes,
                                const std::string& content_type) {
+  if (reading_) return;
   ActionScope action(*this);
   const std::string address = url.toStdString();
+  const TRecordEncoding encoding = AddressEncoding(bytes, content_type);
+  const std::string name = AddressFileName(address);
+  auto fetched = std::make_shared<std::string>(std::move(bytes));
+  const std::shared_ptr<ReadAside> read =
+      ReadRecordAside([fetched] { return std::move(*fetched); }, encoding, name);
+  if (!read) return;
+  if (!read->error.empty() || !read->refusal.empty()) {
+    // What is no record leaves the game on show as it was.
+    ShowMessage(url + QStringLiteral("\n") +
+                    (read->error.empty() ? ToQString(read->refusal)
+                                         : QString::fromStdString(read->error)),
+                QStringLiteral("error"));
+    return;
+  }
   FollowRecord([make = address_download_, address] { return make(address); });
   BeginReading();
   record_path_.clear();
@@ -795,8 +960,7 @@ void TForm1::ShowAddressRecord(const QString& url, std::string bytes,
     raise();
     activateWindow();
   }
-  const TRecordEncoding encoding = AddressEncoding(bytes, content_type);
-  ShowRecordBytes(std::move(bytes), encoding, AddressFileName(address));
+  ShowRecord(*read, encoding, name);
 }
 
 void TForm1::OpenAddressDialog() {
@@ -826,13 +990,24 @@ void TForm1::PasteRecord() {
     return;
   }
   WhenIdle([this, text] {
+    if (reading_) return;
     ActionScope action(*this);
     // Text from the clipboard: read as UTF-8 (the mark says so to every
     // later reading, Ctrl+S's file too), not followed.
+    const std::string bytes = "\xEF\xBB\xBF" + text.toStdString();
+    const std::shared_ptr<ReadAside> read =
+        ReadRecordAside([bytes] { return bytes; }, TRecordEncoding::kDetect, "");
+    if (!read) return;
+    if (!read->error.empty() || !read->refusal.empty()) {
+      ShowMessage(read->error.empty() ? ToQString(read->refusal)
+                                      : QString::fromStdString(read->error),
+                  QStringLiteral("Zelvaro"));
+      return;
+    }
     FollowRecord({});
     BeginReading();
     record_path_.clear();
-    ShowRecordBytes("\xEF\xBB\xBF" + text.toStdString(), TRecordEncoding::kDetect, "");
+    ShowRecord(*read, TRecordEncoding::kDetect, "");
   });
 }
 

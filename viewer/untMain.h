@@ -11,8 +11,10 @@
 //
 // The move list shows every row the user selects, by mouse or key; ← and →
 // step through the moves wherever the focus is in the window, F turns the
-// board, Ctrl+O opens a record file of the user's (a dropped .kif/.kifu
-// file too), Ctrl+S saves the record on show. The window may grow: the
+// board, Ctrl+O opens a record file of the user's in any format (a dropped
+// file too), Ctrl+S saves the record on show as read, Ctrl+Shift+S in the
+// format chosen; the position on show is copied as SFEN or as a board
+// diagram from the board's context menu. The window may grow: the
 // move list and the HTML view take the room, the board keeps its size.
 // File dialogs go through AskFileName, so tests answer them with its hook.
 //
@@ -39,6 +41,7 @@
 #include <string>
 
 #include "game/KifReader.h"
+#include "game/RecordFormat.h"
 #include "game/RecordRefresh.h"
 #include "toolkit/qt/Background.h"
 #include "toolkit/qt/ImageControl.h"
@@ -53,8 +56,18 @@ class QFileSystemWatcher;
 
 namespace zelvaro {
 
-// The file every reading reads, in the current directory.
+// The file every reading reads, in the current directory unless the
+// program sets another place (SetRecordFile).
 inline constexpr char kRecordFileName[] = "棋譜中継.txt";
+
+// Where the record file goes: kRecordFileName in the current folder for a
+// start from a shell; in the user's cache folder (QStandardPaths'
+// CacheLocation, made when missing) for a start from the desktop entry,
+// whose current folder is the home folder.
+std::string RecordFilePlace(bool desktop_start);
+
+// Reports of a reading shown in boxes of their own; the rest are counted in one more.
+inline constexpr size_t kMaxReportBoxes = 3;
 
 // Where the viewer's controls lie in a client area of `client` (at least
 // kViewerSize). At kViewerSize: the board 0,0 329x417, the HTML view
@@ -68,7 +81,8 @@ struct TViewerLayout {
 };
 TViewerLayout ViewerLayout(QSize client);
 
-// Whether a file of this name is taken when dropped on the viewer (.kif, .kifu).
+// Whether a file of this name is taken when dropped on the viewer (.kif,
+// .kifu, .ki2, .ki2u, .csa, .sfen, .usi).
 bool IsRecordFileName(const QString& path);
 
 class TForm1 : public QWidget {
@@ -93,8 +107,12 @@ class TForm1 : public QWidget {
   // Window-wide keys, also in the board's context menu.
   QAction* OpenAction;  // "棋譜ファイルを開く…", Ctrl+O: OpenRecordDialog
   QAction* SaveAction;  // "棋譜を保存…", Ctrl+S: SaveRecordDialog; off until a record is read
-  QAction* LastMoveAction;     // "最終手を表示", in step with the dialog's CheckBox1
-  QAction* FlipAction;         // "盤面反転", F, in step with the dialog's CheckBox2
+  // "形式を選んで保存…", Ctrl+Shift+S: SaveRecordAsDialog; off until a record is read
+  QAction* SaveAsAction;
+  QAction* CopySfenAction;  // "局面を SFEN でコピー": the position on show
+  QAction* CopyBodAction;   // "局面を BOD でコピー": the position on show as a board diagram
+  QAction* LastMoveAction;  // "最終手を表示", in step with the dialog's CheckBox1
+  QAction* FlipAction;      // "盤面反転", F, in step with the dialog's CheckBox2
   QAction* OpenAddressAction;  // "URLを開く…", Ctrl+L: OpenAddressDialog
   QAction* PasteAction;        // Ctrl+V: PasteRecord
   QAction* CopyAction;         // Ctrl+C: CopyRecord
@@ -111,23 +129,42 @@ class TForm1 : public QWidget {
   // names, caption; shows the header document and the start, then tells each
   // move that could not be applied in a message box. When the file cannot be
   // opened the list holds only row 0, a message box says so and nothing else
-  // changes.
+  // changes. A file that is no record (RecordRefusal) is refused in a box
+  // and the game on show stays. The names, tournament and caption are the
+  // record's own ("Zelvaro" and blanks when it has none). The file is read
+  // aside: the window answers until the record is shown.
   void Button1Click();
+  // Where Button1Click reads (kRecordFileName, relative to the current folder, by default).
+  void SetRecordFile(std::string path) { record_file_ = std::move(path); }
+  const std::string& RecordFile() const { return record_file_; }
   // Opens a record file of the user's: read as TRecordEncoding::kDetect,
   // shown as Button1Click shows "棋譜中継.txt", and not followed (no
-  // refresh). When the file cannot be read a message box says so, the game
-  // on show stays as it was and the result is false.
+  // refresh). When the file cannot be read or is no record a message box
+  // says so, the game on show stays as it was and the result is false.
+  // Nothing while another reading is under way.
   bool OpenRecordFile(const QString& path);
   // The file OpenRecordFile read the game on show from; empty for
   // "棋譜中継.txt" (a download).
   const QString& RecordPath() const { return record_path_; }
-  // Ctrl+O: asks for a file (KIF; KI2 and all files offered too) and opens it.
+  // Ctrl+O: asks for a file (KIF, KI2, CSA, SFEN/USI, all files) and opens it.
   void OpenRecordDialog();
   // Writes the record on show to `path` with its bytes exactly as read.
   // A failure is told in a message box and gives false; no file is left half written.
   bool SaveRecordFile(const QString& path);
   // Ctrl+S: asks for a name and saves the record on show there.
   void SaveRecordDialog();
+  // Writes the record on show to `path` in `format` (KIF in CP932, KIFU in
+  // UTF-8, KI2, CSA 2.2): what is written reads back as the same game. A
+  // failure is told in a message box and gives false.
+  bool SaveRecordAs(const QString& path, TRecordFormat format);
+  // Ctrl+Shift+S: asks for a name and a file type and saves the record
+  // on show so; the name's extension (.kif .kifu .ki2 .csa) decides, else
+  // the file type chosen, whose extension is then added.
+  void SaveRecordAsDialog();
+  // The position the picture shows, to the clipboard as SFEN (one line) or
+  // as a board diagram; also returned.
+  QString CopyPositionSfen();
+  QString CopyPositionBod();
 
   // How a record's web address is downloaded (the search window gives it);
   // without one no address can be opened.
@@ -216,10 +253,21 @@ class TForm1 : public QWidget {
   void CreateActions();
   // The start of every reading: no refresh waiting, no note, only row 0.
   void BeginReading();
-  // Reads a record file's bytes into the window and shows its header and start.
-  void ShowRecordBytes(std::string bytes, TRecordEncoding encoding, const std::string& name);
   // Shows what an address gave and follows the address from then on.
   void ShowAddressRecord(const QString& url, std::string bytes, const std::string& content_type);
+  // What a reading aside came to.
+  struct ReadAside {
+    std::string bytes;
+    std::string error;       // UTF-8: the file could not be read
+    std::u16string refusal;  // it is no record
+    TKifRecord record;
+  };
+  // Reads `read()`'s bytes off the window thread and waits, processing
+  // events, for the record; null when the window is going.
+  std::shared_ptr<ReadAside> ReadRecordAside(std::function<std::string()> read,
+                                             TRecordEncoding encoding, const std::string& name);
+  // Shows a record read aside: header, start, rows, names.
+  void ShowRecord(ReadAside& read, TRecordEncoding encoding, const std::string& name);
   void SaveSettings();
   void ShowCaption();
   void RestartRefreshTimer();
@@ -259,6 +307,8 @@ class TForm1 : public QWidget {
   QString record_path_;
   // How the record on show was decoded; a refresh decodes its bytes alike.
   TRecordEncoding record_encoding_ = TRecordEncoding::kCp932;
+  std::string record_file_ = kRecordFileName;
+  bool reading_ = false;  // a reading aside is under way
   std::string record_name_;
   TAddressDownload address_download_;
   QStringList recent_addresses_;

@@ -1,7 +1,11 @@
 // Zelvaro: the search window, which owns the viewer.
 //
-//   zelvaro [--server URL] [--sponsor URL] [FILE | RECORD-URL]
+//   zelvaro [--server URL] [--sponsor URL] [--desktop-entry] [FILE | RECORD-URL]
 //
+// --desktop-entry is what the installed desktop entry passes: the program
+// was started from the desktop menu, whose current folder is the home
+// folder, so the record file goes to the user's cache folder instead of
+// the current folder (RecordFilePlace).
 // The two options give the broadcast server's and the sponsor host's base
 // addresses (a mirror, or the demo broadcast); without --server the address
 // the user entered at an earlier start is used, and without one of those the
@@ -12,7 +16,10 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QIcon>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QTimer>
+#include <QTranslator>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -27,7 +34,8 @@
 
 namespace {
 
-constexpr char kUsage[] = "usage: zelvaro [--server URL] [--sponsor URL] [FILE | RECORD-URL]\n";
+constexpr char kUsage[] =
+    "usage: zelvaro [--server URL] [--sponsor URL] [--desktop-entry] [FILE | RECORD-URL]\n";
 
 // An error no handler caught is shown and the program keeps running.
 class TApplication : public QApplication {
@@ -50,7 +58,8 @@ class TApplication : public QApplication {
 
 // Reads --server and --sponsor (as "--name URL" or "--name=URL") and one
 // record file. Returns false after writing the reason to standard error.
-bool ReadArguments(int argc, char** argv, zelvaro::TBroadcastHosts& hosts, std::string& file) {
+bool ReadArguments(int argc, char** argv, zelvaro::TBroadcastHosts& hosts, std::string& file,
+                   bool& desktop_entry) {
   bool options_done = false;
   for (int i = 1; i < argc; ++i) {
     std::string name = argv[i], value;
@@ -65,6 +74,10 @@ bool ReadArguments(int argc, char** argv, zelvaro::TBroadcastHosts& hosts, std::
     }
     if (name == "--") {
       options_done = true;
+      continue;
+    }
+    if (name == "--desktop-entry") {
+      desktop_entry = true;
       continue;
     }
     const size_t eq = name.find('=');
@@ -107,7 +120,8 @@ int main(int argc, char** argv) {
   // user gives the real one.
   hosts.Server.clear();
   std::string file;
-  if (!ReadArguments(argc, argv, hosts, file)) return 2;
+  bool desktop_entry = false;
+  if (!ReadArguments(argc, argv, hosts, file, desktop_entry)) return 2;
   try {
     // Qt gets no arguments of its own: the program reads nothing else.
     int qt_argc = 1;
@@ -118,14 +132,21 @@ int main(int argc, char** argv) {
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral(ZELVARO_APP_ID)));
     // Declared first, so that it outlives the windows that write to it.
     zelvaro::TSettingsFile settings(zelvaro::TSettingsFile::DefaultPath());
+    // Qt's standard dialogs in the desktop's language.
+    QTranslator qt_translator;
+    if (qt_translator.load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
+                           QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+      QCoreApplication::installTranslator(&qt_translator);
+    }
     zelvaro::TForm2 form(hosts, zelvaro::MakePageFetcher);
+    form.FViewer->SetRecordFile(zelvaro::RecordFilePlace(desktop_entry));
     form.KeepSettings(&settings);
     form.FViewer->KeepSettings(&settings);
     form.show();
     if (file.empty() && form.ServerUnknown()) {
-      // A first start: ask for the server once the window stands. Opening a
-      // file needs no server; the search button asks then.
-      QTimer::singleShot(0, &form, [&form] { form.AskForServer(); });
+      // A first start: ask for the server once the window stands and search
+      // with it. Opening a file needs no server; the search button asks then.
+      QTimer::singleShot(0, &form, [&form] { form.FirstStart(); });
     }
     const bool address = zelvaro::AddressInText(QString::fromLocal8Bit(file)).has_value();
     if (address) {

@@ -92,7 +92,7 @@ TEST(Install, ProgramsEntryMetainfoAndIcons) {
       EXPECT_NE(entry.find("\nMimeType=" + type + ";"), std::string::npos) << type << "\n" << entry;
     }
     EXPECT_EQ(count, 1);
-    EXPECT_NE(entry.find("\nExec=zelvaro %f\n"), std::string::npos) << entry;
+    EXPECT_NE(entry.find("\nExec=zelvaro --desktop-entry %f\n"), std::string::npos) << entry;
   }
   fs::remove_all(prefix);
   if (!missing.empty()) GTEST_SKIP() << "not installed (scripts/setup):" << missing;

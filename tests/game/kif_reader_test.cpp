@@ -354,7 +354,122 @@ TEST(KifReader, Variations) {
   EXPECT_EQ(r.RowPos(8).Board[26], kFu);
   EXPECT_EQ(r.RowPos(8).Board[84], kEmpty);
   EXPECT_EQ(U8(r.RowPos(6).Comment), "本線と違う<BR>");
-  EXPECT_NE(r.header.find(u"変化：2手<BR>"), std::u16string::npos);
+  EXPECT_EQ(r.header.find(u"変化："), std::u16string::npos);  // steers the reading, no field
+}
+
+// "変化：N手" branches from move N-1 of the nearest enclosing line that
+// reaches it, never from the end of a shorter variation.
+TEST(KifReader, VariationBase) {
+  const Lines main = {MoveLine(1, u"７六歩(77)"), MoveLine(2, u"３四歩(33)"),
+                      MoveLine(3, u"２六歩(27)"), MoveLine(4, u"８四歩(83)")};
+  struct Case {
+    const char* name;
+    Lines variations;
+    int row;  // the row checked
+    int square, piece;
+  };
+  const Case cases[] = {
+      // One variation per move, in move order: 3 branches from the main line.
+      {"move order",
+       {u"変化：1手", MoveLine(1, u"２六歩(27)"), u"変化：3手", MoveLine(3, u"２二角成(88)")},
+       6,
+       34,
+       kFu + kGoteOffset},
+      {"move order, king stays home",
+       {u"変化：1手", MoveLine(1, u"５八玉(59)"), u"変化：3手", MoveLine(3, u"５八玉(59)")},
+       6,
+       59,
+       kEmpty},
+      // A variation that holds move 2 is the base of one at 3.
+      {"nested",
+       {u"変化：2手", MoveLine(2, u"８四歩(83)"), u"変化：3手", MoveLine(3, u"２六歩(27)")},
+       6,
+       84,
+       kFu + kGoteOffset},
+      {"nested keeps its line",
+       {u"変化：2手", MoveLine(2, u"８四歩(83)"), u"変化：3手", MoveLine(3, u"２六歩(27)")},
+       6,
+       34,
+       kEmpty},
+      // Deepest first: each from the main line.
+      {"deepest first",
+       {u"変化：4手", MoveLine(4, u"４四歩(43)"), u"変化：2手", MoveLine(2, u"８四歩(83)"),
+        MoveLine(3, u"２六歩(27)")},
+       7,
+       84,
+       kFu + kGoteOffset},
+      {"deepest first, after",
+       {u"変化：4手", MoveLine(4, u"４四歩(43)"), u"変化：3手", MoveLine(3, u"１六歩(17)")},
+       6,
+       34,
+       kFu + kGoteOffset},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Lines lines = main;
+    lines.insert(lines.end(), c.variations.begin(), c.variations.end());
+    Reading r(lines);
+    ASSERT_LT(c.row, static_cast<int>(r.record.rows.size()));
+    EXPECT_EQ(r.RowPos(c.row).Board[c.square], c.piece);
+    EXPECT_TRUE(r.record.reports.empty()) << U8(r.record.reports.front());
+  }
+}
+
+// The header document holds the header fields; the diagram is set apart.
+TEST(KifReader, HeaderDocumentLines) {
+  Reading r({u"棋戦：詰将棋", u"&読み込み時表示", u"備考：一行目¥n二行目\\n三行目",
+             u"後手の持駒：なし", u"  ９ ８ ７ ６ ５ ４ ３ ２ １", u"+---------------------------+",
+             u"| ・ ・ ・ ・v玉 ・ ・ ・ ・|一", u"+---------------------------+",
+             u"先手の持駒：金", u"変化：3手"});
+  const std::string h = U8(r.header);
+  EXPECT_NE(h.find("棋戦：詰将棋<BR>"), std::string::npos);
+  EXPECT_NE(h.find("備考：一行目<BR>二行目<BR>三行目<BR>"), std::string::npos);
+  EXPECT_NE(h.find("先手の持駒：金<BR>"), std::string::npos);
+  EXPECT_EQ(h.find("&読み込み"), std::string::npos);
+  EXPECT_EQ(h.find("変化"), std::string::npos);
+  EXPECT_NE(h.find("<font face=\"IPAGothic,monospace\">|&nbsp;・&nbsp;・"), std::string::npos);
+  EXPECT_NE(h.find("&nbsp;&nbsp;９&nbsp;８"), std::string::npos);
+  EXPECT_EQ(r.RowPos(0).Board[51], kOu + kGoteOffset);  // the diagram still sets the start
+}
+
+// A huge header or comment is cut with a note; rows stop at kMaxRecordRows.
+TEST(KifReader, HugeInputIsCut) {
+  Lines lines(5000, u"備考：" + std::u16string(20, u'長'));
+  lines.push_back(MoveLine(1, u"７六歩(77)"));
+  for (int i = 0; i < 5000; ++i) lines.push_back(u"*" + std::u16string(20, u'評'));
+  for (size_t i = 0; i < kMaxRecordRows; ++i) lines.push_back(MoveLine(2, u"３四歩(33)"));
+  Reading r(lines);
+  EXPECT_LE(r.record.header_body.size(), kMaxDocumentChars + kDocumentCutNote.size());
+  EXPECT_TRUE(r.record.header_body.ends_with(kDocumentCutNote));
+  EXPECT_TRUE(r.RowPos(1).Comment.ends_with(kDocumentCutNote));
+  EXPECT_EQ(r.record.rows.size(), kMaxRecordRows);
+  EXPECT_EQ(r.record.reports, std::vector<std::u16string>{std::u16string(kRowsCutReport)});
+}
+
+// What is not a record is refused with the reason.
+TEST(KifReader, RecordRefusal) {
+  const std::string random_binary("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\x01\x02\x03", 19);
+  struct Case {
+    std::string bytes;
+    std::u16string_view refusal;
+  };
+  const Case cases[] = {
+      {"", kNotRecordEmpty},
+      {"\r\n \n", kNotRecordEmpty},
+      {random_binary, kNotRecordBinary},
+      {std::string(300, '\x07') + "1 ７六歩(77)\n", kNotRecordBinary},
+      {"hello world\n12 abc def\nfoo: bar\n", kNotRecordNoLines},
+      {"*コメントだけ\n# 注釈\n", kNotRecordNoLines},
+      {"1 ７六歩(77)\n", {}},
+      {"   3 投了\n", {}},
+      {"棋戦：名人戦\n", {}},
+      {Utf8ToSjis("先手：甲\n"), {}},  // CP932
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.bytes);
+    const auto lines = DecodeRecordLines(c.bytes, TRecordEncoding::kDetect, "x.kif");
+    EXPECT_EQ(U8(RecordRefusal(c.bytes, lines, "x.kif")), U8(c.refusal));
+  }
 }
 
 // Moves that name nothing to do show the position before them.

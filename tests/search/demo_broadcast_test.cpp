@@ -254,7 +254,7 @@ TEST(ProgramArgumentsTest, OnlyServerSponsorAndOneFileAreAccepted) {
       {{"--bogus"}, 2, "unknown argument --bogus"},
       {{"--server"}, 2, "--server needs a URL"},
       {{"--sponsor", "ftp://x.test"}, 2, "ftp://x.test"},
-      {{"--server=http://a.test/(x)"}, 2, "not a usable base address"},
+      {{"--server=http://a.test/(x)"}, 2, "使えないアドレスです"},
       {{"-platform", "offscreen"}, 2, "unknown argument -platform"},
       {{"a.kif", "b.kif"}, 2, "one record file at most (b.kif)"},
       {{"--help"}, 0, "usage: zelvaro [--server URL] [--sponsor URL]"},

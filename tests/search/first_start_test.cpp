@@ -3,9 +3,8 @@
 // is used without asking.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include <QDir>
+#include <algorithm>
 
 #include "search/untSubForm.h"
 #include "tests/search/SearchTestSupport.h"
@@ -26,7 +25,8 @@ class FirstStartTest : public ::testing::Test {
 
   // A window over a fake fetcher that serves the table of http://srv.test
   // (one game on its first page, page 13 missing).
-  std::unique_ptr<TForm2> MakeForm(const std::string& server) {
+  std::unique_ptr<TForm2> MakeForm(const std::string& server,
+                                   const std::string& sponsor = "http://sp.test") {
     fakes.push_back(std::make_unique<FakeFetcher>());
     fetcher = fakes.back().get();
     const TTournamentTable table = TournamentTable({"http://srv.test", "http://sp.test"});
@@ -35,7 +35,7 @@ class FirstStartTest : public ::testing::Test {
     fetcher->Serve("http://srv.test/ryuou/kifu/a.kif",
                    RecordLines("2026/01/01 10:00", "竜王戦", "先手A", "後手A"));
     fetcher->pages.erase(table[12]);
-    return std::make_unique<TForm2>(TBroadcastHosts{server, "http://sp.test"}, fetcher->Factory());
+    return std::make_unique<TForm2>(TBroadcastHosts{server, sponsor}, fetcher->Factory());
   }
 
   ScratchFolder folder;
@@ -79,7 +79,7 @@ TEST_F(FirstStartTest, AsksUntilAUsableAddressOrACancel) {
     EXPECT_EQ(dialogs.asks[0].text, QStringLiteral("http://"));
     // Asked again: the refused address is shown with the reason.
     for (size_t i = 1; i < asks; ++i) {
-      EXPECT_TRUE(dialogs.asks[i].label.contains(QStringLiteral("not a usable base address")));
+      EXPECT_TRUE(dialogs.asks[i].label.contains(QStringLiteral("使えないアドレスです")));
       EXPECT_TRUE(
           dialogs.asks[i].label.contains(QStringLiteral("中継サーバーが設定されていません")));
       EXPECT_EQ(dialogs.asks[i].text, *c.answers[i - 1]);
@@ -101,13 +101,47 @@ TEST_F(FirstStartTest, TheSearchButtonAsksWhileNoServerIsKnown) {
   ASSERT_TRUE(testing::WaitFor([&] { return !form->Searching(); }));
   EXPECT_EQ(dialogs.asks.size(), 2u);
   const std::vector<std::string> requested = fetcher->Requested();
-  EXPECT_NE(std::find(requested.begin(), requested.end(), "http://srv.test/ryuou/"), requested.end())
+  EXPECT_NE(std::find(requested.begin(), requested.end(), "http://srv.test/ryuou/"),
+            requested.end())
       << "the address entered is searched";
   EXPECT_EQ(form->ListView1->RowCount(), 1);
   EXPECT_EQ(messages.messages.size(), 1u) << "only the page that is missing";
 
   form->Button1Click();
   EXPECT_EQ(dialogs.asks.size(), 2u) << "asked once only";
+}
+
+// The first start searches as soon as a usable address is entered; the
+// sponsor page is then looked for beside the server, and both are kept.
+TEST_F(FirstStartTest, AGoodAddressStartsTheSearchAtOnce) {
+  const std::string sponsor_page = "http://srv.test/knowledge/shogi/live/index.html";
+  {
+    TSettingsFile settings(QStringLiteral("first.ini"));
+    auto form = MakeForm("", "http://sponsor.zelvaro.example");
+    form->KeepSettings(&settings);
+    form->FirstStart();  // cancelled: no search
+    EXPECT_FALSE(form->Searching());
+    EXPECT_TRUE(fetcher->Requested().empty());
+
+    fetcher->Serve(sponsor_page, {"<html>"});
+    dialogs.answers = {QStringLiteral("http://srv.test")};
+    form->FirstStart();
+    EXPECT_TRUE(form->Searching()) << "no second press of the button";
+    ASSERT_TRUE(testing::WaitFor([&] { return !form->Searching(); }));
+    EXPECT_EQ(form->ListView1->RowCount(), 1);
+    EXPECT_EQ(dialogs.asks.size(), 2u);
+    EXPECT_EQ(form->Hosts().Sponsor, "http://srv.test");
+    const std::vector<std::string> requested = fetcher->Requested();
+    EXPECT_NE(std::find(requested.begin(), requested.end(), sponsor_page), requested.end());
+  }
+  TSettingsFile kept(QStringLiteral("first.ini"));
+  EXPECT_EQ(kept.Values().sponsor, "http://srv.test");
+  auto again = MakeForm("", "http://sponsor.zelvaro.example");
+  again->KeepSettings(&kept);
+  EXPECT_EQ(again->Hosts().Sponsor, "http://srv.test") << "a kept sponsor address";
+  auto given = MakeForm("", "http://given-sponsor.test");
+  given->KeepSettings(&kept);
+  EXPECT_EQ(given->Hosts().Sponsor, "http://given-sponsor.test") << "--sponsor wins";
 }
 
 TEST_F(FirstStartTest, AGivenServerWinsAndAKeptOneIsUsedWhenUsable) {

@@ -4,13 +4,18 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QTest>
+#include <QTimer>
+#include <algorithm>
 #include <fstream>
 #include <iterator>
+#include <random>
 
+#include "game/KifReader.h"
 #include "search/untSubForm.h"
 #include "tests/search/SearchTestSupport.h"
 #include "toolkit/TextCodec.h"
@@ -85,7 +90,13 @@ class SearchWindowTest : public ::testing::Test {
 TEST_F(SearchWindowTest, LayoutAndStartState) {
   EXPECT_EQ(form->windowTitle(), QStringLiteral("Zelvaro - 中継サイトを探索"));
   EXPECT_EQ(form->size(), QSize(581, 348));
-  EXPECT_EQ(form->minimumSize(), form->maximumSize());
+  EXPECT_EQ(form->minimumSize(), QSize(581, 348));
+  // Larger: the list takes the room, the buttons and the line stay below it.
+  form->resize(881, 548);
+  EXPECT_EQ(form->ListView1->geometry(), QRect(16, 16, 845, 457));
+  EXPECT_EQ(form->Button1->geometry(), QRect(278, 488, 105, 33));
+  EXPECT_EQ(form->ProgressLabel->geometry(), QRect(16, 526, 845, 18));
+  form->resize(581, 348);
   EXPECT_EQ(form->font().pixelSize(), 12);
   EXPECT_EQ(form->ListView1->geometry(), QRect(16, 16, 545, 257));
   EXPECT_EQ(form->Button1->geometry(), QRect(128, 288, 105, 33));
@@ -208,18 +219,112 @@ TEST_F(SearchWindowTest, SearchListsRowsAndKeepsTheButtonDisabledUntilItEnds) {
   EXPECT_TRUE(progress_at_message.contains(QStringLiteral("2 局")))
       << progress_at_message.toStdString();
   // The failed page is named as it fails and after the end, with the count.
-  const QString failed =
-      QStringLiteral("取得できなかったページ: 13 (") + QString::fromStdString(TournamentTable(kHosts)[12]) + ")";
+  const QString failed = QStringLiteral("取得できなかったページ: 13 (") +
+                         QString::fromStdString(TournamentTable(kHosts)[12]) + ")";
   EXPECT_TRUE(progress_at_message.contains(failed)) << progress_at_message.toStdString();
-  EXPECT_EQ(form->ProgressLabel->toolTip(), QStringLiteral("探索終了: 2 局見つかりました。") + failed);
+  EXPECT_EQ(form->ProgressLabel->toolTip(),
+            QStringLiteral("探索終了: 2 局見つかりました。") + failed);
   const QString shown = form->ProgressLabel->text(), whole = form->ProgressLabel->toolTip();
-  EXPECT_TRUE(shown == whole || (shown.endsWith(QChar(0x2026)) && whole.startsWith(shown.chopped(1))))
+  EXPECT_TRUE(shown == whole ||
+              (shown.endsWith(QChar(0x2026)) && whole.startsWith(shown.chopped(1))))
       << shown.toStdString();
   EXPECT_FALSE(form->Searching());
 
+  // A second search lists each game once: a game found again keeps its row
+  // and takes what was found now.
+  fetcher->Serve("http://srv.test/ryuou/kifu/a.kif",
+                 RecordLines("2026/01/01 10:00", "竜王戦", "先手A2", "後手A"));
   Search();
-  EXPECT_EQ(form->ListView1->RowCount(), 4);
-  EXPECT_EQ(Column(2)[2], "先手A");
+  EXPECT_EQ(Column(2), (std::vector<std::string>{"先手A2", "先手B"}));
+}
+
+// Pages on the reserved .example names are never asked for: named in the
+// progress line, no box.
+TEST_F(SearchWindowTest, PlaceholderHostsAreNotAskedFor) {
+  form = std::make_unique<TForm2>(
+      TBroadcastHosts{"http://srv.test", "http://sponsor.zelvaro.example"}, fake.Factory());
+  fetcher->Serve(TournamentTable(kHosts)[12], {"<html>"});
+  Search();
+  for (const std::string& url : fetcher->Requested()) {
+    EXPECT_EQ(url.find(".example"), std::string::npos) << url;
+  }
+  EXPECT_EQ(fetcher->Requested().size(), 15u);
+  EXPECT_TRUE(messages.messages.empty());
+  EXPECT_TRUE(form->ProgressLabel->toolTip().contains(
+      QStringLiteral("アドレスが設定されていないページ: 7 (http://sponsor.zelvaro.example")))
+      << form->ProgressLabel->toolTip().toStdString();
+  EXPECT_EQ(form->ListView1->RowCount(), 2);
+}
+
+// Downloads that are no record, or huge: refused or shown within two
+// seconds, the window answering throughout; a refused one leaves file and
+// viewer as they were.
+TEST_F(SearchWindowTest, HugeAndBrokenDownloads) {
+  std::mt19937 random(18);
+  std::vector<std::string> text, moves, binary(1, std::string(4096, '\0'));
+  for (size_t size = 0; size < (20u << 20); size += text.back().size() + 1) {
+    std::string line(1 + random() % 120, ' ');
+    for (char& c : line) c = static_cast<char>(' ' + random() % 95);
+    text.push_back(line);
+  }
+  for (char& c : binary[0]) c = static_cast<char>(random());
+  moves.push_back(Utf8ToSjis("棋戦：長い対局"));
+  for (size_t size = 0; size < (20u << 20); size += 120) {
+    moves.push_back(Utf8ToSjis("   1 ７六歩(77)   ( 0:01/00:00:01)"));
+    moves.push_back(Utf8ToSjis("   2 ３四歩(33)   ( 0:01/00:00:01)"));
+    moves.push_back(std::string(40, 'x'));
+  }
+  const std::string base = "http://srv.test/ryuou/kifu/";
+  fetcher->pages[base + "text.kif"] = text;
+  fetcher->pages[base + "binary.kif"] = binary;
+  fetcher->pages[base + "empty.kif"] = {};
+  fetcher->pages[base + "moves.kif"] = moves;
+  AddRows({{"1", "竜王戦", "先手A", "後手A", "http://srv.test/ryuou/kifu/a.kif"},
+           {"2", "", "", "", "http://srv.test/ryuou/kifu/text.kif"},
+           {"3", "", "", "", "http://srv.test/ryuou/kifu/binary.kif"},
+           {"4", "", "", "", "http://srv.test/ryuou/kifu/empty.kif"},
+           {"5", "", "", "", "http://srv.test/ryuou/kifu/moves.kif"}});
+  form->ListView1->Select(0);
+  OpenSelected();
+  ASSERT_TRUE(testing::WaitFor([&] { return form->FViewer->ListView1->RowCount() == 3; }));
+  const std::string before = ReadFile(kRecordFileName);
+  const struct {
+    int row;
+    std::u16string_view refusal;
+  } cases[] = {{1, kNotRecordNoLines}, {2, kNotRecordBinary}, {3, kNotRecordEmpty}, {4, {}}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.row);
+    messages.messages.clear();
+    QElapsedTimer since_tick, took;
+    qint64 longest_gap = 0;
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout,
+                     [&] { longest_gap = std::max(longest_gap, since_tick.restart()); });
+    tick.start(50);
+    since_tick.start();
+    took.start();
+    form->ListView1->Select(c.row);
+    form->ListViewDoubleClick();
+    ASSERT_TRUE(testing::WaitFor([&] {
+      return !form->HandingOver() &&
+             (!messages.messages.empty() || form->FViewer->ListView1->RowCount() > 3);
+    }));
+    EXPECT_LT(took.elapsed(), 2000);
+    EXPECT_LE(std::max(longest_gap, since_tick.elapsed()), 200);
+    ASSERT_EQ(messages.messages.size(), 1u);
+    if (c.refusal.empty()) {
+      EXPECT_EQ(form->FViewer->ListView1->RowCount(), static_cast<int>(kMaxRecordRows));
+      EXPECT_EQ(form->FViewer->windowTitle(), QStringLiteral("Zelvaro - [ 長い対局 ]"));
+      EXPECT_EQ(messages.messages[0].text,
+                QString::fromStdU16String(std::u16string(kRowsCutReport)));
+      continue;
+    }
+    EXPECT_EQ(messages.messages[0].caption, QStringLiteral("error"));
+    EXPECT_EQ(messages.messages[0].text, QString::fromStdU16String(std::u16string(c.refusal)));
+    EXPECT_EQ(ReadFile(kRecordFileName), before);
+    EXPECT_EQ(form->FViewer->windowTitle(), QStringLiteral("Zelvaro - [ 竜王戦 ]"));
+    EXPECT_EQ(form->FViewer->ListView1->RowCount(), 3);
+  }
 }
 
 TEST_F(SearchWindowTest, DoubleClickWithoutASelectionDoesNothing) {

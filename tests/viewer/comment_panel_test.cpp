@@ -65,6 +65,20 @@ TEST(CommentPanel, LinkifyUrls) {
   }
 }
 
+// A UTF-8 record's characters that CP932 lacks stay, and end an address.
+TEST(CommentPanel, LinkifyUrlsKeepsEveryCharacter) {
+  const std::string U = "http://example.jp";
+  const struct {
+    std::string text, linked;
+  } cases[] = {
+      {"𠮷野家と🙂", "𠮷野家と🙂"},
+      {U + "/𠮷/a", Link(U + "/") + "𠮷/a"},
+      {"🙂" + U + "/x🙂 ½ \x01", "🙂" + Link(U + "/x") + "🙂 ½ \x01"},
+      {"７六歩 " + U + "/y", "７六歩 " + Link(U + "/y")},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Linkify(c.text), c.linked) << c.text;
+}
+
 TEST(CommentPanel, LinkifyUrlsLinksAtMostElevenAddresses) {
   auto address = [](int i) { return "http://example.jp/p" + std::to_string(i) + "/x"; };
   for (int count : {10, 11, 12, 13}) {
@@ -126,6 +140,23 @@ TEST(CommentPanel, ClickedLinksGoToTheWebBrowser) {
   EXPECT_EQ(opened[0].toString(), QStringLiteral("http://example.jp/a"));
   EXPECT_EQ(opened[1].host(), QStringLiteral("example.jp"));
   EXPECT_TRUE(view.Source().isEmpty());  // the view itself went nowhere
+}
+
+// Without a web browser the link's address is shown in a box.
+TEST(CommentPanel, ALinkThatCannotBeOpenedIsTold) {
+  testing::TestApp();
+  testing::MessageCatcher catcher;
+  std::vector<QUrl> asked;
+  auto previous = THtmlView::SetDesktopOpener([&](const QUrl& url) {
+    asked.push_back(url);
+    return false;
+  });
+  EXPECT_TRUE(THtmlView::FollowLink(QUrl(QStringLiteral("http://example.jp/a?b=c"))));
+  THtmlView::SetDesktopOpener(previous);
+  ASSERT_EQ(asked.size(), 1u);
+  ASSERT_EQ(catcher.messages.size(), 1u);
+  EXPECT_TRUE(catcher.messages[0].text.contains(QStringLiteral("リンク先を開けません")));
+  EXPECT_TRUE(catcher.messages[0].text.contains(QStringLiteral("http://example.jp/a?b=c")));
 }
 
 }  // namespace

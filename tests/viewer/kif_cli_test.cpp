@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "game/KifReader.h"
 #include "game/untKyokumen.h"
 #include "tests/common/CliRun.h"
 #include "tests/viewer/ViewerTestSupport.h"
@@ -144,6 +145,22 @@ TEST_F(KifCli, RefusesWhatItCannotDo) {
     const Result r = RunKif(arguments);
     EXPECT_NE(r.status, 0);
     EXPECT_TRUE(r.out.empty());
+  }
+}
+
+// What is no record: refused as the viewer refuses it, status 1.
+TEST_F(KifCli, RefusesWhatIsNoRecord) {
+  testing::WriteFile("empty.kif", "");
+  testing::WriteFile("binary.kif", std::string("\x89PNG\r\n\x1a\n\0\0\x01\x02", 12));
+  testing::WriteFile("text.kif", "lorem ipsum\n12 dolor sit\n");
+  for (const auto& [file, why] :
+       {std::pair{"empty.kif", kNotRecordEmpty}, std::pair{"binary.kif", kNotRecordBinary},
+        std::pair{"text.kif", kNotRecordNoLines}}) {
+    SCOPED_TRACE(file);
+    const Result r = RunKif(file);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.out.empty());
+    EXPECT_NE(r.err.find("zelvaro-cli kif: " + Utf16ToUtf8(why)), std::string::npos) << r.err;
   }
 }
 

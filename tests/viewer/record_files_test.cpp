@@ -5,9 +5,15 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QElapsedTimer>
+#include <QFileInfo>
 #include <QMimeData>
+#include <QStandardPaths>
 #include <QTest>
+#include <QTimer>
 #include <QUrl>
+#include <algorithm>
+#include <random>
 
 #include "game/KifReader.h"
 #include "tests/viewer/ViewerWindowFixture.h"
@@ -210,6 +216,106 @@ TEST_F(RecordFiles, CtrlSSavesTheBytesAsRead) {
   EXPECT_TRUE(catcher.messages[0].text.contains(QStringLiteral("no-such-folder/x.kif")))
       << catcher.messages[0].text.toStdString();
   EXPECT_EQ(ReadFile("local.kifu"), local);
+}
+
+// Started from the desktop entry, the record file goes to the user's cache
+// folder; from a shell it stays in the current folder.
+TEST(RecordFilePlace, TheCacheFolderForADesktopStart) {
+  testing::TestApp();
+  testing::ScratchFolder folder;
+  const QByteArray cache = QDir::current().absoluteFilePath(QStringLiteral("cache")).toUtf8();
+  const QByteArray before = qgetenv("XDG_CACHE_HOME");
+  qputenv("XDG_CACHE_HOME", cache);
+  const QString place = QString::fromStdString(RecordFilePlace(true));
+  EXPECT_EQ(place, QDir(QStandardPaths::writableLocation(QStandardPaths::CacheLocation))
+                       .filePath(QString::fromUtf8(kRecordFileName)));
+  EXPECT_TRUE(place.startsWith(QString::fromUtf8(cache) + QStringLiteral("/")))
+      << place.toStdString();
+  EXPECT_TRUE(QFileInfo(place).dir().exists());
+  EXPECT_EQ(RecordFilePlace(false), kRecordFileName);
+  // The viewer reads the record there.
+  testing::MessageCatcher catcher;
+  TForm1 form;
+  form.SetRecordFile(place.toStdString());
+  testing::WriteRecord(place.toStdString(), WalkingKingsRecord(4, "竜王戦", "甲", "乙"));
+  form.Button1Click();
+  EXPECT_EQ(form.ListView1->RowCount(), 5);
+  EXPECT_FALSE(QFileInfo::exists(QString::fromUtf8(kRecordFileName)));
+  if (before.isNull()) {
+    qunsetenv("XDG_CACHE_HOME");
+  } else {
+    qputenv("XDG_CACHE_HOME", before);
+  }
+}
+
+// Huge and broken files through Ctrl+O's path: each is shown or refused
+// within two seconds while a 50 ms timer of the window thread never waits
+// over 200 ms; what is refused leaves the game on show.
+TEST_F(RecordFiles, HugeAndBrokenFilesNeitherFreezeTheWindowNorReplaceTheGame) {
+  constexpr size_t kSize = 20 << 20;
+  std::mt19937 random(18);
+  std::string text, moves, binary(1 << 20, '\0');
+  while (text.size() < kSize) {
+    std::string line(1 + random() % 120, ' ');
+    for (char& c : line) c = static_cast<char>(' ' + random() % 95);
+    text += line + "\n";
+  }
+  const std::string pair = Utf8ToSjis(
+      "   1 ７六歩(77)   ( 0:01/00:00:01)\n"
+      "*" +
+      std::string(200, 'x') +
+      "\n"
+      "   2 ３四歩(33)   ( 0:01/00:00:01)\n");
+  while (moves.size() < kSize) moves += pair;
+  for (char& c : binary) c = static_cast<char>(random());
+  WriteFile("text.kif", text);
+  WriteFile("moves.kif", Utf8ToSjis("棋戦：長い対局\n") + moves);
+  WriteFile("binary.kif", binary);
+  WriteFile("empty.kif", "");
+  WriteFile("a.kif", RecordBytes(WalkingKingsRecord(8, "竜王戦", "甲", "乙"), false, "\n"));
+  ASSERT_TRUE(form.OpenRecordFile(QStringLiteral("a.kif")));
+  form.show();
+  const struct {
+    const char* file;
+    std::u16string_view refusal;  // empty: shown
+  } cases[] = {{"text.kif", kNotRecordNoLines},
+               {"binary.kif", kNotRecordBinary},
+               {"empty.kif", kNotRecordEmpty},
+               {"moves.kif", {}}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    catcher.messages.clear();
+    QElapsedTimer since_tick;
+    qint64 longest_gap = 0;
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout,
+                     [&] { longest_gap = std::max(longest_gap, since_tick.restart()); });
+    tick.start(50);
+    since_tick.start();
+    QElapsedTimer took;
+    took.start();
+    dialogs.answers = {QString::fromUtf8(c.file)};
+    form.OpenAction->trigger();
+    const qint64 elapsed = took.elapsed();
+    longest_gap = std::max(longest_gap, since_tick.elapsed());
+    EXPECT_LT(elapsed, 2000);
+    EXPECT_LE(longest_gap, 200);
+    if (c.refusal.empty()) {
+      EXPECT_EQ(form.RecordPath(), QStringLiteral("moves.kif"));
+      EXPECT_EQ(form.ListView1->RowCount(), static_cast<int>(kMaxRecordRows));
+      EXPECT_EQ(form.windowTitle(), QStringLiteral("Zelvaro - [ 長い対局 ]"));
+      ASSERT_EQ(catcher.messages.size(), 1u);
+      EXPECT_EQ(catcher.messages[0].text,
+                QString::fromStdU16String(std::u16string(kRowsCutReport)));
+      continue;
+    }
+    ASSERT_EQ(catcher.messages.size(), 1u);
+    EXPECT_EQ(catcher.messages[0].text, QString::fromStdU16String(std::u16string(c.refusal)));
+    EXPECT_EQ(form.RecordPath(), QStringLiteral("a.kif"));
+    EXPECT_EQ(form.ListView1->RowCount(), 9);
+    EXPECT_EQ(form.windowTitle(), QStringLiteral("Zelvaro - [ 竜王戦 ]"));
+    EXPECT_EQ(Utf16ToUtf8(form.SenteName), "甲");
+  }
 }
 
 }  // namespace

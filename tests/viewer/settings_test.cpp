@@ -97,8 +97,8 @@ TEST_F(ViewerSettings, KeptBetweenStarts) {
     form.OptionsDialog->CheckBox2->click();
     EXPECT_EQ(TSettingsFile(path).Values().font_size, 5) << "written at once";
     form.show();
-    form.resize(900, 640);
-    form.move(40, 50);
+    form.resize(770, 520);
+    form.move(10, 20);
     form.hide();
     form.KeepSettings(nullptr);
   }
@@ -106,25 +106,50 @@ TEST_F(ViewerSettings, KeptBetweenStarts) {
   EXPECT_EQ(file.Values(), (TSettings{.font_size = 5,
                                       .refresh_choice = 0,
                                       .board = {false, true},
-                                      .viewer = TSettings::Window{{40, 50}, {900, 640}}}));
+                                      .viewer = TSettings::Window{{10, 20}, {770, 520}}}));
   TForm1 again;
   again.KeepSettings(&file);
   EXPECT_EQ(again.OptionsDialog->RadioGroup1->ItemIndex(), 5);
   EXPECT_EQ(again.RefreshInterval(), 0);
   EXPECT_TRUE(again.FlipAction->isChecked());
   EXPECT_EQ(again.Renderer().Options(), (TBoardOptions{false, true}));
-  EXPECT_EQ(again.size(), QSize(900, 640));
-  EXPECT_EQ(again.pos(), QPoint(40, 50));
+  EXPECT_EQ(again.size(), QSize(770, 520));
+  EXPECT_EQ(again.pos(), QPoint(10, 20));
   again.show();
-  EXPECT_EQ(again.WebBrowser1->width(), 417 + 140);
+  EXPECT_EQ(again.WebBrowser1->width(), 417 + 10);
   again.hide();
 
   // A place on no screen is not taken; the size is.
-  file.Values().viewer = TSettings::Window{{-9000, -9000}, {800, 600}};
+  file.Values().viewer = TSettings::Window{{-9000, -9000}, {770, 520}};
   TForm1 elsewhere;
   elsewhere.KeepSettings(&file);
   EXPECT_EQ(elsewhere.pos(), QPoint(18, 29));
-  EXPECT_EQ(elsewhere.size(), QSize(800, 600));
+  EXPECT_EQ(elsewhere.size(), QSize(770, 520));
+
+  // Larger than the screen (800 x 800 offscreen): fitted into it.
+  file.Values().viewer = TSettings::Window{{300, 200}, {1300, 900}};
+  TForm1 large;
+  large.KeepSettings(&file);
+  EXPECT_EQ(QRect(large.pos(), large.size()), QRect(0, 0, 784, 752));
+}
+
+// A kept window is fitted into the screen's free area, frame counted.
+TEST(FitToScreen, KeepsWhatFitsShrinksAndMovesTheRest) {
+  const QRect screen(0, 0, 1920, 1040);
+  const struct {
+    QRect kept, fitted;
+  } cases[] = {
+      {{100, 50, 1300, 900}, {100, 50, 1300, 900}},
+      {{100, 50, 2600, 1800}, {0, 0, 1904, 992}},      // twice the scale
+      {{1500, 600, 1300, 900}, {604, 92, 1300, 900}},  // moved inside
+      {{-50, -20, 800, 600}, {0, 0, 800, 600}},
+      {{10, 10, 2000, 2000}, {0, 0, 1904, 992}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(FitToScreen(c.kept, screen), c.fitted) << c.kept.x() << "," << c.kept.width();
+  }
+  // A screen smaller than the smallest window: the smallest, at its corner.
+  EXPECT_EQ(FitToScreen({300, 300, 1000, 800}, {0, 0, 640, 480}), QRect(0, 0, 760, 516));
 }
 
 TEST_F(ViewerSettings, AFailedWriteIsToldOnce) {

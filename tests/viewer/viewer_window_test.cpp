@@ -194,12 +194,14 @@ TEST_F(ViewerWindow, FontSizeAppliesToTheNextDocumentOnly) {
   EXPECT_TRUE(Html().startsWith(QStringLiteral("<html><body><font size=\"-2\"><b>開始日時")));
 }
 
-TEST_F(ViewerWindow, LaterRecordKeepsCaptionAndNamesItLacks) {
+// Another record starts from nothing: a record without names after one with them.
+TEST_F(ViewerWindow, AnotherRecordStartsFromNothing) {
   Read(WalkingKingsRecord(6, "竜王戦", "先手太郎", "後手次郎"));
   Read(WalkingKingsRecord(3, "", "", "別の後手"));
-  EXPECT_EQ(form.windowTitle(), QStringLiteral("Zelvaro - [ 竜王戦 ]"));
-  EXPECT_EQ(Utf16ToUtf8(form.SenteName), "先手太郎");
+  EXPECT_EQ(form.windowTitle(), QStringLiteral("Zelvaro"));
+  EXPECT_EQ(Utf16ToUtf8(form.SenteName), " ");
   EXPECT_EQ(Utf16ToUtf8(form.GoteName), "別の後手");
+  EXPECT_EQ(Utf16ToUtf8(form.TournamentName), "");
   EXPECT_EQ(form.ListView1->RowCount(), 4);
   EXPECT_EQ(form.Image1->Picture(), Expected(form.Positions[0]));
 }

@@ -72,13 +72,24 @@ int TListView::Append(const QString& caption, const QStringList& sub_items) {
   QStringList texts;
   texts.reserve(sub_items.size() + 1);
   texts << caption << sub_items;
+  addTopLevelItem(MakeItem(texts));
+  return topLevelItemCount() - 1;
+}
+
+void TListView::AppendRows(const QList<QStringList>& rows) {
+  QList<QTreeWidgetItem*> items;
+  items.reserve(rows.size());
+  for (const QStringList& texts : rows) items.append(MakeItem(texts));
+  addTopLevelItems(items);
+}
+
+QTreeWidgetItem* TListView::MakeItem(const QStringList& texts) const {
   auto* item = new QTreeWidgetItem(texts);
   item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemNeverHasChildren);
   for (int i = 0; i < static_cast<int>(columns_.size()); ++i) {
     item->setTextAlignment(i, columns_[i].alignment | Qt::AlignVCenter);
   }
-  addTopLevelItem(item);
-  return topLevelItemCount() - 1;
+  return item;
 }
 
 int TListView::RowCount() const { return topLevelItemCount(); }

@@ -41,6 +41,9 @@ class TListView : public QTreeWidget {
   // Appends a row at the end and returns its index. Sub-items beyond the
   // last column are kept and can be read back, though not shown.
   int Append(const QString& caption, const QStringList& sub_items);
+  // Appends rows at the end in one step (each: the caption, then the
+  // sub-items), which a list of many thousand rows takes at once.
+  void AppendRows(const QList<QStringList>& rows);
 
   int RowCount() const;
 
@@ -87,6 +90,7 @@ class TListView : public QTreeWidget {
   void keyPressEvent(QKeyEvent* event) override;
 
  private:
+  QTreeWidgetItem* MakeItem(const QStringList& texts) const;
   QTreeWidgetItem* Row(int row) const;  // throws ERangeError
 
   std::vector<TListColumn> columns_;

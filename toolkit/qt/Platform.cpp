@@ -42,6 +42,8 @@ void ShowMessage(const QString& text, const QString& caption) {
     return;
   }
   QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok);
+  // What a box says (a path, an address) can be selected and copied.
+  box.setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
   box.exec();
 }
 
@@ -50,10 +52,11 @@ void SetMessageHook(std::function<void(const QString& text, const QString& capti
 }
 
 QString AskFileName(TFileDialog kind, QWidget* parent, const QString& caption, const QString& path,
-                    const QString& filters) {
+                    const QString& filters, QString* selected_filter) {
   if (FileDialogHook()) return FileDialogHook()(kind, caption, path, filters);
-  return kind == TFileDialog::kOpen ? QFileDialog::getOpenFileName(parent, caption, path, filters)
-                                    : QFileDialog::getSaveFileName(parent, caption, path, filters);
+  return kind == TFileDialog::kOpen
+             ? QFileDialog::getOpenFileName(parent, caption, path, filters, selected_filter)
+             : QFileDialog::getSaveFileName(parent, caption, path, filters, selected_filter);
 }
 
 void SetFileDialogHook(TFileDialogHook hook) { FileDialogHook() = std::move(hook); }

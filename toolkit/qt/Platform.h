@@ -28,10 +28,11 @@ enum class TFileDialog { kOpen, kSave };
 // save under (the dialog asks before an existing file is replaced).
 // `path` is the folder or file the dialog starts at; `filters` as
 // "KIF (*.kif *.kifu);;すべてのファイル (*)". Returns the chosen path, empty
-// when the user cancels. While a hook is set the hook answers instead and no
-// dialog opens.
+// when the user cancels. `selected_filter`, when given, holds the filter the
+// dialog starts with and receives the one the user chose. While a hook is
+// set the hook answers instead, no dialog opens and the filter stays.
 QString AskFileName(TFileDialog kind, QWidget* parent, const QString& caption, const QString& path,
-                    const QString& filters);
+                    const QString& filters, QString* selected_filter = nullptr);
 using TFileDialogHook = std::function<QString(TFileDialog kind, const QString& caption,
                                               const QString& path, const QString& filters)>;
 // An empty function restores the real dialogs.

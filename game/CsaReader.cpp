@@ -1,0 +1,352 @@
+#include "game/CsaReader.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "game/KifReader.h"
+#include "game/RecordWriter.h"
+#include "game/untKyokumen.h"
+#include "toolkit/Exception.h"
+#include "toolkit/TextCodec.h"
+
+namespace zelvaro {
+namespace {
+
+bool StartsWith(std::u16string_view s, std::u16string_view prefix) {
+  return s.substr(0, prefix.size()) == prefix;
+}
+
+std::string Narrow(std::u16string_view s) {
+  std::string out;
+  for (char16_t c : s) out += c < 0x80 ? static_cast<char>(c) : '?';
+  return out;
+}
+
+std::u16string Ascii(std::string_view s) { return std::u16string(s.begin(), s.end()); }
+
+bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
+
+// A square "77": file and rank digits; "00" is the hand (0).
+int32_t SquareOf(std::u16string_view two) {
+  if (two.size() < 2 || !IsDigit(two[0]) || !IsDigit(two[1])) return -1;
+  return (two[0] - u'0') * 10 + (two[1] - u'0');
+}
+
+bool IsSquare(int32_t sq) { return sq >= 11 && sq <= 99 && sq % 10 != 0; }
+
+int HandIndexOf(int32_t kind) {
+  switch (kind) {
+    case kFu:
+      return kHandFu;
+    case kKyo:
+      return kHandKyo;
+    case kKei:
+      return kHandKei;
+    case kGin:
+      return kHandGin;
+    case kKin:
+      return kHandKin;
+    case kHisya:
+      return kHandHisya;
+    case kKaku:
+      return kHandKaku;
+    default:
+      return -1;
+  }
+}
+
+// The KIF terminal word of a % statement, with the side whose turn it is.
+std::u16string TerminalWord(std::string_view ending, int32_t side) {
+  struct Entry {
+    std::string_view ending;
+    std::u16string_view word;
+  };
+  static constexpr Entry kWords[] = {
+      {"TORYO", u"投了"},         {"CHUDAN", u"中断"},           {"SENNICHITE", u"千日手"},
+      {"TIME_UP", u"切れ負け"},   {"ILLEGAL_MOVE", u"反則負け"}, {"JISHOGI", u"持将棋"},
+      {"KACHI", u"入玉勝ち"},     {"HIKIWAKE", u"引き分け"},     {"MATTA", u"待った"},
+      {"TSUMI", u"詰み"},         {"FUZUMI", u"不詰"},           {"ERROR", u"エラー"},
+      {"MAX_MOVES", u"最大手数"},
+  };
+  if (ending == "+ILLEGAL_ACTION" || ending == "-ILLEGAL_ACTION") {
+    const int32_t offender = ending[0] == '+' ? 1 : -1;
+    return offender == side ? u"反則負け" : u"反則勝ち";
+  }
+  for (const Entry& e : kWords) {
+    if (e.ending == ending) return std::u16string(e.word);
+  }
+  return Ascii(ending);
+}
+
+class CsaConverter {
+ public:
+  std::vector<std::u16string> Convert(const std::vector<std::u16string>& lines) {
+    LayOutStartingPosition(position_);
+    for (const std::u16string& line : lines) {
+      if (line == u"/") break;  // the next game of the file
+      if (line.empty()) continue;
+      if (line[0] == u'\'') {
+        Comment(line);
+        continue;
+      }
+      size_t at = 0;
+      while (at <= line.size()) {
+        size_t comma = line.find(u',', at);
+        if (comma == std::u16string::npos) comma = line.size();
+        Statement(std::u16string_view(line).substr(at, comma - at));
+        at = comma + 1;
+      }
+    }
+    FlushMove();
+    if (!start_shown_) ShowStart();
+    return std::move(out_);
+  }
+
+ private:
+  void Comment(std::u16string_view line) {
+    std::u16string_view text = line.substr(1);
+    if (StartsWith(text, u"CSA encoding=") || StartsWith(text, u"encoding=")) return;
+    if (!text.empty() && text[0] == u'*') text.remove_prefix(1);
+    // A comment belongs to the move above it: the move line goes first.
+    FlushMove();
+    out_.push_back(u"*" + std::u16string(text));
+  }
+
+  void Statement(std::u16string_view s) {
+    while (!s.empty() && (s.back() == u' ' || s.back() == u'\t')) s.remove_suffix(1);
+    if (s.empty()) return;
+    const char16_t c = s[0];
+    if (c == u'V') return;
+    if (c == u'N' && s.size() >= 2 && (s[1] == u'+' || s[1] == u'-')) {
+      Header(s[1] == u'+' ? u"先手：" : u"後手：", s.substr(2));
+    } else if (c == u'$') {
+      Info(s.substr(1));
+    } else if (c == u'P' && s.size() >= 2) {
+      Placement(s);
+    } else if ((c == u'+' || c == u'-') && s.size() == 1) {
+      first_side_ = c == u'+' ? 1 : -1;
+      ShowStart();
+    } else if ((c == u'+' || c == u'-') && s.size() >= 7) {
+      Move(s);
+    } else if (c == u'T') {
+      Time(s.substr(1));
+    } else if (c == u'%') {
+      Ending(s.substr(1));
+    }
+  }
+
+  void Header(std::u16string_view key, std::u16string_view value) {
+    out_.push_back(std::u16string(key) + std::u16string(value));
+  }
+
+  void Info(std::u16string_view s) {
+    const size_t colon = s.find(u':');
+    if (colon == std::u16string_view::npos) return;
+    const std::u16string_view key = s.substr(0, colon);
+    std::u16string_view value = s.substr(colon + 1);
+    while (!value.empty() && value[0] == u' ') value.remove_prefix(1);
+    struct Entry {
+      std::u16string_view key, header;
+    };
+    static constexpr Entry kKeys[] = {
+        {u"EVENT", u"棋戦："},          {u"SITE", u"場所："},
+        {u"START_TIME", u"開始日時："}, {u"END_TIME", u"終了日時："},
+        {u"TIME_LIMIT", u"持ち時間："}, {u"TIME", u"持ち時間："},
+        {u"OPENING", u"戦型："},        {u"NOTE", u"備考："},
+    };
+    for (const Entry& e : kKeys) {
+      if (e.key == key) Header(e.header, value);
+    }
+  }
+
+  void Placement(std::u16string_view s) {
+    const char16_t kind = s[1];
+    if (kind == u'I') {
+      // The standard start, then pieces taken off: "PI82HI22KA".
+      position_ = TKyokumen();
+      LayOutStartingPosition(position_);
+      for (size_t i = 2; i + 4 <= s.size(); i += 4) {
+        const int32_t square = SquareOf(s.substr(i, 2));
+        if (IsSquare(square)) position_.Board[square] = kEmpty;
+      }
+      set_up_ = true;
+    } else if (kind >= u'1' && kind <= u'9') {
+      // "P1-KY-KE ... ": nine cells of three characters, file 9 first.
+      if (!board_cleared_) ClearBoard();
+      const int rank = kind - u'0';
+      for (int column = 0; column < 9; ++column) {
+        const size_t at = 2 + 3 * static_cast<size_t>(column);
+        if (at + 3 > s.size()) break;
+        position_.Board[(9 - column) * 10 + rank] = CodeOf(s.substr(at, 3));
+      }
+    } else if (kind == u'+' || kind == u'-') {
+      // "P+63RY00KI00AL": pieces one by one; 00 puts one in hand, 00AL the rest.
+      const int32_t side = kind == u'+' ? 1 : -1;
+      if (!board_cleared_ && !set_up_) ClearBoard();
+      for (size_t i = 2; i + 4 <= s.size(); i += 4) {
+        const int32_t square = SquareOf(s.substr(i, 2));
+        const std::string letters = Narrow(s.substr(i + 2, 2));
+        if (square == 0 && letters == "AL") {
+          RestToHand(side);
+          continue;
+        }
+        const int32_t code = PieceOfCsaName(letters);
+        if (code == 0) continue;
+        if (square == 0) {
+          const int k = HandIndexOf(code);
+          if (k >= 0) ++(side == 1 ? position_.SenteHand : position_.GoteHand)[k];
+        } else if (IsSquare(square)) {
+          position_.Board[square] = side == 1 ? code : code + kGoteOffset;
+        }
+      }
+    }
+  }
+
+  void ClearBoard() {
+    position_ = TKyokumen();
+    board_cleared_ = set_up_ = true;
+  }
+
+  // 00AL: every piece not on the board or in a hand goes to `side`'s hand.
+  void RestToHand(int32_t side) {
+    static constexpr int32_t kTotal[] = {18, 4, 4, 4, 4, 2, 2};
+    std::array<int32_t, 7> used{};
+    for (int sq = 11; sq <= 99; ++sq) {
+      const int32_t code = position_.Board[static_cast<size_t>(sq)];
+      int32_t kind = code > kGoteOffset ? code - kGoteOffset : code;
+      static constexpr int32_t kDemoted[] = {0, 1, 1, 3, 3, 5, 5, 7, 7, 9, 10, 11, 11, 13, 13};
+      if (kind >= 1 && kind <= 14) kind = kDemoted[kind];
+      const int k = HandIndexOf(kind);
+      if (k >= 0) ++used[k];
+    }
+    for (int k = 0; k < 7; ++k) used[k] += position_.SenteHand[k] + position_.GoteHand[k];
+    auto& hand = side == 1 ? position_.SenteHand : position_.GoteHand;
+    for (int k = 0; k < 7; ++k) hand[k] += std::max(kTotal[k] - used[k], 0);
+  }
+
+  static int32_t CodeOf(std::u16string_view cell) {
+    if (cell[0] != u'+' && cell[0] != u'-') return kEmpty;
+    const int32_t code = PieceOfCsaName(Narrow(cell.substr(1, 2)));
+    if (code == 0) return kEmpty;
+    return cell[0] == u'+' ? code : code + kGoteOffset;
+  }
+
+  void ShowStart() {
+    if (start_shown_) return;
+    start_shown_ = true;
+    TKyokumen standard;
+    LayOutStartingPosition(standard);
+    if (position_.Board == standard.Board && position_.SenteHand == standard.SenteHand &&
+        position_.GoteHand == standard.GoteHand && first_side_ == 1) {
+      out_.push_back(u"手合割：平手");
+    } else {
+      for (std::u16string& line : BodLines(position_, first_side_)) out_.push_back(std::move(line));
+    }
+    position_.Turn = first_side_;
+  }
+
+  int32_t SideOfNext() const { return (moves_ % 2 == 0) ? first_side_ : -first_side_; }
+
+  void Move(std::u16string_view s) {
+    FlushMove();
+    if (!start_shown_) ShowStart();
+    const int32_t side = s[0] == u'+' ? 1 : -1;
+    const int32_t from = SquareOf(s.substr(1, 2)), to = SquareOf(s.substr(3, 2));
+    const int32_t after = PieceOfCsaName(Narrow(s.substr(5, 2)));
+    TRowMove move;
+    move.side = side;
+    move.to = to;
+    move.from = from;
+    move.same = moves_ > 0 && to == position_.LastSquare;
+    std::u16string text;
+    if (from < 0 || !IsSquare(to) || after == 0) {
+      text = std::u16string(s);  // not a move: shown as written, applied to nothing
+    } else if (from == 0) {
+      move.kind = TRowMove::kDrop;
+      move.piece = after;
+      text = KifMoveText(move);
+    } else {
+      move.kind = TRowMove::kBoard;
+      const int32_t there = position_.Board[static_cast<size_t>(from)];
+      const int32_t kind = there > kGoteOffset ? there - kGoteOffset : there;
+      // The piece before the move; a promotion changes it into the next code.
+      move.piece = kind == after || kind + 1 == after ? kind : after;
+      move.promote = move.piece != after;
+      text = KifMoveText(move);
+    }
+    ++moves_;
+    position_.Turn = side;
+    if (NamesDestination(text)) {
+      try {
+        position_.ApplyMove(text);
+      } catch (const Exception&) {
+        // The KIF reader tells it when it reads the line.
+      }
+    }
+    pending_move_ = text;
+  }
+
+  void Time(std::u16string_view s) {
+    if (pending_move_.empty()) return;
+    int64_t seconds = 0;
+    size_t i = 0;
+    for (; i < s.size() && IsDigit(s[i]) && seconds < 100000000; ++i)
+      seconds = seconds * 10 + (s[i] - u'0');
+    if (i == 0) return;
+    const int side = (moves_ % 2 == 1) == (first_side_ == 1) ? 0 : 1;
+    spent_[side] += seconds;
+    const int64_t total = spent_[side];
+    char field[64];
+    std::snprintf(field, sizeof field, "(%2lld:%02lld/%02lld:%02lld:%02lld)",
+                  static_cast<long long>(seconds / 60), static_cast<long long>(seconds % 60),
+                  static_cast<long long>(total / 3600), static_cast<long long>(total / 60 % 60),
+                  static_cast<long long>(total % 60));
+    pending_time_ = Ascii(field);
+  }
+
+  void Ending(std::u16string_view s) {
+    FlushMove();
+    if (!start_shown_) ShowStart();
+    ++moves_;
+    pending_move_ = TerminalWord(Narrow(s), moves_ % 2 == 1 ? first_side_ : -first_side_);
+  }
+
+  // Writes the move line read last, with its time once that has come.
+  void FlushMove() {
+    if (pending_move_.empty()) return;
+    std::u16string number = Ascii(std::to_string(moves_));
+    std::u16string line(number.size() < 4 ? 4 - number.size() : 0, u' ');
+    line += number + u" " + pending_move_;
+    if (!pending_time_.empty()) line += u"   " + pending_time_;
+    out_.push_back(std::move(line));
+    pending_move_.clear();
+    pending_time_.clear();
+  }
+
+  std::vector<std::u16string> out_;
+  TKyokumen position_;
+  bool board_cleared_ = false, set_up_ = false, start_shown_ = false;
+  int32_t first_side_ = 1;
+  int moves_ = 0;
+  std::u16string pending_move_, pending_time_;
+  int64_t spent_[2] = {0, 0};
+};
+
+}  // namespace
+
+std::vector<std::u16string> CsaToKifLines(const std::vector<std::u16string>& lines) {
+  return CsaConverter().Convert(lines);
+}
+
+bool CsaDeclaresUtf8(std::string_view bytes) {
+  for (const std::string& line : SplitLines(bytes.substr(0, 4096))) {
+    if (line.rfind("'CSA encoding=", 0) != 0 && line.rfind("'encoding=", 0) != 0) continue;
+    std::string value = line.substr(line.find('=') + 1);
+    std::transform(value.begin(), value.end(), value.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return value.rfind("UTF-8", 0) == 0 || value.rfind("UTF8", 0) == 0;
+  }
+  return false;
+}
+
+}  // namespace zelvaro
