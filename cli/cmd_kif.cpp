@@ -33,12 +33,13 @@ Json PositionJson(const TKyokumen& p) {
 void Run(const std::string& path, int font_size, const std::vector<std::string>& png,
          const TBoardOptions& board) {
   const std::string bytes = ReadRecordFile(path);
-  const std::vector<std::u16string> lines =
-      DecodeRecordLines(bytes, TRecordEncoding::kDetect, path);
   // What the viewer refuses, refused alike.
-  if (const std::u16string_view refusal = RecordRefusal(bytes, lines, path); !refusal.empty()) {
+  if (const std::u16string_view refusal = RecordRefusal(bytes, TRecordEncoding::kDetect, path);
+      !refusal.empty()) {
     throw Exception(Utf16ToUtf8(refusal));
   }
+  const std::vector<std::u16string> lines =
+      DecodeRecordLines(bytes, TRecordEncoding::kDetect, path);
   TKifRecord record;
   TKifReader reader(record);
   reader.Begin(DocumentPrefix(font_size));
