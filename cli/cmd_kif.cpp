@@ -43,8 +43,7 @@ void Run(const std::string& path, int font_size, const std::vector<std::string>&
          const TBoardOptions& board) {
   const std::string bytes = ReadRecordFile(path);
   // What the viewer refuses, refused alike.
-  if (const std::u16string_view refusal =
-          RecordRefusal(bytes, DecodeRecordLines(bytes, TRecordEncoding::kDetect, path), path);
+  if (const std::u16string_view refusal = RecordRefusal(bytes, TRecordEncoding::kDetect, path);
       !refusal.empty()) {
     throw Exception(Utf16ToUtf8(refusal));
   }

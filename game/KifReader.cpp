@@ -352,6 +352,28 @@ std::u16string_view RecordRefusal(std::string_view bytes, const std::vector<std:
   return {};
 }
 
+std::u16string_view RecordRefusal(std::string_view bytes, TRecordEncoding encoding,
+                                  std::string_view file_name) {
+  if (bytes.find_first_not_of(" \t\r\n\f\x1A") == std::string_view::npos) return kNotRecordEmpty;
+  if (!IsText(bytes)) return kNotRecordBinary;
+  // CSA statements, KI2 moves, an SFEN or a USI position make a record too.
+  if (const std::optional<TRecordFormat> format = FormatByContent(bytes);
+      format && *format != TRecordFormat::kKif) {
+    return {};
+  }
+  const bool utf8 = encoding == TRecordEncoding::kDetect && IsUtf8Record(bytes, file_name);
+  if (utf8 && bytes.substr(0, kUtf8Bom.size()) == kUtf8Bom) bytes.remove_prefix(kUtf8Bom.size());
+  size_t start = 0;
+  while (start < bytes.size()) {
+    size_t end = bytes.find_first_of("\r\n", start);
+    if (end == std::string_view::npos) end = bytes.size();
+    const std::string_view line = bytes.substr(start, end - start);
+    if (IsRecordLine(utf8 ? Utf8ToUtf16(line) : SjisToUtf16(line))) return {};
+    start = end + 1;
+  }
+  return kNotRecordNoLines;
+}
+
 std::u16string CaptionFor(std::u16string_view tournament_name) {
   return u"Zelvaro - [ " + std::u16string(tournament_name) + u" ]";
 }

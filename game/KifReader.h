@@ -132,6 +132,10 @@ bool IsRecordLine(std::u16string_view line);
 // and refuses what it is given with the message: the game on show stays.
 std::u16string_view RecordRefusal(std::string_view bytes, const std::vector<std::u16string>& lines,
                                   std::string_view file_name = {});
+// The same for bytes not decoded yet, decoded as DecodeRecordLines would
+// decode them, and only as far as the first line that makes them a record.
+std::u16string_view RecordRefusal(std::string_view bytes, TRecordEncoding encoding,
+                                  std::string_view file_name = {});
 
 // Everything a reading produces.
 class TKifRecord {

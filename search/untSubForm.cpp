@@ -165,6 +165,11 @@ void TForm2::resizeEvent(QResizeEvent* event) {
   Button1->move(128 + dx / 2, 288 + dy);
   Button2->move(376 + dx / 2, 288 + dy);
   ProgressLabel->setGeometry(16, 326 + dy, 545 + dx, 18);
+  // The whole line is in the tooltip; cut again for the new width.
+  if (!ProgressLabel->toolTip().isEmpty()) {
+    ProgressLabel->setText(ProgressLabel->fontMetrics().elidedText(
+        ProgressLabel->toolTip(), Qt::ElideRight, ProgressLabel->width()));
+  }
 }
 
 void TForm2::FirstStart() {
@@ -260,9 +265,8 @@ void TForm2::ListViewDoubleClick() {
         try {
           fetched->bytes = fetch->Fetch();
           // What is no record neither replaces the file nor reaches the viewer.
-          const std::u16string_view refusal = RecordRefusal(
-              fetched->bytes, DecodeRecordLines(fetched->bytes, TRecordEncoding::kCp932),
-              kRecordFileName);
+          const std::u16string_view refusal =
+              RecordRefusal(fetched->bytes, TRecordEncoding::kCp932, kRecordFileName);
           if (!refusal.empty()) fetched->error = Utf16ToUtf8(refusal);
         } catch (const std::exception& e) {
           fetched->error = FetchErrorMessage(e);

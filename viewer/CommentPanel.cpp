@@ -1,6 +1,7 @@
 #include "viewer/CommentPanel.h"
 
 #include <QDesktopServices>
+#include <QProcess>
 #include <QScrollBar>
 #include <algorithm>
 #include <array>
@@ -35,10 +36,29 @@ std::string LinkText(const std::string& address) {
          "</a>";
 }
 
+// The desktop's opener (xdg-open) for a link. It starts, then finds out
+// whether any program takes the address: its failure (no web browser, say)
+// comes later, and a box then says so. False when it cannot even start.
+bool OpenOnDesktop(const QUrl& url) {
+  // No parent: a web browser it runs in the foreground outlives the program.
+  auto* process = new QProcess();
+  QObject::connect(process, &QProcess::finished, process,
+                   [process, url](int code, QProcess::ExitStatus status) {
+                     process->deleteLater();
+                     if (status != QProcess::NormalExit || code != 0) {
+                       ShowMessage(LinkFailureText(url), QStringLiteral("Zelvaro"));
+                     }
+                   });
+  process->setProcessChannelMode(QProcess::ForwardedChannels);
+  process->start(QStringLiteral("xdg-open"), {url.toString(QUrl::FullyEncoded)});
+  if (process->waitForStarted(5000)) return true;
+  process->deleteLater();
+  // Without xdg-open, whatever else Qt knows of.
+  return QDesktopServices::openUrl(url);
+}
+
 THtmlView::DesktopOpener& DesktopLinkOpener() {
-  static THtmlView::DesktopOpener opener = [](const QUrl& url) {
-    return QDesktopServices::openUrl(url);
-  };
+  static THtmlView::DesktopOpener opener = OpenOnDesktop;
   return opener;
 }
 

@@ -74,8 +74,9 @@ class THtmlView : public QTextBrowser {
   // replaces it. Returns the previous opener.
   using Opener = std::function<void(const QUrl&)>;
   static Opener SetLinkOpener(Opener opener);
-  // What the default opener asks to open a link (the desktop's services);
-  // false when nothing could. Returns the previous one.
+  // What the default opener asks to open a link (xdg-open, which shows a
+  // box itself when it fails later); false when nothing could be started.
+  // Returns the previous one.
   using DesktopOpener = std::function<bool(const QUrl&)>;
   static DesktopOpener SetDesktopOpener(DesktopOpener opener);
 

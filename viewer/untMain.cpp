@@ -387,8 +387,7 @@ std::shared_ptr<TForm1::ReadAside> TForm1::ReadRecordAside(std::function<std::st
         auto done = std::make_shared<ReadAside>();
         try {
           done->bytes = read();
-          const std::vector<std::u16string> lines = DecodeRecordLines(done->bytes, encoding, name);
-          done->refusal = RecordRefusal(done->bytes, lines, name);
+          done->refusal = RecordRefusal(done->bytes, encoding, name);
           if (done->refusal.empty()) {
             // A new game starts from nothing: no names of the last one.
             ReadRecordBytes(done->record, done->bytes, encoding, name);
@@ -771,10 +770,8 @@ void TForm1::RefreshRecord() {
       [refreshed, encoding = record_encoding_, name = record_name_] {
         try {
           refreshed->bytes = refreshed->fetch->Fetch();
-          const std::vector<std::u16string> lines =
-              DecodeRecordLines(refreshed->bytes, encoding, name);
           // What is no record does not replace the game on show.
-          if (const std::u16string_view refusal = RecordRefusal(refreshed->bytes, lines, name);
+          if (const std::u16string_view refusal = RecordRefusal(refreshed->bytes, encoding, name);
               !refusal.empty()) {
             refreshed->error = Utf16ToUtf8(refusal);
             return refreshed;

@@ -469,6 +469,7 @@ TEST(KifReader, RecordRefusal) {
     SCOPED_TRACE(c.bytes);
     const auto lines = DecodeRecordLines(c.bytes, TRecordEncoding::kDetect, "x.kif");
     EXPECT_EQ(U8(RecordRefusal(c.bytes, lines, "x.kif")), U8(c.refusal));
+    EXPECT_EQ(U8(RecordRefusal(c.bytes, TRecordEncoding::kDetect, "x.kif")), U8(c.refusal));
   }
 }
 

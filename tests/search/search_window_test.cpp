@@ -91,12 +91,6 @@ TEST_F(SearchWindowTest, LayoutAndStartState) {
   EXPECT_EQ(form->windowTitle(), QStringLiteral("Zelvaro - 中継サイトを探索"));
   EXPECT_EQ(form->size(), QSize(581, 348));
   EXPECT_EQ(form->minimumSize(), QSize(581, 348));
-  // Larger: the list takes the room, the buttons and the line stay below it.
-  form->resize(881, 548);
-  EXPECT_EQ(form->ListView1->geometry(), QRect(16, 16, 845, 457));
-  EXPECT_EQ(form->Button1->geometry(), QRect(278, 488, 105, 33));
-  EXPECT_EQ(form->ProgressLabel->geometry(), QRect(16, 526, 845, 18));
-  form->resize(581, 348);
   EXPECT_EQ(form->font().pixelSize(), 12);
   EXPECT_EQ(form->ListView1->geometry(), QRect(16, 16, 545, 257));
   EXPECT_EQ(form->Button1->geometry(), QRect(128, 288, 105, 33));
@@ -115,6 +109,16 @@ TEST_F(SearchWindowTest, LayoutAndStartState) {
   EXPECT_FALSE(form->FViewer->isVisible());
   EXPECT_TRUE(form->FViewer->isWindow());
   EXPECT_EQ(form->ListView1->RowCount(), 0);
+
+  // Larger: the list and its address column take the room, the buttons and
+  // the line stay below it.
+  form->show();
+  form->resize(881, 548);
+  ASSERT_TRUE(testing::WaitFor([&] { return form->width() == 881; }));
+  EXPECT_EQ(form->ListView1->geometry(), QRect(16, 16, 845, 457));
+  EXPECT_EQ(form->ListView1->columnWidth(4), 360);
+  EXPECT_EQ(form->Button1->geometry(), QRect(278, 488, 105, 33));
+  EXPECT_EQ(form->ProgressLabel->geometry(), QRect(16, 526, 845, 18));
 }
 
 TEST_F(SearchWindowTest, ColumnClicksFlipTheDirectionEveryTime) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
 #include <QSignalSpy>
 #include <QTimer>
 
@@ -157,6 +159,19 @@ TEST(CommentPanel, ALinkThatCannotBeOpenedIsTold) {
   ASSERT_EQ(catcher.messages.size(), 1u);
   EXPECT_TRUE(catcher.messages[0].text.contains(QStringLiteral("リンク先を開けません")));
   EXPECT_TRUE(catcher.messages[0].text.contains(QStringLiteral("http://example.jp/a?b=c")));
+
+  // The desktop's opener starts but finds no web browser (xdg-open exits 3).
+  testing::ScratchFolder folder;
+  testing::WriteFile("xdg-open", "#!/bin/sh\necho \"$1\" > asked\nexit 3\n");
+  QFile::setPermissions(QStringLiteral("xdg-open"), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+  const QByteArray path = qgetenv("PATH");
+  qputenv("PATH", QDir::currentPath().toUtf8() + ":" + path);
+  catcher.messages.clear();
+  EXPECT_TRUE(THtmlView::FollowLink(QUrl(QStringLiteral("http://example.jp/b"))));
+  qputenv("PATH", path);
+  ASSERT_TRUE(testing::WaitFor([&] { return !catcher.messages.empty(); }));
+  EXPECT_TRUE(catcher.messages[0].text.contains(QStringLiteral("http://example.jp/b")));
+  EXPECT_EQ(testing::ReadFile("asked"), "http://example.jp/b\n");
 }
 
 }  // namespace
