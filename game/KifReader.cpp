@@ -342,6 +342,9 @@ void TKifReader::Begin(std::u16string_view header_prefix) {
   record_.main_line = std::move(fresh.main_line);
   record_.header_body.clear();
   record_.reports.clear();
+  record_.time_limit.reset();
+  limit_text_.clear();
+  byoyomi_text_.clear();
   prefix_ = header_prefix;
   time_regex_.SetExpression(kTimePattern);
 
@@ -380,7 +383,10 @@ void TKifReader::ReadLine(std::u16string_view line) {
       !StartsWith(line, u"まで")) {
     record_.header_body += line;
     record_.header_body += kBr;
-    if (!moves_begun_) ReadStartLine(line);
+    if (!moves_begun_) {
+      ReadClockLine(line);
+      ReadStartLine(line);
+    }
     if (StartsWith(line, u"変化：")) {
       const std::u16string_view number = Mid(line, 4);
       int32_t n = 0;
@@ -466,6 +472,17 @@ void TKifReader::ReadStartLine(std::u16string_view line) {
   ShowStart();
 }
 
+void TKifReader::ReadClockLine(std::u16string_view line) {
+  if (StartsWith(line, u"持ち時間：")) {
+    limit_text_ = Mid(line, 6);
+  } else if (StartsWith(line, u"秒読み：")) {
+    byoyomi_text_ = Mid(line, 5);
+  } else {
+    return;
+  }
+  record_.time_limit = ParseTimeLimit(limit_text_, byoyomi_text_);
+}
+
 void TKifReader::ShowStart() {
   TKyokumen& p = record_.row_positions[0];
   p.CopyBoardFrom(start_);
@@ -534,9 +551,18 @@ void TKifReader::ReadMoveLine(int32_t number, std::u16string_view move, std::u16
   spent_.push_back(spent_before);
   std::u16string shown = side == 1 ? u"▲" : u"△";
   shown += move;
-  record_.rows.push_back(
-      TKifRecord::Row{Decimal(number), std::move(shown), TimeText(line, row, side),
-                      std::u16string(mark_variation_ ? kVariationMark : kNoMark), on.index});
+  const TKifRecord::Row& before = record_.rows[static_cast<size_t>(parent)];
+  TKifRecord::Row added{Decimal(number),
+                        std::move(shown),
+                        {},
+                        std::u16string(mark_variation_ ? kVariationMark : kNoMark),
+                        on.index};
+  added.side = side;
+  added.used = before.used;
+  added.moves = before.moves;
+  if (placed && NamesDestination(move)) ++added.moves[side == 1 ? 0 : 1];
+  added.time = TimeText(line, row, added);
+  record_.rows.push_back(std::move(added));
   mark_variation_ = false;
   current_row_ = row;
   if (placed) {
@@ -559,16 +585,21 @@ void TKifReader::AddComment(std::u16string_view text) {
 
 // The thinking-time column: "<minutes>分(計<total>分)", or empty when the line
 // has no time field. A field without the total counts the side's own times.
-std::u16string TKifReader::TimeText(std::u16string_view line, int row, int32_t side) {
+// Sets the clock numbers of `clock`, the row being added.
+std::u16string TKifReader::TimeText(std::u16string_view line, int row, TKifRecord::Row& clock) {
   if (!time_regex_.Exec(Utf16ToSjis(line))) return {};
   const std::string minutes = time_regex_.GroupText(1);
-  int64_t& spent = spent_[static_cast<size_t>(row)][side == 1 ? 0 : 1];
-  spent += int64_t{IntOrZero(minutes)} * 60 + IntOrZero(time_regex_.GroupText(2));
+  const size_t side = clock.side == 1 ? 0 : 1;
+  int64_t& spent = spent_[static_cast<size_t>(row)][side];
+  clock.seconds = int64_t{IntOrZero(minutes)} * 60 + IntOrZero(time_regex_.GroupText(2));
+  spent += clock.seconds;
   int64_t total;
   if (time_regex_.MatchPos(3) >= 0) {
     total = int64_t{IntOrZero(time_regex_.GroupText(4))} * 60 + IntOrZero(time_regex_.GroupText(5));
+    clock.used[side] = total * 60 + IntOrZero(time_regex_.GroupText(6));
   } else {
     total = spent / 60;
+    clock.used[side] += clock.seconds;
   }
   return SjisToUtf16(minutes) + u"分(計" + Decimal(total) + u"分)";
 }

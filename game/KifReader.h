@@ -20,6 +20,8 @@
 //  - the start: "手合割：" with a handicap name, a board diagram with the
 //    pieces in hand, "先手番"/"後手番" (also 下手/上手); 上手 and 下手 name
 //    gote and sente;
+//  - the time limit: "持ち時間：" and "秒読み：" lines before the first move
+//    (game/TimeLimit.h);
 //  - variations: "変化：N手" starts a line of moves that branches before move
 //    N of the line it leaves (the main line or the variation it lies in);
 //    its rows follow the main line's in file order and never change it.
@@ -27,10 +29,12 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "game/TimeLimit.h"
 #include "game/untKyokumen.h"
 #include "regex/untRegex.h"
 
@@ -45,9 +49,10 @@ inline constexpr std::u16string_view kCommentMark = u"ｺﾒﾝﾄ";
 inline constexpr std::u16string_view kVariationMark = u"変化";  // a variation's first row
 
 // Time field of a move line. Groups: 1 minutes of the move as written,
-// 2 its seconds, 3 the total (unset when left out), 4 its hours, 5 its minutes.
+// 2 its seconds, 3 the total (unset when left out), 4 its hours, 5 its
+// minutes, 6 its seconds.
 inline constexpr std::string_view kTimePattern =
-    R"re(.+\(([0-9 ]+):([0-9 ]+)\/(( *[0-9]+) *: *([0-9]+) *: *[0-9 ]+)?\))re";
+    R"re(.+\(([0-9 ]+):([0-9 ]+)\/(( *[0-9]+) *: *([0-9]+) *: *([0-9 ]+))?\))re";
 
 // Move numbers above this are not read: the main line keeps a position per
 // number, and no game comes near it.
@@ -96,6 +101,15 @@ class TKifRecord {
   struct Row {
     std::u16string caption, move, time, other;
     int line = 0;  // 0 the main line, k the k-th variation in file order
+    // The clock, as numbers: the side that made the move (1 sente, -1 gote;
+    // 0 for row 0), the seconds it took (-1 when the line has no time
+    // field), and for sente and gote, on the row's line up to this row, the
+    // seconds used (the total the record writes, else the side's own times
+    // summed) and the moves made (those that name a square).
+    int32_t side = 0;
+    int64_t seconds = -1;
+    std::array<int64_t, 2> used{};
+    std::array<int32_t, 2> moves{};
   };
 
   // Row 0 with the standard starting position; names " ", caption "Zelvaro".
@@ -113,7 +127,8 @@ class TKifRecord {
   std::vector<int> main_line;
   std::u16string header_body;  // the header lines, each followed by "<BR>"
   std::u16string sente_name = u" ", gote_name = u" ", tournament_name, caption = u"Zelvaro";
-  std::vector<std::u16string> reports;  // problems the user is told about, in order
+  std::vector<std::u16string> reports;   // problems the user is told about, in order
+  std::optional<TTimeLimit> time_limit;  // from the header; none when it has no known one
 };
 
 class TKifReader {
@@ -143,10 +158,11 @@ class TKifReader {
   };
 
   void ReadStartLine(std::u16string_view line);
+  void ReadClockLine(std::u16string_view line);
   void StartVariation(int32_t branch_number);
   void ReadMoveLine(int32_t number, std::u16string_view move, std::u16string_view line);
   void AddComment(std::u16string_view text);
-  std::u16string TimeText(std::u16string_view line, int parent_row, int32_t side);
+  std::u16string TimeText(std::u16string_view line, int row, TKifRecord::Row& clock);
   void ShowStart();
   int32_t SideOf(int32_t number) const;
 
@@ -169,6 +185,7 @@ class TKifReader {
   int current_row_ = 0;          // where comment lines go
   // Per row: seconds spent so far by sente and gote on its line.
   std::vector<std::array<int64_t, 2>> spent_;
+  std::u16string limit_text_, byoyomi_text_;  // after "持ち時間：" and "秒読み："
 };
 
 }  // namespace zelvaro
