@@ -43,9 +43,9 @@ TEST_F(KifCli, PrintsWhatTheViewerHolds) {
   const Result r = RunKif("r.kif --font-size 0");
   ASSERT_EQ(r.status, 0);
   const json out = json::parse(r.out);
-  const char* keys[] = {"caption",           "sente", "gote",      "tournament",
-                        "header_document",   "rows",  "positions", "row_positions",
-                        "comment_documents", "errors"};
+  const char* keys[] = {"caption",           "sente",  "gote",       "tournament",
+                        "header_document",   "rows",   "positions",  "row_positions",
+                        "comment_documents", "errors", "time_limit", "remaining"};
   size_t at = 0;
   for (const char* key : keys) {
     const size_t found = r.out.find("\"" + std::string(key) + "\":");
@@ -115,6 +115,29 @@ TEST_F(KifCli, Utf8RecordWithAVariation) {
   EXPECT_EQ(out["row_positions"][3]["board"][84], 101);
   EXPECT_EQ(out["row_positions"][3]["board"][34], 0);
   EXPECT_TRUE(fs::exists("v.png"));
+}
+
+// The clocks: the limit and [sente, gote] seconds left after each row; null
+// for a row without a time field, and for all when no clock can be told.
+TEST_F(KifCli, TimeLimitAndRemaining) {
+  testing::WriteRecord(
+      "t.kif",
+      {"持ち時間：各1時間", "秒読み：60秒", testing::MoveLine(1, "７六歩(77)", "(10:00/00:10:00)"),
+       testing::MoveLine(2, "３四歩(33)", "( 0:30/00:00:30)"), testing::MoveLine(3, "投了", "")});
+  json out = json::parse(RunKif("t.kif").out);
+  EXPECT_EQ(out["time_limit"], json::parse(R"j({"seconds":3600,"byoyomi":60,"increment":0})j"));
+  EXPECT_EQ(out["remaining"], json::parse("[[3600,3600],[3000,3600],[3000,3570],null]"));
+
+  testing::WriteRecord("none.kif", {"持ち時間：持ち時間テスト",
+                                    testing::MoveLine(1, "７六歩(77)", "( 1:00/00:01:00)")});
+  out = json::parse(RunKif("none.kif").out);
+  EXPECT_TRUE(out["time_limit"].is_null());
+  EXPECT_TRUE(out["remaining"].is_null());
+  testing::WriteRecord(
+      "zero.kif", {"持ち時間：各5時間", testing::MoveLine(1, "７六歩(77)", "( 0:00/00:00:00)")});
+  out = json::parse(RunKif("zero.kif").out);
+  EXPECT_EQ(out["time_limit"]["seconds"], 18000);
+  EXPECT_TRUE(out["remaining"].is_null());
 }
 
 TEST_F(KifCli, RefusesWhatItCannotDo) {
