@@ -26,11 +26,20 @@
 // refresh neither starts nor shows its record inside a user action
 // (reading, a click, "<", ">"): showing a document processes events, so
 // that waits until the action has ended.
+//
+// A record with a clock (a time limit and times, game/TimeLimit.h) opens a
+// column to the right of that layout, SidePanel: the players' clocks at the
+// row on show at its top and the time chart in ChartTabs at its bottom; the
+// window grows by its width. Without one the window is as it was. While a
+// followed game is refreshed and the window is not the active one (or is
+// minimised), each refresh that brings moves tells them through Notify
+// (toolkit/qt/Platform.h), as the options dialog says.
 #pragma once
 
 #include <QAction>
 #include <QPushButton>
 #include <QRect>
+#include <QTabWidget>
 #include <QTimer>
 #include <QWidget>
 #include <array>
@@ -44,9 +53,11 @@
 #include "toolkit/qt/ImageControl.h"
 #include "toolkit/qt/ListView.h"
 #include "viewer/BoardRenderer.h"
+#include "viewer/ClockPanel.h"
 #include "viewer/CommentPanel.h"
 #include "viewer/RecordFetch.h"
 #include "viewer/Settings.h"
+#include "viewer/TimeChart.h"
 #include "viewer/untOptionForm.h"
 
 class QFileSystemWatcher;
@@ -67,6 +78,9 @@ struct TViewerLayout {
   std::array<QRect, 5> buttons;  // Button1 .. Button5
 };
 TViewerLayout ViewerLayout(QSize client);
+
+// The width of the column SidePanel adds to the right of the layout.
+inline constexpr int kSidePanelWidth = 240;
 
 // Whether a file of this name is taken when dropped on the viewer (.kif, .kifu).
 bool IsRecordFileName(const QString& path);
@@ -95,6 +109,11 @@ class TForm1 : public QWidget {
   QAction* SaveAction;  // "棋譜を保存…", Ctrl+S: SaveRecordDialog; off until a record is read
   QAction* LastMoveAction;  // "最終手を表示", in step with the dialog's CheckBox1
   QAction* FlipAction;      // "盤面反転", F, in step with the dialog's CheckBox2
+  // The column right of the layout, hidden while none of its parts is shown.
+  QWidget* SidePanel;     // "sidePanel"
+  TClockPanel* Clocks;    // at its top, shown for a record with a clock
+  QTabWidget* ChartTabs;  // "chartTabs", at its bottom, shown while a tab is
+  TTimeChart* TimeChart;  // the tab "消費時間", shown for a record with a clock
 
  private:
   TKifRecord shown_;  // the record on show; declared before Positions, which refers into it
@@ -223,6 +242,19 @@ class TForm1 : public QWidget {
   // Puts a refreshed record into the window, keeping the place.
   void ApplyRefreshedRecord(TKifRecord record);
   void ShowRow(int row, bool document, bool picture);
+  // The record on show's clocks and chart, and whether SidePanel is shown.
+  void TakeTimes();
+  // The clocks and the chart's mark at the row on show.
+  void ShowTime();
+  // Shows SidePanel while any of its parts is shown; the window grows or
+  // shrinks by its width as it comes and goes.
+  void UpdateSidePanel();
+  // The client area of the layout without SidePanel.
+  QSize BaseSize() const;
+  void LayOutControls();
+  // Tells the main-line moves from `first_new` on, when the window is not
+  // the active one.
+  void AnnounceMoves(size_t first_new);
 
   std::unique_ptr<TBoardRenderer> renderer_;
 
@@ -242,7 +274,7 @@ class TForm1 : public QWidget {
   int refresh_interval_ms_;
   int action_depth_ = 0;  // user actions under way, nested ones counted
   bool refresh_pending_ = false;
-  std::unique_ptr<Refreshed> held_refresh_;  // arrived during a user action
+  std::unique_ptr<Refreshed> held_refresh_;       // arrived during a user action
   std::vector<std::function<void()>> idle_work_;  // asked for during a user action
   QFileSystemWatcher* file_watcher_;
   QTimer* file_settle_timer_;

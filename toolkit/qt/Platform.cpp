@@ -1,5 +1,6 @@
 #include "toolkit/qt/Platform.h"
 
+#include <QApplication>
 #include <QCollator>
 #include <QCoreApplication>
 #include <QFileDialog>
@@ -10,6 +11,9 @@
 #include <QLocale>
 #include <QMessageBox>
 #include <QPainter>
+#include <QPointer>
+#include <QStyle>
+#include <QSystemTrayIcon>
 #include <QTimer>
 #include <algorithm>
 #include <memory>
@@ -77,6 +81,49 @@ std::optional<QString> AskText(QWidget* parent, const QString& caption, const QS
 }
 
 void SetTextDialogHook(TTextDialogHook hook) { TextDialogHook() = std::move(hook); }
+
+namespace {
+
+std::function<void(const TNotice&)>& NotifyHook() {
+  static std::function<void(const TNotice&)> hook;
+  return hook;
+}
+
+}  // namespace
+
+void Notify(const TNotice& notice, QWidget* window) {
+  if (NotifyHook()) {
+    NotifyHook()(notice);
+    return;
+  }
+  if (notice.sound) QApplication::beep();
+  if (!notice.popup) return;
+  // One icon for the program's life, made at its first notification: the
+  // desktop shows the message through it.
+  static QPointer<QSystemTrayIcon> tray;
+  static QPointer<QWidget> raised;
+  raised = window;
+  if (tray == nullptr) {
+    QIcon icon = QApplication::windowIcon();
+    if (icon.isNull()) icon = QApplication::style()->standardIcon(QStyle::SP_MessageBoxInformation);
+    tray = new QSystemTrayIcon(icon, qApp);
+    tray->setToolTip(QCoreApplication::applicationName());
+    const auto bring_forward = [] {
+      if (raised == nullptr) return;
+      raised->showNormal();
+      raised->raise();
+      raised->activateWindow();
+    };
+    QObject::connect(tray, &QSystemTrayIcon::messageClicked, tray, bring_forward);
+    QObject::connect(tray, &QSystemTrayIcon::activated, tray, bring_forward);
+    tray->show();
+  }
+  tray->showMessage(notice.title, notice.text, QSystemTrayIcon::Information, 10000);
+}
+
+void SetNotifyHook(std::function<void(const TNotice& notice)> hook) {
+  NotifyHook() = std::move(hook);
+}
 
 void ProcessPendingEvents() { QCoreApplication::processEvents(); }
 

@@ -47,6 +47,20 @@ using TTextDialogHook = std::function<std::optional<QString>(
 // An empty function restores the real dialogs.
 void SetTextDialogHook(TTextDialogHook hook);
 
+// A word to the user outside the window, such as a move that has arrived:
+// a desktop notification with `title` and `text` (freedesktop notifications
+// through the system tray icon; a click on it brings `window` forward)
+// when `popup`, and a short sound (the desktop's bell) when `sound`. While a
+// hook is set the hook is called instead and nothing is shown or heard.
+struct TNotice {
+  QString title, text;
+  bool popup = true;
+  bool sound = false;
+};
+void Notify(const TNotice& notice, QWidget* window);
+// An empty function restores the real notifications.
+void SetNotifyHook(std::function<void(const TNotice& notice)> hook);
+
 // Processes the pending window events once and returns. Handlers of any
 // window may run inside this call.
 void ProcessPendingEvents();
