@@ -16,7 +16,7 @@ namespace {
 constexpr int kMinSlots = 60;
 const QColor kSenteColor(0x35, 0x4f, 0x7a);
 const QColor kGoteColor(0xd0, 0x70, 0x40);
-const QColor kMarkColor(0xff, 0xc8, 0x30, 0x90);
+const QColor kMarkColor(0xff, 0xb0, 0x00, 0xb0);
 
 QString ShortDuration(int64_t seconds) {
   return seconds >= 60 ? QStringLiteral("%1分").arg(seconds / 60)
@@ -106,7 +106,12 @@ void TTimeChart::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   painter.fillRect(rect(), palette().base());
   const QRectF plot = Plot();
-  if (marked_ >= 0) painter.fillRect(SlotRect(static_cast<size_t>(marked_)), kMarkColor);
+  if (marked_ >= 0) {
+    // At least a few pixels wide, so that a long game's mark is seen.
+    QRectF mark = SlotRect(static_cast<size_t>(marked_));
+    if (mark.width() < 4) mark.adjust((mark.width() - 4) / 2, 0, (4 - mark.width()) / 2, 0);
+    painter.fillRect(mark, kMarkColor);
+  }
   for (size_t i = 0; i < bars_.size(); ++i) {
     painter.fillRect(BarRect(i), bars_[i].side == 1 ? kSenteColor : kGoteColor);
   }
@@ -115,7 +120,7 @@ void TTimeChart::paintEvent(QPaintEvent*) {
                    QPointF(plot.right(), plot.center().y()));
   painter.setPen(palette().color(QPalette::Text));
   const QRectF label = QRectF(rect()).adjusted(4, 1, -4, 0);
-  painter.drawText(label, Qt::AlignLeft | Qt::AlignTop, QStringLiteral("▲ 上 / △ 下"));
+  painter.drawText(label, Qt::AlignLeft | Qt::AlignTop, QStringLiteral("▲先手 ↑  △後手 ↓"));
   if (longest_ > 0) {
     painter.drawText(label, Qt::AlignRight | Qt::AlignTop,
                      QStringLiteral("最長 ") + ShortDuration(longest_));

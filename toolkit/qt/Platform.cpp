@@ -3,6 +3,9 @@
 #include <QApplication>
 #include <QCollator>
 #include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
 #include <QFileDialog>
 #include <QFont>
 #include <QFontMetrics>
@@ -89,16 +92,9 @@ std::function<void(const TNotice&)>& NotifyHook() {
   return hook;
 }
 
-}  // namespace
-
-void Notify(const TNotice& notice, QWidget* window) {
-  if (NotifyHook()) {
-    NotifyHook()(notice);
-    return;
-  }
-  if (notice.sound) QApplication::beep();
-  if (!notice.popup) return;
-  // One icon for the program's life, made at its first notification: the
+// The tray icon's message: for desktops without a notification service.
+void ShowTrayMessage(const QString& title, const QString& text, QWidget* window) {
+  // One icon for the program's life, made at its first message: the
   // desktop shows the message through it.
   static QPointer<QSystemTrayIcon> tray;
   static QPointer<QWidget> raised;
@@ -118,7 +114,38 @@ void Notify(const TNotice& notice, QWidget* window) {
     QObject::connect(tray, &QSystemTrayIcon::activated, tray, bring_forward);
     tray->show();
   }
-  tray->showMessage(notice.title, notice.text, QSystemTrayIcon::Information, 10000);
+  tray->showMessage(title, text, QSystemTrayIcon::Information, 10000);
+}
+
+}  // namespace
+
+void Notify(const TNotice& notice, QWidget* window) {
+  if (NotifyHook()) {
+    NotifyHook()(notice);
+    return;
+  }
+  if (notice.sound) QApplication::beep();
+  if (!notice.popup) return;
+  const QString title = notice.title, text = notice.text;
+  QPointer<QWidget> raised(window);
+  QDBusConnection bus = QDBusConnection::sessionBus();
+  if (!bus.isConnected()) {
+    ShowTrayMessage(title, text, window);
+    return;
+  }
+  // Asked without waiting (the service may first have to be started); an
+  // error answer, such as no service, falls back to the tray.
+  const QString service = QStringLiteral("org.freedesktop.Notifications");
+  QDBusMessage call = QDBusMessage::createMethodCall(
+      service, QStringLiteral("/org/freedesktop/Notifications"), service, QStringLiteral("Notify"));
+  call << QCoreApplication::applicationName() << 0u << QString() << title << text << QStringList()
+       << QVariantMap() << 10000;
+  auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, 10000), qApp);
+  QObject::connect(watcher, &QDBusPendingCallWatcher::finished, qApp,
+                   [title, text, raised](QDBusPendingCallWatcher* done) {
+                     if (done->isError()) ShowTrayMessage(title, text, raised);
+                     done->deleteLater();
+                   });
 }
 
 void SetNotifyHook(std::function<void(const TNotice& notice)> hook) {
