@@ -363,6 +363,8 @@ void TForm1::BeginReading() {
   shown_.row_positions.resize(1);
   shown_.main_line = {0};
   AddFirstRow();
+  shown_row_ = 0;
+  TakeTimes();
   record_bytes_.clear();
   SaveAction->setEnabled(false);
 }
