@@ -1,12 +1,14 @@
 // zelvaro-cli kif FILE [--font-size K] [--png N OUT]: reads FILE as the
 // viewer reads a record and prints what the viewer would hold as one JSON
-// object (texts UTF-8); optionally writes the board picture the viewer shows
+// object (texts UTF-8), with the time limit and each row's remaining time
+// after them; optionally writes the board picture the viewer shows
 // after a click on row N (--last-move and --flip as the viewer's options).
 // FILE is KIF, KI2, CSA, SFEN or USI (ReadRecordBytes), CP932 or UTF-8. A FILE
 // that is no record (RecordRefusal) gives "zelvaro-cli kif: <why>" and exit status 1.
 #include <iostream>
 #include <memory>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,6 +18,7 @@
 #include "game/KifReader.h"
 #include "game/RecordUsi.h"
 #include "game/RecordFormat.h"
+#include "game/TimeLimit.h"
 #include "toolkit/Exception.h"
 #include "toolkit/TextCodec.h"
 #include "viewer/CommentPanel.h"
@@ -97,6 +100,26 @@ void Run(const std::string& path, int font_size, const std::vector<std::string>&
   Json errors = Json::array();
   for (const auto& report : record.reports) errors.push_back(U8(report));
   out["errors"] = std::move(errors);
+
+  // The clocks: the limit, and [sente, gote] seconds left after each row,
+  // null for a row (or for all) that says nothing of the time used.
+  if (record.time_limit) {
+    out["time_limit"] = {{"seconds", record.time_limit->seconds},
+                         {"byoyomi", record.time_limit->byoyomi},
+                         {"increment", record.time_limit->increment}};
+  } else {
+    out["time_limit"] = nullptr;
+  }
+  if (HasClock(record)) {
+    Json remaining = Json::array();
+    for (size_t row = 0; row < record.rows.size(); ++row) {
+      const std::optional<TClock> clock = ClockAt(record, row);
+      remaining.push_back(clock ? Json{clock->remaining[0], clock->remaining[1]} : Json(nullptr));
+    }
+    out["remaining"] = std::move(remaining);
+  } else {
+    out["remaining"] = nullptr;
+  }
 
   if (png_row >= 0) {
     WriteBoardPicture(record.row_positions[static_cast<size_t>(png_row)], record.sente_name,

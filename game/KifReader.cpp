@@ -479,6 +479,9 @@ void TKifReader::Begin(std::u16string_view header_prefix) {
   record_.main_line = std::move(fresh.main_line);
   record_.header_body.clear();
   record_.reports.clear();
+  record_.time_limit.reset();
+  limit_text_.clear();
+  byoyomi_text_.clear();
   prefix_ = header_prefix;
   time_regex_.SetExpression(kTimePattern);
 
@@ -525,7 +528,10 @@ void TKifReader::ReadLine(std::u16string_view line) {
     } else if (first != u'&' && !StartsWith(line, u"変化：")) {
       AddHeader(HeaderHtml(line));
     }
-    if (!moves_begun_) ReadStartLine(line);
+    if (!moves_begun_) {
+      ReadClockLine(line);
+      ReadStartLine(line);
+    }
     if (StartsWith(line, u"変化：")) {
       const std::u16string_view number = Mid(line, 4);
       int32_t n = 0;
@@ -616,6 +622,17 @@ void TKifReader::ReadStartLine(std::u16string_view line) {
   ShowStart();
 }
 
+void TKifReader::ReadClockLine(std::u16string_view line) {
+  if (StartsWith(line, u"持ち時間：")) {
+    limit_text_ = Mid(line, 6);
+  } else if (StartsWith(line, u"秒読み：")) {
+    byoyomi_text_ = Mid(line, 5);
+  } else {
+    return;
+  }
+  record_.time_limit = ParseTimeLimit(limit_text_, byoyomi_text_);
+}
+
 void TKifReader::ShowStart() {
   TKyokumen& p = record_.row_positions[0];
   p.CopyBoardFrom(start_);
@@ -698,10 +715,16 @@ void TKifReader::ReadMoveLine(int32_t number, std::u16string_view move, std::u16
   spent_.push_back(spent_before);
   std::u16string shown = side == 1 ? u"▲" : u"△";
   shown += move;
+  const std::array<int64_t, 2> used_before = record_.rows[static_cast<size_t>(parent)].used;
+  const std::array<int32_t, 2> moves_before = record_.rows[static_cast<size_t>(parent)].moves;
   TKifRecord::Row& added = record_.rows.emplace_back();
   added.caption = Decimal(number);
   added.move = std::move(shown);
-  added.time = TimeText(line, row, side, added);
+  added.side = side;
+  added.used = used_before;
+  added.moves = moves_before;
+  if (placed && NamesDestination(move)) ++added.moves[side == 1 ? 0 : 1];
+  added.time = TimeText(line, row, added);
   added.other = mark_variation_ ? kVariationMark : kNoMark;
   added.line = on.index;
   added.parent = parent;
@@ -762,23 +785,22 @@ void TKifReader::AddHeader(std::u16string_view html) {
 
 // The thinking-time column: "<minutes>分(計<total>分)", or empty when the line
 // has no time field. A field without the total counts the side's own times.
-std::u16string TKifReader::TimeText(std::u16string_view line, int row, int32_t side,
-                                    TKifRecord::Row& seconds) {
+std::u16string TKifReader::TimeText(std::u16string_view line, int row, TKifRecord::Row& clock) {
   if (!time_regex_.Exec(Utf16ToSjis(line))) return {};
   const std::string minutes = time_regex_.GroupText(1);
-  int64_t& spent = spent_[static_cast<size_t>(row)][side == 1 ? 0 : 1];
-  seconds.seconds = int64_t{IntOrZero(minutes)} * 60 + IntOrZero(time_regex_.GroupText(2));
-  spent += seconds.seconds;
+  const size_t side = clock.side == 1 ? 0 : 1;
+  int64_t& spent = spent_[static_cast<size_t>(row)][side];
+  clock.seconds = int64_t{IntOrZero(minutes)} * 60 + IntOrZero(time_regex_.GroupText(2));
+  spent += clock.seconds;
   int64_t total;
   if (time_regex_.MatchPos(3) >= 0) {
     total = int64_t{IntOrZero(time_regex_.GroupText(4))} * 60 + IntOrZero(time_regex_.GroupText(5));
-    // The total's seconds, which the column leaves out, after its last colon.
-    const std::string whole = time_regex_.GroupText(3);
-    seconds.total_seconds = total * 60 + IntOrZero(whole.substr(whole.rfind(':') + 1));
+    clock.used[side] = total * 60 + IntOrZero(time_regex_.GroupText(6));
   } else {
     total = spent / 60;
-    seconds.total_seconds = spent;
+    clock.used[side] += clock.seconds;
   }
+  clock.total_seconds = clock.used[side];
   return SjisToUtf16(minutes) + u"分(計" + Decimal(total) + u"分)";
 }
 

@@ -34,6 +34,8 @@
 // one report naming every such row. "反則" takes the place of "変化" and is
 // not replaced by "ｺﾒﾝﾄ": the comment of the row still shows when it is
 // clicked, and a comment after a foul is most often about the foul.
+//  - the time limit: "持ち時間：" and "秒読み：" lines before the first move
+//    (game/TimeLimit.h);
 #pragma once
 
 #include <array>
@@ -44,6 +46,7 @@
 #include <vector>
 
 #include "game/Rules.h"
+#include "game/TimeLimit.h"
 #include "game/untKyokumen.h"
 #include "regex/untRegex.h"
 
@@ -59,9 +62,10 @@ inline constexpr std::u16string_view kVariationMark = u"変化";  // a variation
 inline constexpr std::u16string_view kFoulMark = u"反則";       // a move the rules forbid
 
 // Time field of a move line. Groups: 1 minutes of the move as written,
-// 2 its seconds, 3 the total (unset when left out), 4 its hours, 5 its minutes.
+// 2 its seconds, 3 the total (unset when left out), 4 its hours, 5 its
+// minutes, 6 its seconds.
 inline constexpr std::string_view kTimePattern =
-    R"re(.+\(([0-9 ]+):([0-9 ]+)\/(( *[0-9]+) *: *([0-9]+) *: *[0-9 ]+)?\))re";
+    R"re(.+\(([0-9 ]+):([0-9 ]+)\/(( *[0-9]+) *: *([0-9]+) *: *([0-9 ]+))?\))re";
 
 // Move numbers above this are not read: the main line keeps a position per
 // number, and no game comes near it.
@@ -160,6 +164,13 @@ class TKifRecord {
     // The time field in seconds: this move's and the mover's total so far
     // (the written total, else the sum of the side's times); -1 without one.
     int64_t seconds = -1, total_seconds = -1;
+    // The clock, as numbers: the side that made the move (1 sente, -1 gote;
+    // 0 for row 0) and, for sente and gote, on the row's line up to this
+    // row, the seconds used (the total the record writes, else the side's
+    // own times summed) and the moves made (those that name a square).
+    int32_t side = 0;
+    std::array<int64_t, 2> used{};
+    std::array<int32_t, 2> moves{};
   };
 
   // Row 0 with the standard starting position; names " ", caption "Zelvaro".
@@ -180,6 +191,7 @@ class TKifRecord {
   std::vector<std::u16string> reports;  // problems the user is told about, in order
   // The number of the first move: the start's move number in SFEN.
   int32_t start_number = 1;
+  std::optional<TTimeLimit> time_limit;  // from the header; none when it has no known one
 };
 
 class TKifReader {
@@ -209,14 +221,15 @@ class TKifReader {
   };
 
   void ReadStartLine(std::u16string_view line);
+  void ReadClockLine(std::u16string_view line);
   void StartVariation(int32_t branch_number);
   void ReadMoveLine(int32_t number, std::u16string_view move, std::u16string_view line);
   void ReadByRules(int parent, TKifRecord::Row& row, std::u16string_view move,
                    const TKyokumen& after);
   void AddComment(std::u16string_view text);
   void AddHeader(std::u16string_view html);
-  std::u16string TimeText(std::u16string_view line, int parent_row, int32_t side,
-                          TKifRecord::Row& seconds);
+  // Sets the clock numbers of `clock`, the row being added.
+  std::u16string TimeText(std::u16string_view line, int row, TKifRecord::Row& clock);
   void ShowStart();
   int32_t SideOf(int32_t number) const;
 
@@ -241,6 +254,7 @@ class TKifReader {
   int foul_report_ = -1;         // the index of the report on fouls, -1 before the first
   // Per row: seconds spent so far by sente and gote on its line.
   std::vector<std::array<int64_t, 2>> spent_;
+  std::u16string limit_text_, byoyomi_text_;  // after "持ち時間：" and "秒読み："
 };
 
 }  // namespace zelvaro

@@ -12,6 +12,8 @@ constexpr char kFontSizeKey[] = "options/font_size";
 constexpr char kRefreshKey[] = "options/refresh";
 constexpr char kLastMoveKey[] = "options/last_move";
 constexpr char kFlipKey[] = "options/flip";
+constexpr char kNotifyKey[] = "options/notify";
+constexpr char kNotifySoundKey[] = "options/notify_sound";
 constexpr char kLeftKey[] = "viewer/left";
 constexpr char kTopKey[] = "viewer/top";
 constexpr char kWidthKey[] = "viewer/width";
@@ -48,6 +50,8 @@ TSettings ReadSettings(const QString& path) {
       ReadInt(file, kRefreshKey, 0, kRefreshChoiceCount - 1).value_or(kDefaultRefreshChoice);
   settings.board.last_move = ReadBool(file, kLastMoveKey).value_or(false);
   settings.board.flip = ReadBool(file, kFlipKey).value_or(false);
+  settings.notify.popup = ReadBool(file, kNotifyKey).value_or(TNotifyOptions{}.popup);
+  settings.notify.sound = ReadBool(file, kNotifySoundKey).value_or(TNotifyOptions{}.sound);
 
   // A window is kept whole or not at all. Whether its place lies on a screen
   // is for the window to decide when it is placed.
@@ -87,6 +91,8 @@ void TSettingsFile::Save() const {
   file.setValue(QString::fromLatin1(kRefreshKey), values_.refresh_choice);
   file.setValue(QString::fromLatin1(kLastMoveKey), values_.board.last_move);
   file.setValue(QString::fromLatin1(kFlipKey), values_.board.flip);
+  file.setValue(QString::fromLatin1(kNotifyKey), values_.notify.popup);
+  file.setValue(QString::fromLatin1(kNotifySoundKey), values_.notify.sound);
   if (values_.viewer) {
     file.setValue(QString::fromLatin1(kLeftKey), values_.viewer->place.x());
     file.setValue(QString::fromLatin1(kTopKey), values_.viewer->place.y());

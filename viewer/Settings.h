@@ -11,6 +11,8 @@
 //   refresh=2          自動更新: 0 しない, 1 30秒, 2 1分, 3 3分
 //   last_move=false    最終手を表示
 //   flip=false         盤面反転
+//   notify=true        a followed game's new move: a desktop notification
+//   notify_sound=false                        and a short sound
 //   [viewer]
 //   left=18            the window's place (its frame's top-left corner)
 //   top=29
@@ -46,6 +48,7 @@ struct TSettings {
   int font_size = kDefaultFontSize;            // RadioGroup1's item
   int refresh_choice = kDefaultRefreshChoice;  // RadioGroup2's item
   TBoardOptions board;
+  TNotifyOptions notify;
   // The viewer window as the user left it; none until it has been shown.
   struct Window {
     QPoint place;

@@ -17,6 +17,7 @@
 #include <QShortcut>
 #include <QStandardPaths>
 #include <QUrl>
+#include <QVBoxLayout>
 #include <algorithm>
 #include <utility>
 
@@ -210,10 +211,32 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent, Qt::Window) {
   f5->setContext(Qt::WindowShortcut);
   connect(f5, &QShortcut::activated, this, &TForm1::RefreshRecord);
   CreateActions();
+
+  SidePanel = new QWidget(this);
+  SidePanel->setObjectName(QStringLiteral("sidePanel"));
+  SidePanel->hide();
+  auto* side = new QVBoxLayout(SidePanel);
+  side->setContentsMargins(4, 4, 6, 6);
+  Clocks = new TClockPanel(SidePanel);
+  side->addWidget(Clocks);
+  ChartTabs = new QTabWidget(SidePanel);
+  ChartTabs->setObjectName(QStringLiteral("chartTabs"));
+  ChartTabs->hide();
+  side->addWidget(ChartTabs, 1);
+  TimeChart = new TTimeChart(ChartTabs);
+  ChartTabs->addTab(TimeChart, QStringLiteral("消費時間"));
+  ChartTabs->setTabVisible(ChartTabs->indexOf(TimeChart), false);
+  connect(TimeChart, &TTimeChart::RowClicked, this, [this](int row) {
+    ListView1->Select(row);
+    ListView1->ScrollIntoView(row);
+    OnListViewClick();
+  });
+
   // Every choice is written as it is made (once KeepSettings has given a file).
   connect(OptionsDialog->RadioGroup1, &TRadioGroup::ItemIndexChanged, this, &TForm1::SaveSettings);
   connect(OptionsDialog->RadioGroup2, &TRadioGroup::ItemIndexChanged, this, &TForm1::SaveSettings);
   connect(OptionsDialog, &TForm3::BoardOptionsChanged, this, &TForm1::SaveSettings);
+  connect(OptionsDialog, &TForm3::NotifyOptionsChanged, this, &TForm1::SaveSettings);
 }
 
 // OnDestroy: the dialog goes with its parent; the renderer releases the cell images.
@@ -306,6 +329,72 @@ void TForm1::TakeRecord(TKifRecord record) {
   TournamentName = shown_.tournament_name;
   base_caption_ = ToQString(shown_.caption);
   ShowCaption();
+  TakeTimes();
+}
+
+void TForm1::TakeTimes() {
+  const bool clock = HasClock(shown_);
+  TimeChart->SetRecord(shown_);
+  ChartTabs->setTabVisible(ChartTabs->indexOf(TimeChart), clock);
+  bool any_tab = false;
+  for (int i = 0; i < ChartTabs->count(); ++i) any_tab = any_tab || ChartTabs->isTabVisible(i);
+  ChartTabs->setVisible(any_tab);
+  ShowTime();
+}
+
+void TForm1::ShowTime() {
+  Clocks->ShowRow(shown_, shown_row_);
+  TimeChart->SetRow(shown_row_);
+  UpdateSidePanel();
+}
+
+QSize TForm1::BaseSize() const {
+  return SidePanel->isHidden() ? size() : size() - QSize(kSidePanelWidth, 0);
+}
+
+void TForm1::UpdateSidePanel() {
+  bool wanted = false;
+  for (QWidget* part : SidePanel->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    wanted = wanted || !part->isHidden();
+  }
+  if (wanted == !SidePanel->isHidden()) return;
+  const QSize base = BaseSize();
+  SidePanel->setVisible(wanted);
+  const QSize extra(wanted ? kSidePanelWidth : 0, 0);
+  setMinimumSize(kViewerSize + extra);
+  resize(base + extra);
+  LayOutControls();
+}
+
+void TForm1::AnnounceMoves(size_t first_new) {
+  const TNotifyOptions options = OptionsDialog->NotifyOptions();
+  if (!options.popup && !options.sound) return;
+  if (isActiveWindow() && !isMinimized()) return;
+  // One line per new move as its row shows it; a refresh after a long
+  // pause tells the last few.
+  constexpr size_t kMostLines = 3;
+  std::vector<int> rows;
+  for (size_t n = std::max<size_t>(first_new, 1); n < shown_.main_line.size(); ++n) {
+    const int row = shown_.main_line[n];
+    if (row != 0 && (rows.empty() || rows.back() != row)) rows.push_back(row);
+  }
+  if (rows.empty()) return;
+  QStringList lines;
+  if (rows.size() > kMostLines) lines << QStringLiteral("…");
+  for (size_t i = rows.size() > kMostLines ? rows.size() - kMostLines : 0; i < rows.size(); ++i) {
+    const TKifRecord::Row& r = shown_.rows[static_cast<size_t>(rows[i])];
+    QString line = ToQString(r.caption) + QStringLiteral(" ") + ToQString(r.move);
+    if (!ToQString(r.time).trimmed().isEmpty())
+      line += QStringLiteral(" ") + ToQString(r.time).trimmed();
+    lines << line;
+  }
+  TNotice notice;
+  notice.title = QStringLiteral("☗") + ToQString(SenteName).trimmed() + QStringLiteral(" 対 ☖") +
+                 ToQString(GoteName).trimmed();
+  notice.text = lines.join(QLatin1Char('\n'));
+  notice.popup = options.popup;
+  notice.sound = options.sound;
+  Notify(notice, this);
 }
 
 std::u16string TForm1::FontSizePrefix() const {
@@ -325,6 +414,8 @@ void TForm1::BeginReading() {
   shown_.row_positions.resize(1);
   shown_.main_line = {0};
   AddFirstRow();
+  shown_row_ = 0;
+  TakeTimes();
   record_bytes_.clear();
   SaveAction->setEnabled(false);
   SaveAsAction->setEnabled(false);
@@ -461,6 +552,7 @@ void TForm1::ShowRecord(ReadAside& read, TRecordEncoding encoding, const std::st
   // A new game starts at its top, whatever the last one scrolled to.
   ListView1->scrollToTop();
   shown_row_ = 0;
+  ShowTime();
   RestartRefreshTimer();
 
   ShowDocument(WebBrowser1,
@@ -483,6 +575,7 @@ void TForm1::OnListViewClick() {
   if (row < 0 || row >= static_cast<int>(Positions.size())) return;
   const TKyokumen& position = Positions[static_cast<size_t>(row)];
   shown_row_ = row;
+  ShowTime();
   ShowDocument(WebBrowser1,
                FontSizePrefix() + LinkifyUrls(position.Comment) + std::u16string(kDocumentSuffix));
   renderer_->DrawPosition(position, SenteName, GoteName);
@@ -585,6 +678,7 @@ void TForm1::KeepSettings(TSettingsFile* file) {
   OptionsDialog->RadioGroup1->SetItemIndex(kept.font_size);
   OptionsDialog->RadioGroup2->SetItemIndex(kept.refresh_choice);
   OptionsDialog->SetBoardOptions(kept.board);
+  OptionsDialog->SetNotifyOptions(kept.notify);
   recent_addresses_ = kept.addresses;
   if (kept.viewer) {
     // Fitted into the screen it opens on (its scale or size may have
@@ -601,7 +695,7 @@ void TForm1::KeepSettings(TSettingsFile* file) {
     const QScreen* fit_to = on != nullptr ? on : QGuiApplication::primaryScreen();
     const QRect fitted =
         fit_to != nullptr ? FitToScreen(frame, fit_to->availableGeometry()) : frame;
-    resize(fitted.size());
+    resize(fitted.size() + QSize(SidePanel->isHidden() ? 0 : kSidePanelWidth, 0));
     if (on != nullptr) move(fitted.topLeft());
   }
   settings_ = file;
@@ -614,6 +708,7 @@ void TForm1::SaveSettings() {
   values.refresh_choice = OptionsDialog->RadioGroup2->ItemIndex();
   values.board = OptionsDialog->BoardOptions();
   values.addresses = recent_addresses_;
+  values.notify = OptionsDialog->NotifyOptions();
   try {
     settings_->Save();
   } catch (const Exception& e) {
@@ -669,14 +764,21 @@ void TForm1::hideEvent(QHideEvent* event) {
   if (!std::exchange(opening_address_, QString()).isEmpty()) ShowCaption();
   RestartRefreshTimer();
   if (settings_ != nullptr && !isMinimized()) {
-    settings_->Values().viewer = TSettings::Window{pos(), size()};
+    // The size of the layout: a record with a clock adds its column anew.
+    settings_->Values().viewer = TSettings::Window{pos(), BaseSize()};
     SaveSettings();
   }
 }
 
 void TForm1::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
-  const TViewerLayout layout = ViewerLayout(event->size());
+  LayOutControls();
+}
+
+void TForm1::LayOutControls() {
+  const QSize base = BaseSize();
+  SidePanel->setGeometry(base.width(), 0, kSidePanelWidth, height());
+  const TViewerLayout layout = ViewerLayout(base);
   Image1->setGeometry(layout.image);
   WebBrowser1->setGeometry(layout.browser);
   ListView1->setGeometry(layout.list);
@@ -834,6 +936,7 @@ void TForm1::ApplyRefreshedRecord(TKifRecord record) {
   const TRefreshPlan plan = PlanRefresh(shown_, ListView1->SelectedIndex(), shown_row_, record);
   const int old_count = ListView1->RowCount();
   const int new_count = static_cast<int>(record.rows.size());
+  const size_t old_moves = shown_.main_line.size();
 
   ListView1->BeginUpdate();
   for (int row = 0; row < new_count; ++row) {
@@ -854,12 +957,14 @@ void TForm1::ApplyRefreshedRecord(TKifRecord record) {
   }
   ListView1->EndUpdate();
   TakeRecord(std::move(record));
+  if (shown_.main_line.size() > old_moves) AnnounceMoves(old_moves);
 
   if (plan.reselect) {
     ListView1->Select(plan.select);
     ListView1->ScrollIntoView(plan.select);
   }
   shown_row_ = plan.shown_row;
+  ShowTime();
   if (plan.select < 0) {
     if (plan.picture_row >= 0) {
       renderer_->DrawPosition(Positions[static_cast<size_t>(plan.picture_row)], SenteName,
@@ -878,6 +983,7 @@ void TForm1::ShowRow(int row, bool document, bool picture) {
   const TKyokumen& position = Positions[static_cast<size_t>(row)];
   if (picture) {
     shown_row_ = row;
+    ShowTime();
     renderer_->DrawPosition(position, SenteName, GoteName);
   }
   // Last: showing a document processes events, and what they do wins.

@@ -28,11 +28,20 @@
 // refresh neither starts nor shows its record inside a user action
 // (reading, a click, "<", ">"): showing a document processes events, so
 // that waits until the action has ended.
+//
+// A record with a clock (a time limit and times, game/TimeLimit.h) opens a
+// column to the right of that layout, SidePanel: the players' clocks at the
+// row on show at its top and the time chart in ChartTabs at its bottom; the
+// window grows by its width. Without one the window is as it was. While a
+// followed game is refreshed and the window is not the active one (or is
+// minimised), each refresh that brings moves tells them through Notify
+// (toolkit/qt/Platform.h), as the options dialog says.
 #pragma once
 
 #include <QAction>
 #include <QPushButton>
 #include <QRect>
+#include <QTabWidget>
 #include <QTimer>
 #include <QWidget>
 #include <array>
@@ -47,9 +56,11 @@
 #include "toolkit/qt/ImageControl.h"
 #include "toolkit/qt/ListView.h"
 #include "viewer/BoardRenderer.h"
+#include "viewer/ClockPanel.h"
 #include "viewer/CommentPanel.h"
 #include "viewer/RecordFetch.h"
 #include "viewer/Settings.h"
+#include "viewer/TimeChart.h"
 #include "viewer/untOptionForm.h"
 
 class QFileSystemWatcher;
@@ -80,6 +91,9 @@ struct TViewerLayout {
   std::array<QRect, 5> buttons;  // Button1 .. Button5
 };
 TViewerLayout ViewerLayout(QSize client);
+
+// The width of the column SidePanel adds to the right of the layout.
+inline constexpr int kSidePanelWidth = 240;
 
 // Whether a file of this name is taken when dropped on the viewer (.kif,
 // .kifu, .ki2, .ki2u, .csa, .sfen, .usi).
@@ -116,6 +130,11 @@ class TForm1 : public QWidget {
   QAction* OpenAddressAction;  // "URLを開く…", Ctrl+L: OpenAddressDialog
   QAction* PasteAction;        // Ctrl+V: PasteRecord
   QAction* CopyAction;         // Ctrl+C: CopyRecord
+  // The column right of the layout, hidden while none of its parts is shown.
+  QWidget* SidePanel;     // "sidePanel"
+  TClockPanel* Clocks;    // at its top, shown for a record with a clock
+  QTabWidget* ChartTabs;  // "chartTabs", at its bottom, shown while a tab is
+  TTimeChart* TimeChart;  // the tab "消費時間", shown for a record with a clock
 
  private:
   TKifRecord shown_;  // the record on show; declared before Positions, which refers into it
@@ -297,6 +316,19 @@ class TForm1 : public QWidget {
   // Puts a refreshed record into the window, keeping the place.
   void ApplyRefreshedRecord(TKifRecord record);
   void ShowRow(int row, bool document, bool picture);
+  // The record on show's clocks and chart, and whether SidePanel is shown.
+  void TakeTimes();
+  // The clocks and the chart's mark at the row on show.
+  void ShowTime();
+  // Shows SidePanel while any of its parts is shown; the window grows or
+  // shrinks by its width as it comes and goes.
+  void UpdateSidePanel();
+  // The client area of the layout without SidePanel.
+  QSize BaseSize() const;
+  void LayOutControls();
+  // Tells the main-line moves from `first_new` on, when the window is not
+  // the active one.
+  void AnnounceMoves(size_t first_new);
 
   std::unique_ptr<TBoardRenderer> renderer_;
 

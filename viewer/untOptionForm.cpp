@@ -67,7 +67,7 @@ int RefreshIntervalMs(int refresh_choice) {
 TForm3::TForm3(QWidget* parent) : QDialog(parent) {
   // The refresh and board groups are added below the original layout, which
   // keeps every rectangle it had; only the client area grows downward.
-  SetUpFixedWindow(this, "Form3", QStringLiteral("設定オプション"), TBorder::kDialog, {411, 390},
+  SetUpFixedWindow(this, "Form3", QStringLiteral("設定オプション"), TBorder::kDialog, {411, 450},
                    {238, 141});
 
   Button1 = MakeButton(this, "Button1", QStringLiteral("設定する"), {144, 216, 105, 25});
@@ -99,16 +99,33 @@ TForm3::TForm3(QWidget* parent) : QDialog(parent) {
   CheckBox2->setObjectName(QStringLiteral("CheckBox2"));
   CheckBox2->setGeometry(176, 20, 160, 21);
 
+  NotifyGroup = new QGroupBox(QStringLiteral("着手の通知 (ウィンドウが前面にないとき)"), this);
+  NotifyGroup->setObjectName(QStringLiteral("NotifyGroup"));
+  NotifyGroup->setGeometry(40, 376, 345, 49);
+  CheckBox3 = new QCheckBox(QStringLiteral("デスクトップに通知"), NotifyGroup);
+  CheckBox3->setObjectName(QStringLiteral("CheckBox3"));
+  CheckBox3->setGeometry(8, 20, 160, 21);
+  CheckBox3->setChecked(TNotifyOptions{}.popup);
+  CheckBox4 = new QCheckBox(QStringLiteral("音を鳴らす"), NotifyGroup);
+  CheckBox4->setObjectName(QStringLiteral("CheckBox4"));
+  CheckBox4->setGeometry(176, 20, 160, 21);
+  CheckBox4->setChecked(TNotifyOptions{}.sound);
+
   // Button1 first, then the radio groups, then the check boxes.
   setTabOrder(Button1, RadioGroup1->Item(0));
   setTabOrder(RadioGroup1->Item(0), RadioGroup2->Item(0));
   setTabOrder(RadioGroup2->Item(0), CheckBox1);
   setTabOrder(CheckBox1, CheckBox2);
+  setTabOrder(CheckBox2, CheckBox3);
+  setTabOrder(CheckBox3, CheckBox4);
   Button1->setFocus();
 
   connect(Button1, &QPushButton::clicked, this, &TForm3::Button1Click);
   for (QCheckBox* box : {CheckBox1, CheckBox2}) {
     connect(box, &QCheckBox::toggled, this, [this] { emit BoardOptionsChanged(BoardOptions()); });
+  }
+  for (QCheckBox* box : {CheckBox3, CheckBox4}) {
+    connect(box, &QCheckBox::toggled, this, [this] { emit NotifyOptionsChanged(NotifyOptions()); });
   }
 }
 
@@ -121,6 +138,15 @@ TBoardOptions TForm3::BoardOptions() const {
 void TForm3::SetBoardOptions(const TBoardOptions& options) {
   CheckBox1->setChecked(options.last_move);
   CheckBox2->setChecked(options.flip);
+}
+
+TNotifyOptions TForm3::NotifyOptions() const {
+  return {.popup = CheckBox3->isChecked(), .sound = CheckBox4->isChecked()};
+}
+
+void TForm3::SetNotifyOptions(const TNotifyOptions& options) {
+  CheckBox3->setChecked(options.popup);
+  CheckBox4->setChecked(options.sound);
 }
 
 }  // namespace zelvaro

@@ -2,7 +2,10 @@
 // panel, the selected item of RadioGroup1 (0..5, 3 at creation), how often
 // the viewer refreshes the game on show, the selected item of RadioGroup2
 // (0..3, 2 at creation), and the board picture's two options, CheckBox1
-// 「最終手を表示」 and CheckBox2 「盤面反転」 (both off at creation). It keeps
+// 「最終手を表示」 and CheckBox2 「盤面反転」 (both off at creation), and how a
+// move that arrives while the viewer is not the active window is told,
+// CheckBox3 「デスクトップに通知」 (on at creation) and CheckBox4 「音を鳴らす」
+// (off at creation). It keeps
 // nothing else and stores nothing; the viewer keeps its choices between
 // starts (viewer/Settings.h).
 #pragma once
@@ -46,6 +49,14 @@ class TRadioGroup : public QGroupBox {
   int columns_;
 };
 
+// How a followed game's new move is told while the viewer is not the
+// active window (or is minimised).
+struct TNotifyOptions {
+  bool popup = true;   // a desktop notification
+  bool sound = false;  // a short sound
+  bool operator==(const TNotifyOptions&) const = default;
+};
+
 // The items of "自動更新" and the time between two automatic refreshes
 // each stands for; 0 means none.
 inline constexpr int kRefreshChoiceCount = 4;
@@ -64,6 +75,9 @@ class TForm3 : public QDialog {
   QGroupBox* BoardGroup;     // "盤面", below "自動更新"
   QCheckBox* CheckBox1;      // "最終手を表示"
   QCheckBox* CheckBox2;      // "盤面反転"
+  QGroupBox* NotifyGroup;    // "着手の通知", below "盤面"
+  QCheckBox* CheckBox3;      // "デスクトップに通知"
+  QCheckBox* CheckBox4;      // "音を鳴らす"
 
   // "設定する": closes the dialog; the selection stays in force.
   void Button1Click();
@@ -71,10 +85,14 @@ class TForm3 : public QDialog {
   // The two check boxes. Setting them emits BoardOptionsChanged when they change.
   TBoardOptions BoardOptions() const;
   void SetBoardOptions(const TBoardOptions& options);
+  // CheckBox3 and CheckBox4. Setting them emits NotifyOptionsChanged when they change.
+  TNotifyOptions NotifyOptions() const;
+  void SetNotifyOptions(const TNotifyOptions& options);
 
  signals:
   // A check box changed, by the user or by SetBoardOptions.
   void BoardOptionsChanged(const TBoardOptions& options);
+  void NotifyOptionsChanged(const TNotifyOptions& options);
 };
 
 }  // namespace zelvaro

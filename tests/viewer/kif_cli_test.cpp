@@ -44,9 +44,9 @@ TEST_F(KifCli, PrintsWhatTheViewerHolds) {
   const Result r = RunKif("r.kif --font-size 0");
   ASSERT_EQ(r.status, 0);
   const json out = json::parse(r.out);
-  const char* keys[] = {"caption",           "sente", "gote",      "tournament",
-                        "header_document",   "rows",  "positions", "row_positions",
-                        "comment_documents", "errors"};
+  const char* keys[] = {"caption",           "sente",  "gote",       "tournament",
+                        "header_document",   "rows",   "positions",  "row_positions",
+                        "comment_documents", "errors", "time_limit", "remaining"};
   size_t at = 0;
   for (const char* key : keys) {
     const size_t found = r.out.find("\"" + std::string(key) + "\":");
@@ -134,6 +134,29 @@ TEST_F(KifCli, ListsFoulsInItsErrors) {
             json::parse(R"j(["反則の指し手があります: 4手目 △５五角打（持駒にない駒を打つ）"])j"));
   EXPECT_EQ(out["row_positions"][3]["sfen"],
             "lnsgkgsnl/1r5+B1/pppppp1pp/6p2/9/2P6/PP1PPPPPP/7R1/LNSGKGSNL w B 4");
+}
+
+// The clocks: the limit and [sente, gote] seconds left after each row; null
+// for a row without a time field, and for all when no clock can be told.
+TEST_F(KifCli, TimeLimitAndRemaining) {
+  testing::WriteRecord(
+      "t.kif",
+      {"持ち時間：各1時間", "秒読み：60秒", testing::MoveLine(1, "７六歩(77)", "(10:00/00:10:00)"),
+       testing::MoveLine(2, "３四歩(33)", "( 0:30/00:00:30)"), testing::MoveLine(3, "投了", "")});
+  json out = json::parse(RunKif("t.kif").out);
+  EXPECT_EQ(out["time_limit"], json::parse(R"j({"seconds":3600,"byoyomi":60,"increment":0})j"));
+  EXPECT_EQ(out["remaining"], json::parse("[[3600,3600],[3000,3600],[3000,3570],null]"));
+
+  testing::WriteRecord("none.kif", {"持ち時間：持ち時間テスト",
+                                    testing::MoveLine(1, "７六歩(77)", "( 1:00/00:01:00)")});
+  out = json::parse(RunKif("none.kif").out);
+  EXPECT_TRUE(out["time_limit"].is_null());
+  EXPECT_TRUE(out["remaining"].is_null());
+  testing::WriteRecord(
+      "zero.kif", {"持ち時間：各5時間", testing::MoveLine(1, "７六歩(77)", "( 0:00/00:00:00)")});
+  out = json::parse(RunKif("zero.kif").out);
+  EXPECT_EQ(out["time_limit"]["seconds"], 18000);
+  EXPECT_TRUE(out["remaining"].is_null());
 }
 
 TEST_F(KifCli, RefusesWhatItCannotDo) {

@@ -32,6 +32,7 @@ TEST(SettingsFile, WhatIsSavedIsReadBack) {
        .viewer = TSettings::Window{{-20, 900}, {1280, 960}}},
       {.viewer = TSettings::Window{{18, 29}, {760, 516}}},
       {.refresh_choice = 1, .server = "http://127.0.0.1:8123/live"},
+      {.notify = {.popup = false, .sound = true}},
   };
   int n = 0;
   for (const TSettings& settings : cases) {
@@ -55,6 +56,7 @@ TEST(SettingsFile, DamagedValuesGiveTheirDefaults) {
       {"[options\nfont_size=1\n", {}},  // QSettings cannot read it at all
       {"[options]\nfont_size=6\nrefresh=-1\nlast_move=yes\nflip=true\n", {.board = {false, true}}},
       {"[options]\nfont_size=x1\nrefresh=3\n", {.refresh_choice = 3}},
+      {"[options]\nnotify=no\nnotify_sound=true\n", {.notify = {.popup = true, .sound = true}}},
       {"[options]\nfont_size=\" 0 \"\n", {.font_size = 0}},
       {window, {.viewer = TSettings::Window{{5, 6}, {800, 600}}}},
       {"[viewer]\nleft=5\ntop=6\nwidth=700\nheight=600\n", {}},  // smaller than the layout
@@ -95,6 +97,8 @@ TEST_F(ViewerSettings, KeptBetweenStarts) {
     form.OptionsDialog->RadioGroup1->Item(5)->click();
     form.OptionsDialog->RadioGroup2->Item(0)->click();
     form.OptionsDialog->CheckBox2->click();
+    EXPECT_EQ(form.OptionsDialog->NotifyOptions(), TNotifyOptions{}) << "popup on, sound off";
+    form.OptionsDialog->CheckBox4->click();
     EXPECT_EQ(TSettingsFile(path).Values().font_size, 5) << "written at once";
     form.show();
     form.resize(770, 520);
@@ -106,12 +110,14 @@ TEST_F(ViewerSettings, KeptBetweenStarts) {
   EXPECT_EQ(file.Values(), (TSettings{.font_size = 5,
                                       .refresh_choice = 0,
                                       .board = {false, true},
+                                      .notify = {.popup = true, .sound = true},
                                       .viewer = TSettings::Window{{10, 20}, {770, 520}}}));
   TForm1 again;
   again.KeepSettings(&file);
   EXPECT_EQ(again.OptionsDialog->RadioGroup1->ItemIndex(), 5);
   EXPECT_EQ(again.RefreshInterval(), 0);
   EXPECT_TRUE(again.FlipAction->isChecked());
+  EXPECT_TRUE(again.OptionsDialog->CheckBox4->isChecked());
   EXPECT_EQ(again.Renderer().Options(), (TBoardOptions{false, true}));
   EXPECT_EQ(again.size(), QSize(770, 520));
   EXPECT_EQ(again.pos(), QPoint(10, 20));

@@ -293,7 +293,8 @@ TEST_F(ViewerWindow, ScreenshotOfARealRecord) {
   EXPECT_TRUE(Html().contains(QStringLiteral("<BR>")));
   const QImage grab = form.grab().toImage().convertToFormat(QImage::Format_RGB888);
   grab.save(QStringLiteral(ZELVARO_BINARY_DIR "/viewer-window.png"));
-  EXPECT_EQ(grab.size(), QSize(760, 516));
+  // The record has a time limit: the clocks' column stands right of the layout.
+  EXPECT_EQ(grab.size(), QSize(760 + kSidePanelWidth, 516));
   // The board area shows the picture unscaled from its top-left corner (its
   // last row lies under the move list).
   EXPECT_EQ(grab.copy(0, 0, 329, 416), form.Image1->Picture().copy(0, 0, 329, 416));
@@ -423,8 +424,8 @@ TEST(OptionsDialog, Layout) {
   testing::TestApp();
   TForm3 dialog;
   EXPECT_EQ(dialog.windowTitle(), QStringLiteral("設定オプション"));
-  // 266 pixels high before "自動更新" and "盤面" were added below the button.
-  EXPECT_EQ(dialog.size(), QSize(411, 390));
+  // 266 pixels high before "自動更新", "盤面" and "着手の通知" were added below the button.
+  EXPECT_EQ(dialog.size(), QSize(411, 450));
   EXPECT_EQ(dialog.minimumSize(), dialog.maximumSize());
   EXPECT_EQ(dialog.pos(), QPoint(238, 141));
   EXPECT_FALSE(dialog.windowFlags() & Qt::WindowMaximizeButtonHint);

@@ -1,7 +1,11 @@
 #include "toolkit/qt/Platform.h"
 
+#include <QApplication>
 #include <QCollator>
 #include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
 #include <QFileDialog>
 #include <QFont>
 #include <QFontMetrics>
@@ -10,6 +14,9 @@
 #include <QLocale>
 #include <QMessageBox>
 #include <QPainter>
+#include <QPointer>
+#include <QStyle>
+#include <QSystemTrayIcon>
 #include <QTimer>
 #include <algorithm>
 #include <memory>
@@ -84,6 +91,73 @@ std::optional<QString> AskText(QWidget* parent, const QString& caption, const QS
 }
 
 void SetTextDialogHook(TTextDialogHook hook) { TextDialogHook() = std::move(hook); }
+
+namespace {
+
+std::function<void(const TNotice&)>& NotifyHook() {
+  static std::function<void(const TNotice&)> hook;
+  return hook;
+}
+
+// The tray icon's message: for desktops without a notification service.
+void ShowTrayMessage(const QString& title, const QString& text, QWidget* window) {
+  // One icon for the program's life, made at its first message: the
+  // desktop shows the message through it.
+  static QPointer<QSystemTrayIcon> tray;
+  static QPointer<QWidget> raised;
+  raised = window;
+  if (tray == nullptr) {
+    QIcon icon = QApplication::windowIcon();
+    if (icon.isNull()) icon = QApplication::style()->standardIcon(QStyle::SP_MessageBoxInformation);
+    tray = new QSystemTrayIcon(icon, qApp);
+    tray->setToolTip(QCoreApplication::applicationName());
+    const auto bring_forward = [] {
+      if (raised == nullptr) return;
+      raised->showNormal();
+      raised->raise();
+      raised->activateWindow();
+    };
+    QObject::connect(tray, &QSystemTrayIcon::messageClicked, tray, bring_forward);
+    QObject::connect(tray, &QSystemTrayIcon::activated, tray, bring_forward);
+    tray->show();
+  }
+  tray->showMessage(title, text, QSystemTrayIcon::Information, 10000);
+}
+
+}  // namespace
+
+void Notify(const TNotice& notice, QWidget* window) {
+  if (NotifyHook()) {
+    NotifyHook()(notice);
+    return;
+  }
+  if (notice.sound) QApplication::beep();
+  if (!notice.popup) return;
+  const QString title = notice.title, text = notice.text;
+  QPointer<QWidget> raised(window);
+  QDBusConnection bus = QDBusConnection::sessionBus();
+  if (!bus.isConnected()) {
+    ShowTrayMessage(title, text, window);
+    return;
+  }
+  // Asked without waiting (the service may first have to be started); an
+  // error answer, such as no service, falls back to the tray.
+  const QString service = QStringLiteral("org.freedesktop.Notifications");
+  QDBusMessage call = QDBusMessage::createMethodCall(
+      service, QStringLiteral("/org/freedesktop/Notifications"), service, QStringLiteral("Notify"));
+  call << QCoreApplication::applicationName() << 0u << QString() << title << text << QStringList()
+       << QVariantMap() << 10000;
+  auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, 10000), qApp);
+  QObject::connect(watcher, &QDBusPendingCallWatcher::finished, qApp,
+                   [title, text, raised](QDBusPendingCallWatcher* done) {
+                     if (done->isError()) ShowTrayMessage(title, text, raised);
+                     done->deleteLater();
+                   });
+}
+
+void SetNotifyHook(std::function<void(const TNotice& notice)> hook) {
+  NotifyHook() = std::move(hook);
+}
 
 void ProcessPendingEvents() { QCoreApplication::processEvents(); }
 

@@ -1,5 +1,5 @@
 // The windowing operations the program needs beyond single widgets: message
-// boxes, event processing, text comparison, image resources and text drawing
+// boxes, notifications, event processing, text comparison, image resources and text drawing
 // on pictures. Everything here runs on the GUI thread and needs a
 // QGuiApplication (QApplication for ShowMessage).
 #pragma once
@@ -49,6 +49,22 @@ using TTextDialogHook = std::function<std::optional<QString>(
     const QString& caption, const QString& label, const QString& text)>;
 // An empty function restores the real dialogs.
 void SetTextDialogHook(TTextDialogHook hook);
+
+// A word to the user outside the window, such as a move that has arrived:
+// a desktop notification with `title` and `text` when `popup`, and a short
+// sound (the desktop's bell) when `sound`. The notification goes to the
+// desktop's freedesktop notification service on the session bus; where
+// there is none, to the system tray icon's message (a click on the icon or
+// message brings `window` forward). Returns at once. While a hook is set the
+// hook is called instead and nothing is shown or heard.
+struct TNotice {
+  QString title, text;
+  bool popup = true;
+  bool sound = false;
+};
+void Notify(const TNotice& notice, QWidget* window);
+// An empty function restores the real notifications.
+void SetNotifyHook(std::function<void(const TNotice& notice)> hook);
 
 // Processes the pending window events once and returns. Handlers of any
 // window may run inside this call.
