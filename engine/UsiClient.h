@@ -64,8 +64,8 @@ enum class TUsiBound { kExact, kLower, kUpper };
 // A score from sente's side.
 struct TUsiScore {
   bool mate = false;
-  int cp = 0;           // when !mate
-  int mate_plies = 0;   // when mate: plies to mate, or kUnknownMatePlies
+  int cp = 0;                // when !mate
+  int mate_plies = 0;        // when mate: plies to mate, or kUnknownMatePlies
   bool sente_mates = false;  // when mate: which side gives it
   TUsiBound bound = TUsiBound::kExact;
   // Sente's winning chance, 0..1: the logistic curve of cp; a mate is 1 or 0.
@@ -89,7 +89,7 @@ bool GoteToMove(std::string_view position_command);
 
 // One "info" line. Fields the line lacks stay empty.
 struct TUsiInfo {
-  std::string position;  // the position command it was computed for
+  std::string position;      // the position command it was computed for
   std::uint64_t serial = 0;  // which search of the client (each SetPosition's search has its own)
   int multipv = 1;
   std::optional<int> depth, seldepth, hashfull;
@@ -185,7 +185,10 @@ class TUsiClient {
   std::optional<TUsiClock::time_point> NextDeadline() const;
 
   TUsiState State() const { return state_; }
-  bool Ready() const { return state_ == TUsiState::kIdle || state_ == TUsiState::kSearching || state_ == TUsiState::kStopping; }
+  bool Ready() const {
+    return state_ == TUsiState::kIdle || state_ == TUsiState::kSearching ||
+           state_ == TUsiState::kStopping;
+  }
   // The position being searched now (empty when none).
   const std::string& Searching() const { return searching_.command; }
   std::uint64_t Serial() const { return serial_; }

@@ -7,23 +7,16 @@
 #include <sstream>
 
 #include "engine/ChildProcess.h"
+#include "tests/engine/ScriptedEngine.h"
 
 namespace zelvaro {
 namespace {
 
 using std::chrono::milliseconds;
 
-const std::string kScript = ZELVARO_SOURCE_DIR "/tests/engine/scripted_engine.py";
 constexpr char kStockfish[] = "/usr/games/fairy-stockfish";
 
-// A program that starts the scripted engine in `mode`, logging to `log`.
-std::string ScriptedEngine(const std::string& mode, const std::string& log = "/dev/null") {
-  const std::string path = ::testing::TempDir() + "scripted-" + mode + ".sh";
-  std::ofstream(path) << "#!/bin/sh\nexec python3 " << kScript << " " << mode << " " << log
-                      << "\n";
-  ::chmod(path.c_str(), 0755);
-  return path;
-}
+using testing::ScriptedEngine;
 
 std::string ReadAll(const std::string& path) {
   std::ostringstream text;
@@ -38,7 +31,8 @@ TEST(UsiEngineTest, WellBehavedFloodingAndGarbageEnginesGiveTheScoreOfTheirPosit
     std::remove(log.c_str());
     TUsiEngine engine(TUsiSettings{8, 1, 1});
     engine.Start(ScriptedEngine(mode, log));
-    for (const char* position : {"position startpos moves 7g7f", "position startpos moves 7g7f 3c3d 2g2f"}) {
+    for (const char* position :
+         {"position startpos moves 7g7f", "position startpos moves 7g7f 3c3d 2g2f"}) {
       const TUsiAnalysis analysis = engine.Analyse(position, milliseconds(150));
       ASSERT_TRUE(analysis.HasScore());
       EXPECT_EQ(analysis.position, position);
@@ -52,8 +46,9 @@ TEST(UsiEngineTest, WellBehavedFloodingAndGarbageEnginesGiveTheScoreOfTheirPosit
     const bool usi = std::string(mode) == "usihash";
     EXPECT_NE(sent.find(usi ? "setoption name USI_Hash value 8" : "setoption name Hash value 8"),
               std::string::npos);
-    EXPECT_NE(sent.find(usi ? "setoption name USI_MultiPV value 1" : "setoption name MultiPV value 1"),
-              std::string::npos);
+    EXPECT_NE(
+        sent.find(usi ? "setoption name USI_MultiPV value 1" : "setoption name MultiPV value 1"),
+        std::string::npos);
     EXPECT_NE(sent.find("usinewgame\nposition startpos moves 7g7f\ngo infinite\nstop\n"),
               std::string::npos);
     EXPECT_NE(sent.find("quit"), std::string::npos);
