@@ -194,7 +194,7 @@ void TUsiEngine::Start(const std::string& program) {
 TUsiAnalysis TUsiEngine::Analyse(const std::string& position, std::chrono::milliseconds duration) {
   analysis_ = {};
   bestmove_ = false;
-  client_.SetPosition({position}, TUsiClock::now());
+  client_.SetPosition(position, TUsiClock::now());
   // The merge of quick changes may hold the start back: the time counts from "go".
   Run([this] { return !client_.Searching().empty() || bestmove_; }, std::nullopt);
   Run([this] { return bestmove_; }, TUsiClock::now() + duration);

@@ -282,12 +282,12 @@ void TUsiClient::OnLine(std::string_view line, TUsiClock::time_point now) {
     case TUsiState::kStopping:
       if (head == "info") {
         TUsiInfo info = ParseUsiInfo(line, searching_gote_);
-        info.position = searching_.command;
+        info.position = searching_;
         info.serial = search_serial_;
         events_.push_back({TUsiEvent::Kind::kInfo, std::move(info), {}, {}});
       } else if (head == "bestmove") {
         TUsiEvent event{TUsiEvent::Kind::kBestMove, {}, t.size() > 1 ? std::string(t[1]) : "", {}};
-        event.info.position = searching_.command;
+        event.info.position = searching_;
         event.info.serial = search_serial_;
         events_.push_back(std::move(event));
         searching_ = {};
@@ -302,7 +302,7 @@ void TUsiClient::OnLine(std::string_view line, TUsiClock::time_point now) {
   }
 }
 
-void TUsiClient::SetPosition(TUsiPosition position, TUsiClock::time_point now) {
+void TUsiClient::SetPosition(std::string position, TUsiClock::time_point now) {
   if (state_ == TUsiState::kFailed || state_ == TUsiState::kEnded ||
       state_ == TUsiState::kQuitting) {
     return;
@@ -314,7 +314,7 @@ void TUsiClient::SetPosition(TUsiPosition position, TUsiClock::time_point now) {
   pending_ = std::move(position);
   pending_not_before_ = quick ? now + kMergeInterval : now;
   if (state_ == TUsiState::kSearching) {
-    if (pending_->command == searching_.command) {
+    if (*pending_ == searching_) {
       // Already searched: nothing to stop.
       pending_.reset();
       search_serial_ = serial_;
@@ -341,9 +341,9 @@ void TUsiClient::StartPending(TUsiClock::time_point now) {
   if (state_ != TUsiState::kIdle || !pending_ || now < pending_not_before_) return;
   searching_ = std::move(*pending_);
   pending_.reset();
-  searching_gote_ = GoteToMove(searching_.command);
+  searching_gote_ = GoteToMove(searching_);
   search_serial_ = serial_;
-  Send(searching_.command);
+  Send(searching_);
   Send("go infinite");
   state_ = TUsiState::kSearching;
 }

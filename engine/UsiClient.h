@@ -78,11 +78,6 @@ struct TUsiScore {
 // The winning chance of a score of `cp` centipawns.
 double WinChance(double cp);
 
-// A position as the engine is given it.
-struct TUsiPosition {
-  std::string command;  // "position startpos moves …" or "position sfen … moves …"
-  bool operator==(const TUsiPosition&) const = default;
-};
 // Whether gote moves in `command`'s position (the side to move of its start,
 // flipped by each move after "moves").
 bool GoteToMove(std::string_view position_command);
@@ -171,9 +166,10 @@ class TUsiClient {
   void OnTick(TUsiClock::time_point now);
   // The process has ended (or could not be started).
   void OnExit(TUsiClock::time_point now, bool started = true);
-  // Asks for `position` to be searched; replaces any asked for before. Its
+  // Asks for `position` ("position startpos moves …" or "position sfen …")
+  // to be searched; replaces any asked for before. Its
   // search gets the serial Serial() returns afterwards.
-  void SetPosition(TUsiPosition position, TUsiClock::time_point now);
+  void SetPosition(std::string position, TUsiClock::time_point now);
   // Ends the search (if any) and asks for none.
   void ClearPosition(TUsiClock::time_point now);
   // "stop" if searching, then "quit"; the process should end within kQuitLimit.
@@ -190,7 +186,7 @@ class TUsiClient {
            state_ == TUsiState::kStopping;
   }
   // The position being searched now (empty when none).
-  const std::string& Searching() const { return searching_.command; }
+  const std::string& Searching() const { return searching_; }
   std::uint64_t Serial() const { return serial_; }
   const std::string& EngineName() const { return name_; }
   const std::vector<TUsiOption>& Options() const { return options_; }
@@ -211,10 +207,10 @@ class TUsiClient {
   std::string name_;
   std::string last_line_;
   std::optional<TUsiClock::time_point> deadline_;  // of the wait under way
-  TUsiPosition searching_;
+  std::string searching_;
   bool searching_gote_ = false;
   std::uint64_t search_serial_ = 0;
-  std::optional<TUsiPosition> pending_;
+  std::optional<std::string> pending_;
   TUsiClock::time_point pending_not_before_{};
   std::optional<TUsiClock::time_point> last_request_;
   std::uint64_t serial_ = 0;

@@ -105,13 +105,13 @@ TEST_F(UsiClientTest, LimitsOfTheWaitsEndInAFaultWithTheLastLine) {
 
 TEST_F(UsiClientTest, ANewPositionStopsOnceWaitsForBestmoveAndDropsNothingOfTheOld) {
   Ready();
-  client.SetPosition({"position startpos"}, now);
+  client.SetPosition("position startpos", now);
   EXPECT_EQ(client.TakeCommands(), (Strings{"position startpos", "go infinite"}));
   Feed({"info depth 1 score cp 50 pv 7g7f"});
   Pass(milliseconds(500));
-  client.SetPosition({"position startpos moves 7g7f"}, now);
+  client.SetPosition("position startpos moves 7g7f", now);
   Pass(milliseconds(500));
-  client.SetPosition({"position startpos moves 2g2f"}, now);
+  client.SetPosition("position startpos moves 2g2f", now);
   EXPECT_EQ(client.TakeCommands(), Strings{"stop"});  // one stop for both
   // Late lines of the old search keep its position.
   Feed({"info depth 2 score cp 60 pv 7g7f"});
@@ -131,13 +131,13 @@ TEST_F(UsiClientTest, ANewPositionStopsOnceWaitsForBestmoveAndDropsNothingOfTheO
 
 TEST_F(UsiClientTest, QuickChangesAreMergedIntoTheLast) {
   Ready();
-  client.SetPosition({"position startpos moves 7g7f"}, now);
+  client.SetPosition("position startpos moves 7g7f", now);
   client.TakeCommands();
   Feed({"bestmove 7g7f"});  // an engine that ends the search by itself
   for (const char* p : {"position startpos moves 2g2f", "position startpos moves 5g5f",
                         "position startpos moves 6g6f"}) {
     Pass(milliseconds(30));
-    client.SetPosition({p}, now);
+    client.SetPosition(p, now);
   }
   EXPECT_TRUE(client.TakeCommands().empty());
   ASSERT_TRUE(client.NextDeadline());
@@ -149,9 +149,9 @@ TEST_F(UsiClientTest, QuickChangesAreMergedIntoTheLast) {
 
 TEST_F(UsiClientTest, LateBestmoveWaitsWithinItsLimitAndFailsBeyond) {
   Ready();
-  client.SetPosition({"position startpos"}, now);
+  client.SetPosition("position startpos", now);
   Pass(milliseconds(200));
-  client.SetPosition({"position startpos moves 1g1f"}, now);
+  client.SetPosition("position startpos moves 1g1f", now);
   client.TakeCommands();
   Pass(kBestMoveLimit - milliseconds(1));
   EXPECT_EQ(client.State(), TUsiState::kStopping);
@@ -167,7 +167,7 @@ TEST_F(UsiClientTest, LateBestmoveWaitsWithinItsLimitAndFailsBeyond) {
 
 TEST_F(UsiClientTest, ExitQuitAndGarbage) {
   Ready();
-  client.SetPosition({"position startpos"}, now);
+  client.SetPosition("position startpos", now);
   Feed({"", "\x01\xff garbage", "info", "info score cp", "info score mate", "bestmovex",
         "info depth 5 score cp 7"});
   const std::string longline(kMaxUsiLineLength + 10, 'x');
@@ -178,7 +178,7 @@ TEST_F(UsiClientTest, ExitQuitAndGarbage) {
   auto events = client.TakeEvents();
   ASSERT_TRUE(events.back().fault);
   EXPECT_EQ(events.back().fault->kind, TUsiFaultKind::kExited);
-  client.SetPosition({"position startpos"}, now);  // a failed client sends nothing more
+  client.SetPosition("position startpos", now);  // a failed client sends nothing more
   client.TakeCommands();
   EXPECT_TRUE(client.TakeCommands().empty());
 
@@ -186,7 +186,7 @@ TEST_F(UsiClientTest, ExitQuitAndGarbage) {
   quitting.Start(now);
   quitting.OnLine("usiok", now);
   quitting.OnLine("readyok", now);
-  quitting.SetPosition({"position startpos"}, now);
+  quitting.SetPosition("position startpos", now);
   quitting.TakeCommands();
   quitting.Quit(now);
   EXPECT_EQ(quitting.TakeCommands(), (Strings{"stop", "quit"}));
