@@ -18,6 +18,12 @@
 //   height=516
 //   [search]
 //   server=http://…    the broadcast server's base address the user entered
+//   [engine]           (only what differs from the defaults)
+//   path=/usr/games/…  the analysing engine; none: the default program
+//   hash=128           MB
+//   threads=1
+//   multipv=1
+//   time_ms=1000       per position of the evaluation graph
 #pragma once
 
 #include <QPoint>
@@ -28,6 +34,7 @@
 
 #include "viewer/BoardRenderer.h"
 #include "viewer/CommentPanel.h"
+#include "viewer/EngineProcess.h"
 #include "viewer/untOptionForm.h"
 
 namespace zelvaro {
@@ -51,6 +58,8 @@ struct TSettings {
   // The broadcast server's base address as the search window kept it; empty
   // when none is kept. The search window checks it before it uses it.
   std::string server;
+  // The engine page of the options.
+  TEngineSettings engine;
 
   bool operator==(const TSettings&) const = default;
 };

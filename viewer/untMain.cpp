@@ -12,6 +12,7 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QUrl>
+#include <QVBoxLayout>
 #include <algorithm>
 #include <utility>
 
@@ -149,6 +150,35 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent, Qt::Window) {
   connect(ListView1, &TListView::Clicked, this, &TForm1::OnListViewClick);
   connect(ListView1, &TListView::SelectionMoved, this, &TForm1::OnListViewClick);
 
+  // The column of extra panels, hidden until a feature shows it.
+  SidePanel = new QWidget(this);
+  SidePanel->setObjectName(QStringLiteral("sidePanel"));
+  auto* side_layout = new QVBoxLayout(SidePanel);
+  side_layout->setContentsMargins(4, 0, 0, 4);
+  AnalysisPanel = new TAnalysisPanel(SidePanel);
+  AnalysisPanel->setVisible(false);
+  side_layout->addWidget(AnalysisPanel, 3);
+  ChartTabs = new QTabWidget(SidePanel);
+  ChartTabs->setObjectName(QStringLiteral("chartTabs"));
+  ChartTabs->setFocusPolicy(Qt::NoFocus);
+  EvalGraph = new TEvalGraph(ChartTabs);
+  ChartTabs->addTab(EvalGraph, QStringLiteral("評価値"));
+  ChartTabs->setTabVisible(0, false);
+  ChartTabs->setVisible(false);
+  side_layout->addWidget(ChartTabs, 2);
+  SidePanel->setVisible(false);
+  Analysis = new TAnalysisSession(this);
+  AnalysisPanel->SetPvFormatter(
+      [](const std::string& position, const std::vector<std::string>& pv) {
+        return QString::fromStdString(PvText(position, pv));
+      });
+  connect(Analysis, &TAnalysisSession::ShownChanged, this,
+          [this] { AnalysisPanel->ShowAnalysis(Analysis->ShownAnalysis()); });
+  connect(Analysis, &TAnalysisSession::ResultKept, this, &TForm1::UpdateEvalGraph);
+  connect(Analysis, &TAnalysisSession::StatusChanged, this, &TForm1::ShowAnalysisStatus);
+  connect(AnalysisPanel, &TAnalysisPanel::RestartClicked, Analysis, &TAnalysisSession::Restart);
+  connect(EvalGraph, &TEvalGraph::Clicked, this, &TForm1::EvalGraphClicked);
+
   // OnCreate.
   OptionsDialog = new TForm3(this);
   OptionsDialog->setObjectName(QStringLiteral("OptionsDialog"));
@@ -186,6 +216,12 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent, Qt::Window) {
   connect(OptionsDialog->RadioGroup1, &TRadioGroup::ItemIndexChanged, this, &TForm1::SaveSettings);
   connect(OptionsDialog->RadioGroup2, &TRadioGroup::ItemIndexChanged, this, &TForm1::SaveSettings);
   connect(OptionsDialog, &TForm3::BoardOptionsChanged, this, &TForm1::SaveSettings);
+  connect(OptionsDialog->EngineDialog, &TEngineOptionsDialog::EngineSettingsChanged, this,
+          [this](const TEngineSettings& settings) {
+            Analysis->SetSettings(settings);
+            AnalyseRecord();
+            SaveSettings();
+          });
 }
 
 // OnDestroy: the dialog goes with its parent; the renderer releases the cell images.
@@ -221,9 +257,25 @@ void TForm1::CreateActions() {
     FlipAction->setChecked(options.flip);
   });
 
+  AnalysisAction = new QAction(QStringLiteral("検討"), this);
+  AnalysisAction->setCheckable(true);
+  AnalysisAction->setShortcut(QKeySequence(Qt::Key_F2));
+  connect(AnalysisAction, &QAction::toggled, this, [this](bool on) {
+    Analysis->SetEnabled(on);
+    if (!on) record_positions_.clear();
+    AnalysisPanel->setVisible(on);
+    ChartTabs->setTabVisible(ChartTabs->indexOf(EvalGraph), on);
+    ChartTabs->setVisible(on);
+    UpdateSidePanel();
+    AnalyseRecord();
+  });
+
   auto* separator = new QAction(this);
   separator->setSeparator(true);
-  const QList<QAction*> actions = {OpenAction, SaveAction, separator, LastMoveAction, FlipAction};
+  auto* separator2 = new QAction(this);
+  separator2->setSeparator(true);
+  const QList<QAction*> actions = {OpenAction, SaveAction, separator,     LastMoveAction,
+                                   FlipAction, separator2, AnalysisAction};
   for (QAction* action : actions) action->setShortcutContext(Qt::WindowShortcut);
   addActions(actions);
   Image1->addActions(actions);
@@ -255,6 +307,7 @@ void TForm1::TakeRecord(TKifRecord record) {
   TournamentName = shown_.tournament_name;
   base_caption_ = ToQString(shown_.caption);
   ShowCaption();
+  AnalyseRecord();
 }
 
 std::u16string TForm1::FontSizePrefix() const {
@@ -364,6 +417,7 @@ void TForm1::ShowRecordBytes(std::string bytes, TRecordEncoding encoding, const 
   // A new game starts at its top, whatever the last one scrolled to.
   ListView1->scrollToTop();
   shown_row_ = 0;
+  AnalyseShownRow();
   RestartRefreshTimer();
 
   ShowDocument(WebBrowser1,
@@ -380,6 +434,7 @@ void TForm1::OnListViewClick() {
   if (row < 0 || row >= static_cast<int>(Positions.size())) return;
   const TKyokumen& position = Positions[static_cast<size_t>(row)];
   shown_row_ = row;
+  AnalyseShownRow();
   ShowDocument(WebBrowser1,
                FontSizePrefix() + LinkifyUrls(position.Comment) + std::u16string(kDocumentSuffix));
   renderer_->DrawPosition(position, SenteName, GoteName);
@@ -437,6 +492,8 @@ void TForm1::KeepSettings(TSettingsFile* file) {
   OptionsDialog->RadioGroup1->SetItemIndex(kept.font_size);
   OptionsDialog->RadioGroup2->SetItemIndex(kept.refresh_choice);
   OptionsDialog->SetBoardOptions(kept.board);
+  OptionsDialog->EngineDialog->SetValues(kept.engine);
+  Analysis->SetSettings(kept.engine);
   if (kept.viewer) {
     resize(kept.viewer->size);
     // A place no screen shows any more (a screen taken away) is not kept.
@@ -457,6 +514,7 @@ void TForm1::SaveSettings() {
   values.font_size = OptionsDialog->RadioGroup1->ItemIndex();
   values.refresh_choice = OptionsDialog->RadioGroup2->ItemIndex();
   values.board = OptionsDialog->BoardOptions();
+  values.engine = Analysis->Settings();
   try {
     settings_->Save();
   } catch (const Exception& e) {
@@ -506,14 +564,18 @@ void TForm1::hideEvent(QHideEvent* event) {
   AbandonRefresh();
   RestartRefreshTimer();
   if (settings_ != nullptr && !isMinimized()) {
-    settings_->Values().viewer = TSettings::Window{pos(), size()};
+    // The size of today's layout: the side panel is shown again only when asked.
+    const QSize kept_size = size() - QSize(SidePanel->isVisible() ? kSidePanelWidth : 0, 0);
+    settings_->Values().viewer = TSettings::Window{pos(), kept_size};
     SaveSettings();
   }
 }
 
 void TForm1::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
-  const TViewerLayout layout = ViewerLayout(event->size());
+  const int side = SidePanel->isVisible() ? kSidePanelWidth : 0;
+  const TViewerLayout layout = ViewerLayout(event->size() - QSize(side, 0));
+  SidePanel->setGeometry(event->size().width() - side, 0, side, event->size().height());
   Image1->setGeometry(layout.image);
   WebBrowser1->setGeometry(layout.browser);
   ListView1->setGeometry(layout.list);
@@ -593,30 +655,29 @@ void TForm1::RefreshRecord() {
   auto refreshed = std::make_shared<Refreshed>();
   refreshed->fetch = fetch;
   refreshed->record = RecordToRead();
-  refresh_work_.Start(
-      [fetch] { fetch->Abort(); },
-      [refreshed, encoding = record_encoding_, name = record_name_] {
-        try {
-          refreshed->bytes = refreshed->fetch->Fetch();
-          TKifReader reader(refreshed->record);
-          reader.Begin(u"");
-          reader.ReadLines(DecodeRecordLines(refreshed->bytes, encoding, name));
-        } catch (const std::exception& e) {
-          // Running out of memory too: an ordinary failure.
-          refreshed->error = MessageOf(e);
-          if (refreshed->error.empty()) refreshed->error = "Unknown error.";
-        }
-        return refreshed;
-      },
-      [this](std::shared_ptr<Refreshed> done) {
-        auto taken = std::make_unique<Refreshed>(std::move(*done));
-        if (action_depth_ > 0) {
-          // Shown once the user's action has ended, not under it.
-          held_refresh_ = std::move(taken);
-          return;
-        }
-        FinishRefresh(std::move(taken));
-      });
+  refresh_work_.Start([fetch] { fetch->Abort(); },
+                      [refreshed, encoding = record_encoding_, name = record_name_] {
+                        try {
+                          refreshed->bytes = refreshed->fetch->Fetch();
+                          TKifReader reader(refreshed->record);
+                          reader.Begin(u"");
+                          reader.ReadLines(DecodeRecordLines(refreshed->bytes, encoding, name));
+                        } catch (const std::exception& e) {
+                          // Running out of memory too: an ordinary failure.
+                          refreshed->error = MessageOf(e);
+                          if (refreshed->error.empty()) refreshed->error = "Unknown error.";
+                        }
+                        return refreshed;
+                      },
+                      [this](std::shared_ptr<Refreshed> done) {
+                        auto taken = std::make_unique<Refreshed>(std::move(*done));
+                        if (action_depth_ > 0) {
+                          // Shown once the user's action has ended, not under it.
+                          held_refresh_ = std::move(taken);
+                          return;
+                        }
+                        FinishRefresh(std::move(taken));
+                      });
   // Asked for while it was being started: this refresh answers it.
   refresh_pending_ = false;
   RestartRefreshTimer();
@@ -684,6 +745,7 @@ void TForm1::ApplyRefreshedRecord(TKifRecord record) {
     ListView1->ScrollIntoView(plan.select);
   }
   shown_row_ = plan.shown_row;
+  AnalyseShownRow();
   if (plan.select < 0) {
     if (plan.picture_row >= 0) {
       renderer_->DrawPosition(Positions[static_cast<size_t>(plan.picture_row)], SenteName,
@@ -702,6 +764,7 @@ void TForm1::ShowRow(int row, bool document, bool picture) {
   const TKyokumen& position = Positions[static_cast<size_t>(row)];
   if (picture) {
     shown_row_ = row;
+    AnalyseShownRow();
     renderer_->DrawPosition(position, SenteName, GoteName);
   }
   // Last: showing a document processes events, and what they do wins.
@@ -709,6 +772,84 @@ void TForm1::ShowRow(int row, bool document, bool picture) {
     ShowDocument(WebBrowser1, FontSizePrefix() + LinkifyUrls(position.Comment) +
                                   std::u16string(kDocumentSuffix));
   }
+}
+
+}  // namespace zelvaro
+
+namespace zelvaro {
+
+void TForm1::UpdateSidePanel() {
+  const bool wanted = AnalysisAction->isChecked();
+  if (wanted == SidePanel->isVisible()) return;
+  const int grow = wanted ? kSidePanelWidth : -kSidePanelWidth;
+  SidePanel->setVisible(wanted);
+  setMinimumSize(kViewerSize + QSize(wanted ? kSidePanelWidth : 0, 0));
+  resize(size() + QSize(grow, 0));
+  // Laid out even when the size did not change (a hidden window).
+  QResizeEvent event(size(), size());
+  resizeEvent(&event);
+}
+
+void TForm1::AnalyseRecord() {
+  if (!AnalysisAction->isChecked()) return;
+  record_positions_ = RecordPositions(shown_);
+  std::vector<std::string> main_line;
+  main_line.reserve(shown_.main_line.size());
+  for (int row : shown_.main_line) {
+    main_line.push_back(record_positions_.at(static_cast<size_t>(row)).command);
+  }
+  Analysis->SetMainLine(std::move(main_line));
+  AnalyseShownRow();
+  UpdateEvalGraph();
+}
+
+void TForm1::AnalyseShownRow() {
+  if (!AnalysisAction->isChecked() || record_positions_.empty()) return;
+  const size_t row =
+      std::min(static_cast<size_t>(std::max(shown_row_, 0)), record_positions_.size() - 1);
+  Analysis->SetShown(record_positions_[row].command);
+  // Numbers a record skipped show the row before them: the last of them is marked.
+  int index = -1;
+  for (size_t n = 0; n < shown_.main_line.size(); ++n) {
+    if (shown_.main_line[n] == static_cast<int>(row)) index = static_cast<int>(n);
+  }
+  EvalGraph->SetCurrent(index);
+}
+
+void TForm1::UpdateEvalGraph() {
+  if (!AnalysisAction->isChecked() || record_positions_.empty()) return;
+  std::vector<std::optional<TUsiScore>> scores;
+  scores.reserve(shown_.main_line.size());
+  for (int row : shown_.main_line) {
+    const TUsiAnalysis* kept =
+        Analysis->Plan().Result(record_positions_.at(static_cast<size_t>(row)).command);
+    scores.push_back(kept && kept->HasScore() ? std::optional(kept->lines[0].score) : std::nullopt);
+  }
+  EvalGraph->SetScores(std::move(scores));
+}
+
+void TForm1::ShowAnalysisStatus() {
+  if (!Analysis->Enabled()) return;
+  if (!Analysis->Fault().isEmpty()) {
+    AnalysisPanel->ShowStatus(Analysis->Fault(), true);
+    return;
+  }
+  TEngineProcess* process = Analysis->Process();
+  if (process != nullptr && process->Client().Ready()) {
+    AnalysisPanel->ShowStatus(
+        QStringLiteral("エンジン: ") + QString::fromStdString(process->Client().EngineName()),
+        false);
+  } else {
+    AnalysisPanel->ShowStatus(QStringLiteral("エンジンを起動しています…"), false);
+  }
+}
+
+void TForm1::EvalGraphClicked(int index) {
+  if (index < 0 || index >= static_cast<int>(shown_.main_line.size())) return;
+  const int row = shown_.main_line[static_cast<size_t>(index)];
+  ListView1->Select(row);
+  ListView1->ScrollIntoView(row);
+  OnListViewClick();
 }
 
 }  // namespace zelvaro

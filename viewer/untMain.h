@@ -31,6 +31,7 @@
 #include <QAction>
 #include <QPushButton>
 #include <QRect>
+#include <QTabWidget>
 #include <QTimer>
 #include <QWidget>
 #include <array>
@@ -38,13 +39,17 @@
 #include <memory>
 #include <string>
 
+#include "engine/RecordPositions.h"
 #include "game/KifReader.h"
 #include "game/RecordRefresh.h"
 #include "toolkit/qt/Background.h"
 #include "toolkit/qt/ImageControl.h"
 #include "toolkit/qt/ListView.h"
+#include "viewer/AnalysisPanel.h"
 #include "viewer/BoardRenderer.h"
 #include "viewer/CommentPanel.h"
+#include "viewer/EngineProcess.h"
+#include "viewer/EvalGraph.h"
 #include "viewer/RecordFetch.h"
 #include "viewer/Settings.h"
 #include "viewer/untOptionForm.h"
@@ -67,6 +72,10 @@ struct TViewerLayout {
   std::array<QRect, 5> buttons;  // Button1 .. Button5
 };
 TViewerLayout ViewerLayout(QSize client);
+
+// The width of the column of extra panels at the right of the viewer; the
+// window grows by it while the column is shown.
+inline constexpr int kSidePanelWidth = 340;
 
 // Whether a file of this name is taken when dropped on the viewer (.kif, .kifu).
 bool IsRecordFileName(const QString& path);
@@ -95,6 +104,17 @@ class TForm1 : public QWidget {
   QAction* SaveAction;  // "棋譜を保存…", Ctrl+S: SaveRecordDialog; off until a record is read
   QAction* LastMoveAction;  // "最終手を表示", in step with the dialog's CheckBox1
   QAction* FlipAction;      // "盤面反転", F, in step with the dialog's CheckBox2
+  // "検討", F2 (also in the board's menu): analysis on and off. On, the
+  // engine analyses the row on show (AnalysisPanel) and the main line
+  // (EvalGraph, the chart tab 「評価値」); off, no engine process runs.
+  QAction* AnalysisAction;
+  // The column of extra panels (objectName "sidePanel", a QVBoxLayout),
+  // hidden while no feature uses it; the charts share ChartTabs at its bottom.
+  QWidget* SidePanel;
+  QTabWidget* ChartTabs;
+  TAnalysisPanel* AnalysisPanel;
+  TEvalGraph* EvalGraph;
+  TAnalysisSession* Analysis;
 
  private:
   TKifRecord shown_;  // the record on show; declared before Positions, which refers into it
@@ -223,8 +243,17 @@ class TForm1 : public QWidget {
   // Puts a refreshed record into the window, keeping the place.
   void ApplyRefreshedRecord(TKifRecord record);
   void ShowRow(int row, bool document, bool picture);
+  // Analysis: the side panel shown while a feature uses it; the record's
+  // positions handed to the session; the row on show followed.
+  void UpdateSidePanel();
+  void AnalyseRecord();
+  void AnalyseShownRow();
+  void UpdateEvalGraph();
+  void ShowAnalysisStatus();
+  void EvalGraphClicked(int index);
 
   std::unique_ptr<TBoardRenderer> renderer_;
+  std::vector<TRecordPosition> record_positions_;  // while analysis is on
 
   QString base_caption_;  // what the record made of the caption
   QString refresh_note_;
@@ -242,7 +271,7 @@ class TForm1 : public QWidget {
   int refresh_interval_ms_;
   int action_depth_ = 0;  // user actions under way, nested ones counted
   bool refresh_pending_ = false;
-  std::unique_ptr<Refreshed> held_refresh_;  // arrived during a user action
+  std::unique_ptr<Refreshed> held_refresh_;       // arrived during a user action
   std::vector<std::function<void()>> idle_work_;  // asked for during a user action
   QFileSystemWatcher* file_watcher_;
   QTimer* file_settle_timer_;

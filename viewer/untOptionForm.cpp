@@ -99,11 +99,16 @@ TForm3::TForm3(QWidget* parent) : QDialog(parent) {
   CheckBox2->setObjectName(QStringLiteral("CheckBox2"));
   CheckBox2->setGeometry(176, 20, 160, 21);
 
+  EngineButton = MakeButton(this, "EngineButton", QStringLiteral("エンジン…"), {280, 216, 105, 25});
+  EngineDialog = new TEngineOptionsDialog(this);
+  connect(EngineButton, &QPushButton::clicked, EngineDialog, &QDialog::exec);
+
   // Button1 first, then the radio groups, then the check boxes.
   setTabOrder(Button1, RadioGroup1->Item(0));
   setTabOrder(RadioGroup1->Item(0), RadioGroup2->Item(0));
   setTabOrder(RadioGroup2->Item(0), CheckBox1);
   setTabOrder(CheckBox1, CheckBox2);
+  setTabOrder(CheckBox2, EngineButton);
   Button1->setFocus();
 
   connect(Button1, &QPushButton::clicked, this, &TForm3::Button1Click);

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "viewer/BoardRenderer.h"
+#include "viewer/EngineOptions.h"
 
 namespace zelvaro {
 
@@ -64,6 +65,9 @@ class TForm3 : public QDialog {
   QGroupBox* BoardGroup;     // "盤面", below "自動更新"
   QCheckBox* CheckBox1;      // "最終手を表示"
   QCheckBox* CheckBox2;      // "盤面反転"
+  // "エンジン…", beside "設定する": the engine page, EngineDialog.
+  QPushButton* EngineButton;
+  TEngineOptionsDialog* EngineDialog;
 
   // "設定する": closes the dialog; the selection stays in force.
   void Button1Click();

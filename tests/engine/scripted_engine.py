@@ -13,9 +13,9 @@ MODE is one of
   usihash   declares USI_Hash and USI_MultiPV instead of Hash and MultiPV
 LOG, when given, receives every command read, one a line.
 
-The score of a search is 10 centipawns for every move of its position (from
-the side to move), so tests can tell which position an info belongs to; its
-pv is "7g7f 3c3d".
+The score of a search is 10 centipawns for every move of its position (the
+moves after the SFEN's move number, from the side to move), so tests can
+tell which position an info belongs to; its pv is "7g7f 3c3d".
 """
 import sys
 import threading
@@ -88,6 +88,8 @@ for raw in sys.stdin.buffer:
     elif line.startswith("position"):
         words = line.split()
         position_moves = len(words) - words.index("moves") - 1 if "moves" in words else 0
+        if len(words) > 5 and words[1] == "sfen" and words[5].isdigit():
+            position_moves += int(words[5]) - 1
     elif line.startswith("go"):
         search = Search(position_moves)
     elif line == "stop":
