@@ -44,7 +44,11 @@ TAnalysisPanel::TAnalysisPanel(QWidget* parent) : QWidget(parent) {
   RestartButton->setFocusPolicy(Qt::TabFocus);
   EvalLabel = make_label("evalLabel");
   QFont big = EvalLabel->font();
-  big.setPointSizeF(big.pointSizeF() * 1.5);
+  if (big.pointSizeF() > 0) {
+    big.setPointSizeF(big.pointSizeF() * 1.5);
+  } else if (big.pixelSize() > 0) {
+    big.setPixelSize(big.pixelSize() * 3 / 2);
+  }
   big.setBold(true);
   EvalLabel->setFont(big);
   EvalBar = new QProgressBar(this);

@@ -102,7 +102,7 @@ void TEngineProcess::Pump() {
   for (;;) {
     const std::vector<std::string> commands = client_->TakeCommands();
     for (const std::string& command : commands) {
-      if (process_->state() == QProcess::Running) process_->write((command + "\n").c_str());
+      if (process_->state() != QProcess::NotRunning) process_->write((command + "\n").c_str());
       if (command.rfind("go", 0) == 0) go_clock_.start();
     }
     std::vector<TUsiEvent> events = client_->TakeEvents();

@@ -781,10 +781,11 @@ namespace zelvaro {
 void TForm1::UpdateSidePanel() {
   const bool wanted = AnalysisAction->isChecked();
   if (wanted == SidePanel->isVisible()) return;
-  const int grow = wanted ? kSidePanelWidth : -kSidePanelWidth;
+  const QSize target = size() + QSize(wanted ? kSidePanelWidth : -kSidePanelWidth, 0);
   SidePanel->setVisible(wanted);
+  // Set before the minimum, which may grow the window by itself.
   setMinimumSize(kViewerSize + QSize(wanted ? kSidePanelWidth : 0, 0));
-  resize(size() + QSize(grow, 0));
+  resize(target);
   // Laid out even when the size did not change (a hidden window).
   QResizeEvent event(size(), size());
   resizeEvent(&event);

@@ -48,8 +48,9 @@ TEST_F(AnalysisTest, OffIsTodaysLayoutAndNoProcessOnRunsTheEngineInAColumnAtTheR
   EXPECT_EQ(form.SidePanel->geometry().left(), kViewerSize.width());
   EXPECT_EQ(form.ChartTabs->tabText(0), QStringLiteral("評価値"));
   EXPECT_EQ(form.Image1->geometry(), ViewerLayout(kViewerSize).image);
-  QTRY_VERIFY_WITH_TIMEOUT(form.AnalysisPanel->EvalLabel->text().startsWith("評価値"), kWaitMs);
-  QTRY_VERIFY_WITH_TIMEOUT(Status().contains("Scripted good"), kWaitMs);
+  ASSERT_TRUE(
+      WaitFor([&] { return form.AnalysisPanel->EvalLabel->text().startsWith("評価値"); }, kWaitMs));
+  ASSERT_TRUE(WaitFor([&] { return Status().contains("Scripted good"); }, kWaitMs));
   TEngineProcess* process = form.Analysis->Process();
   ASSERT_NE(process, nullptr);
   QPointer<TEngineProcess> watched(process);
@@ -57,20 +58,22 @@ TEST_F(AnalysisTest, OffIsTodaysLayoutAndNoProcessOnRunsTheEngineInAColumnAtTheR
   EXPECT_FALSE(form.SidePanel->isVisible());
   EXPECT_EQ(form.size(), kViewerSize);
   EXPECT_EQ(form.WebBrowser1->geometry(), ViewerLayout(kViewerSize).browser);
-  QTRY_VERIFY_WITH_TIMEOUT(watched.isNull(), kWaitMs);  // quit, and gone
+  ASSERT_TRUE(WaitFor([&] { return watched.isNull(); }, kWaitMs));  // quit, and gone
 }
 
 TEST_F(AnalysisTest, SteppingQuicklyEndsWithTheRowOnShowAndNeverAnEarlierOne) {
   Read(WalkingKingsRecord(20, "棋戦", "先手", "後手"));
   form.show();
   TurnOn(ScriptedEngine("good"), 60'000);
-  QTRY_VERIFY_WITH_TIMEOUT(form.Analysis->ShownAnalysis().HasScore(), kWaitMs);
-  for (int i = 0; i < 10; ++i) form.Button3Click();
+  ASSERT_TRUE(WaitFor([&] { return form.Analysis->ShownAnalysis().HasScore(); }, kWaitMs));
+  for (int i = 0; i <= 10; ++i) form.Button3Click();  // from no selection to row 10
+  ASSERT_EQ(form.ListView1->SelectedIndex(), 10);
   // From now on the panel shows nothing of rows 0 to 9.
   QStringList shown;
-  connect(form.Analysis, &TAnalysisSession::ShownChanged, &form,
-          [&] { shown << QString::fromStdString(form.Analysis->ShownAnalysis().position); });
-  QTRY_VERIFY_WITH_TIMEOUT(form.Analysis->ShownAnalysis().HasScore(), kWaitMs);
+  QObject::connect(form.Analysis, &TAnalysisSession::ShownChanged, &form, [&] {
+    shown << QString::fromStdString(form.Analysis->ShownAnalysis().position);
+  });
+  ASSERT_TRUE(WaitFor([&] { return form.Analysis->ShownAnalysis().HasScore(); }, kWaitMs));
   EXPECT_EQ(form.Analysis->ShownAnalysis().position, Command(10));
   // Row 10: gote made move 10, sente to move; 10 per move from the side to move.
   EXPECT_EQ(form.AnalysisPanel->EvalLabel->text(), QStringLiteral("評価値 ▲ +100"));
@@ -88,7 +91,7 @@ TEST_F(AnalysisTest, GraphFillsInGrowsWithTheRecordAndAClickShowsItsRow) {
     return scores.size() == count &&
            std::all_of(scores.begin(), scores.end(), [](const auto& s) { return s.has_value(); });
   };
-  QTRY_VERIFY_WITH_TIMEOUT(filled(5), kWaitMs);
+  ASSERT_TRUE(WaitFor([&] { return filled(5); }, kWaitMs));
   EXPECT_EQ(form.EvalGraph->Scores()[3]->cp, -30);  // gote to move after move 3
   form.EvalGraph->resize(300, 120);
   const int x = static_cast<int>(6 + (300 - 12) * 3 / 4.0);
@@ -97,27 +100,27 @@ TEST_F(AnalysisTest, GraphFillsInGrowsWithTheRecordAndAClickShowsItsRow) {
   EXPECT_EQ(form.EvalGraph->Current(), 3);
   // A live game's new moves (a reading of the grown record) are analysed too.
   Read(WalkingKingsRecord(6, "棋戦", "先手", "後手"));
-  QTRY_VERIFY_WITH_TIMEOUT(filled(7), kWaitMs);
+  ASSERT_TRUE(WaitFor([&] { return filled(7); }, kWaitMs));
 }
 
 TEST_F(AnalysisTest, FaultsAreToldInWordsAndTheEngineCanBeStartedAgain) {
   Read(WalkingKingsRecord(2, "棋戦", "先手", "後手"));
   form.show();
   TurnOn("/nonexistent/engine");
-  QTRY_VERIFY_WITH_TIMEOUT(Status().contains("起動できません"), kWaitMs);
+  ASSERT_TRUE(WaitFor([&] { return Status().contains("起動できません"); }, kWaitMs));
   EXPECT_TRUE(form.AnalysisPanel->RestartButton->isVisibleTo(form.AnalysisPanel));
   form.AnalysisAction->setChecked(false);
 
   TurnOn(ScriptedEngine("good"));
-  QTRY_VERIFY_WITH_TIMEOUT(Status().contains("Scripted good"), kWaitMs);
+  ASSERT_TRUE(WaitFor([&] { return Status().contains("Scripted good"); }, kWaitMs));
   ::kill(static_cast<pid_t>(form.Analysis->Process()->ProcessId()), SIGKILL);
-  QTRY_VERIFY_WITH_TIMEOUT(Status().contains("終了しました"), kWaitMs);
+  ASSERT_TRUE(WaitFor([&] { return Status().contains("終了しました"); }, kWaitMs));
   form.AnalysisPanel->RestartButton->click();
-  QTRY_VERIFY_WITH_TIMEOUT(Status().contains("Scripted good"), kWaitMs);
+  ASSERT_TRUE(WaitFor([&] { return Status().contains("Scripted good"); }, kWaitMs));
   EXPECT_FALSE(form.AnalysisPanel->RestartButton->isVisibleTo(form.AnalysisPanel));
 
   form.Analysis->SetSettings(TEngineSettings{ScriptedEngine("crash"), 8, 1, 1, 1000});
-  QTRY_VERIFY_WITH_TIMEOUT(Status().contains("終了しました"), kWaitMs);
+  ASSERT_TRUE(WaitFor([&] { return Status().contains("終了しました"); }, kWaitMs));
   EXPECT_TRUE(Status().contains("info depth 1")) << Status().toStdString();  // its last line
 }
 
