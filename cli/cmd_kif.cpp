@@ -13,6 +13,7 @@
 #include "cli/BoardPicture.h"
 #include "cli/Command.h"
 #include "game/KifReader.h"
+#include "game/RecordUsi.h"
 #include "toolkit/Exception.h"
 #include "toolkit/TextCodec.h"
 #include "viewer/CommentPanel.h"
@@ -24,9 +25,16 @@ using Json = nlohmann::ordered_json;
 
 std::string U8(std::u16string_view s) { return Utf16ToUtf8(s); }
 
-Json PositionJson(const TKyokumen& p) {
-  return {{"board", p.Board}, {"sente_hand", p.SenteHand},   {"gote_hand", p.GoteHand},
-          {"turn", p.Turn},   {"last_square", p.LastSquare}, {"comment", U8(p.Comment)}};
+// The position row `row` shows; "sfen" has the side to move next.
+Json PositionJson(const TKifRecord& record, int row) {
+  const TKyokumen& p = record.row_positions.at(static_cast<size_t>(row));
+  return {{"board", p.Board},
+          {"sente_hand", p.SenteHand},
+          {"gote_hand", p.GoteHand},
+          {"turn", p.Turn},
+          {"last_square", p.LastSquare},
+          {"comment", U8(p.Comment)},
+          {"sfen", SfenOfRow(record, row)}};
 }
 
 void Run(const std::string& path, int font_size, const std::vector<std::string>& png,
@@ -67,12 +75,12 @@ void Run(const std::string& path, int font_size, const std::vector<std::string>&
   out["rows"] = std::move(rows);
 
   Json positions = Json::array();
-  for (size_t n = 0; n < record.main_line.size(); ++n) {
-    positions.push_back(PositionJson(record.MainPosition(n)));
-  }
+  for (const int row : record.main_line) positions.push_back(PositionJson(record, row));
   out["positions"] = std::move(positions);
   Json row_positions = Json::array();
-  for (const TKyokumen& p : record.row_positions) row_positions.push_back(PositionJson(p));
+  for (size_t row = 0; row < record.row_positions.size(); ++row) {
+    row_positions.push_back(PositionJson(record, static_cast<int>(row)));
+  }
   out["row_positions"] = std::move(row_positions);
 
   Json documents = Json::array();

@@ -12,6 +12,7 @@
 #include <iterator>
 #include <limits>
 
+#include "game/Notation.h"
 #include "toolkit/Exception.h"
 #include "toolkit/TextCodec.h"
 
@@ -327,11 +328,11 @@ std::vector<std::u16string> DecodeRecordLines(std::string_view bytes, TRecordEnc
   return lines;
 }
 
-TKifRecord::TKifRecord()
-    : rows{{std::u16string(kFirstRowCaption), std::u16string(kFirstRowMove),
-            std::u16string(kFirstRowTime), std::u16string(kNoMark)}},
-      row_positions(1),
-      main_line{0} {
+TKifRecord::TKifRecord() : rows(1), row_positions(1), main_line{0} {
+  rows[0].caption = kFirstRowCaption;
+  rows[0].move = kFirstRowMove;
+  rows[0].time = kFirstRowTime;
+  rows[0].other = kNoMark;
   LayOutStartingPosition(row_positions[0]);
 }
 
@@ -353,6 +354,8 @@ void TKifReader::Begin(std::u16string_view header_prefix) {
   variations_ = 0;
   mark_variation_ = false;
   current_row_ = 0;
+  foul_report_ = -1;
+  record_.start_number = 1;
   spent_ = {{0, 0}};
 }
 
@@ -471,6 +474,7 @@ void TKifReader::ShowStart() {
   p.CopyBoardFrom(start_);
   p.LastSquare = 0;
   p.Turn = first_side_;
+  record_.rows[0].side_to_move = first_side_;
 }
 
 int32_t TKifReader::SideOf(int32_t number) const {
@@ -498,6 +502,8 @@ void TKifReader::ReadMoveLine(int32_t number, std::u16string_view move, std::u16
       lines_[0].base_number = number - 1;
       record_.main_line.assign(static_cast<size_t>(number), 0);
       record_.row_positions[0].Turn = SideOf(number);  // the side to move at the start
+      record_.rows[0].side_to_move = SideOf(number);
+      record_.start_number = number;
     }
   }
   Line& on = lines_.back();
@@ -522,9 +528,13 @@ void TKifReader::ReadMoveLine(int32_t number, std::u16string_view move, std::u16
   TKyokumen position;
   position.CopyBoardFrom(record_.row_positions[parent]);
   position.Turn = side;
+  bool moved = false;
+  bool applied = false;
   if (placed && NamesDestination(move)) {
+    moved = true;
     try {
       position.ApplyMove(move);
+      applied = true;
     } catch (const Exception&) {
       record_.reports.push_back(u"指し手エラー " + std::u16string(move));
     }
@@ -534,9 +544,16 @@ void TKifReader::ReadMoveLine(int32_t number, std::u16string_view move, std::u16
   spent_.push_back(spent_before);
   std::u16string shown = side == 1 ? u"▲" : u"△";
   shown += move;
-  record_.rows.push_back(
-      TKifRecord::Row{Decimal(number), std::move(shown), TimeText(line, row, side),
-                      std::u16string(mark_variation_ ? kVariationMark : kNoMark), on.index});
+  TKifRecord::Row& added = record_.rows.emplace_back();
+  added.caption = Decimal(number);
+  added.move = std::move(shown);
+  added.time = TimeText(line, row, side);
+  added.other = mark_variation_ ? kVariationMark : kNoMark;
+  added.line = on.index;
+  added.parent = parent;
+  added.moved = moved;
+  added.side_to_move = moved ? -side : record_.rows[static_cast<size_t>(parent)].side_to_move;
+  if (applied) ReadByRules(parent, added, move, record_.row_positions.back());
   mark_variation_ = false;
   current_row_ = row;
   if (placed) {
@@ -554,7 +571,36 @@ void TKifReader::AddComment(std::u16string_view text) {
   TKyokumen& position = record_.row_positions[static_cast<size_t>(current_row_)];
   position.Comment += text;
   position.Comment += kBr;
-  record_.rows[static_cast<size_t>(current_row_)].other = kCommentMark;
+  std::u16string& other = record_.rows[static_cast<size_t>(current_row_)].other;
+  if (other != kFoulMark) other = kCommentMark;
+}
+
+void TKifReader::ReadByRules(int parent, TKifRecord::Row& row, std::u16string_view move,
+                             const TKyokumen& after) {
+  TKyokumen before;
+  before.CopyBoardFrom(record_.row_positions[static_cast<size_t>(parent)]);
+  before.Turn = after.Turn;
+  const std::optional<TKifMove> read = ReadKifMove(before, move);
+  if (!read) return;
+  if (read->foul == TFoul::kNone) {
+    TKyokumen played = before;
+    PlayMove(played, read->move);
+    if (played.Board == after.Board && played.SenteHand == after.SenteHand &&
+        played.GoteHand == after.GoteHand) {
+      row.rules_move = read->move;
+    }
+    return;
+  }
+  row.foul = read->foul;
+  row.other = kFoulMark;
+  const std::u16string entry =
+      row.caption + u"手目 " + row.move + u"（" + std::u16string(FoulText(read->foul)) + u"）";
+  if (foul_report_ < 0) {
+    foul_report_ = static_cast<int>(record_.reports.size());
+    record_.reports.push_back(u"反則の指し手があります: " + entry);
+  } else {
+    record_.reports[static_cast<size_t>(foul_report_)] += u"、" + entry;
+  }
 }
 
 // The thinking-time column: "<minutes>分(計<total>分)", or empty when the line

@@ -23,14 +23,23 @@
 //  - variations: "変化：N手" starts a line of moves that branches before move
 //    N of the line it leaves (the main line or the variation it lies in);
 //    its rows follow the main line's in file order and never change it.
+//
+// The reader also reads each move by the rules (Rules.h): a row whose move is
+// legal knows it as `rules_move`; a move the rules forbid is still applied as
+// the record writes it, its row's last column says "反則" and the record gets
+// one report naming every such row. "反則" takes the place of "変化" and is
+// not replaced by "ｺﾒﾝﾄ": the comment of the row still shows when it is
+// clicked, and a comment after a foul is most often about the foul.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "game/Rules.h"
 #include "game/untKyokumen.h"
 #include "regex/untRegex.h"
 
@@ -43,6 +52,7 @@ inline constexpr std::u16string_view kFirstRowTime = u"0分(計0分)";
 inline constexpr std::u16string_view kNoMark = u" ";
 inline constexpr std::u16string_view kCommentMark = u"ｺﾒﾝﾄ";
 inline constexpr std::u16string_view kVariationMark = u"変化";  // a variation's first row
+inline constexpr std::u16string_view kFoulMark = u"反則";       // a move the rules forbid
 
 // Time field of a move line. Groups: 1 minutes of the move as written,
 // 2 its seconds, 3 the total (unset when left out), 4 its hours, 5 its minutes.
@@ -96,6 +106,20 @@ class TKifRecord {
   struct Row {
     std::u16string caption, move, time, other;
     int line = 0;  // 0 the main line, k the k-th variation in file order
+    // The row whose position this row's move starts from (0 for row 0).
+    int parent = 0;
+    // The move by the rules, when the record's move is legal and the row's
+    // position is the one before it with this move played.
+    std::optional<TMove> rules_move;
+    // Why the rules forbid the move (kNone for a legal move or none).
+    TFoul foul = TFoul::kNone;
+    // Whether the row's text names a move that was applied (a square and a
+    // piece); false for 投了, 中断, ... and for rows that show the one above.
+    bool moved = false;
+    // The side to move in the row's position: the other side after a move,
+    // the side to move of the parent row after a row that moved nothing. Row
+    // 0 holds the side to move at the start (as row_positions[0].Turn does).
+    int32_t side_to_move = 1;
   };
 
   // Row 0 with the standard starting position; names " ", caption "Zelvaro".
@@ -114,6 +138,8 @@ class TKifRecord {
   std::u16string header_body;  // the header lines, each followed by "<BR>"
   std::u16string sente_name = u" ", gote_name = u" ", tournament_name, caption = u"Zelvaro";
   std::vector<std::u16string> reports;  // problems the user is told about, in order
+  // The number of the first move: the start's move number in SFEN.
+  int32_t start_number = 1;
 };
 
 class TKifReader {
@@ -145,6 +171,8 @@ class TKifReader {
   void ReadStartLine(std::u16string_view line);
   void StartVariation(int32_t branch_number);
   void ReadMoveLine(int32_t number, std::u16string_view move, std::u16string_view line);
+  void ReadByRules(int parent, TKifRecord::Row& row, std::u16string_view move,
+                   const TKyokumen& after);
   void AddComment(std::u16string_view text);
   std::u16string TimeText(std::u16string_view line, int parent_row, int32_t side);
   void ShowStart();
@@ -167,6 +195,7 @@ class TKifReader {
   int variations_ = 0;
   bool mark_variation_ = false;  // the next move row is a variation's first
   int current_row_ = 0;          // where comment lines go
+  int foul_report_ = -1;         // the index of the report on fouls, -1 before the first
   // Per row: seconds spent so far by sente and gote on its line.
   std::vector<std::array<int64_t, 2>> spent_;
 };

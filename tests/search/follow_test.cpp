@@ -117,10 +117,15 @@ TEST_F(FollowTest, RefreshFollowsTheDemoBroadcastsLiveGame) {
   EXPECT_EQ(viewer->Positions[3].Board[66], kEmpty);
   EXPECT_NE(viewer->Image1->Picture(), picture);
   EXPECT_TRUE(messages.messages.empty());
+  // Move 7 (６七銀(68)) now lands on the pawn that stayed on 6g: a foul,
+  // noted quietly in the caption.
+  EXPECT_EQ(viewer->ListView1->SubItem(7, 2), QStringLiteral("反則"));
+  EXPECT_TRUE(viewer->windowTitle().contains(QStringLiteral("反則")))
+      << viewer->windowTitle().toStdString();
 
   // The server gone: nothing changes but the caption, no box.
   const std::vector<std::string> file = LoadRecordLines(kRecordFileName);
-  const QString caption = viewer->windowTitle();
+  const QString caption = QStringLiteral("Zelvaro - [ 第7期青流戦 ]");
   demo.Stop();
   Refresh();
   EXPECT_TRUE(messages.messages.empty());

@@ -69,6 +69,8 @@ TEST_F(KifCli, PrintsWhatTheViewerHolds) {
   EXPECT_EQ(out["positions"][1]["comment"], "see http://example.jp/x<BR>");
   EXPECT_EQ(out["positions"][2]["turn"], -1);
   EXPECT_EQ(out["positions"][2]["board"], out["positions"][1]["board"]);
+  EXPECT_EQ(out["positions"][1]["sfen"],
+            "lnsgkgsnl/1r5b1/ppppppppp/9/9/2P6/PP1PPPPPP/1B5R1/LNSGKGSNL w - 2");
   EXPECT_EQ(out["row_positions"], out["positions"]);  // no variation: the same rows
   EXPECT_EQ(out["comment_documents"][1],
             "<html><body><font size=\"-2\"><b>see <a href=\"http://example.jp/x\" "
@@ -115,6 +117,22 @@ TEST_F(KifCli, Utf8RecordWithAVariation) {
   EXPECT_EQ(out["row_positions"][3]["board"][84], 101);
   EXPECT_EQ(out["row_positions"][3]["board"][34], 0);
   EXPECT_TRUE(fs::exists("v.png"));
+}
+
+// A move the rules forbid: its row says 反則 and the errors name it.
+TEST_F(KifCli, ListsFoulsInItsErrors) {
+  {
+    std::ofstream out("f.kifu", std::ios::binary);
+    out << "1 ７六歩(77)\n2 ３四歩(33)\n3 ２二角成(88)\n4 ５五角打\n5 反則負け\n";
+  }
+  const Result r = RunKif("f.kifu");
+  ASSERT_EQ(r.status, 0);
+  const json out = json::parse(r.out);
+  EXPECT_EQ(out["rows"][4], json::parse(R"j(["4","△５五角打","","反則"])j"));
+  EXPECT_EQ(out["errors"],
+            json::parse(R"j(["反則の指し手があります: 4手目 △５五角打（持駒にない駒を打つ）"])j"));
+  EXPECT_EQ(out["row_positions"][3]["sfen"],
+            "lnsgkgsnl/1r5+B1/pppppp1pp/6p2/9/2P6/PP1PPPPPP/7R1/LNSGKGSNL w B 4");
 }
 
 TEST_F(KifCli, RefusesWhatItCannotDo) {
