@@ -1,43 +1,34 @@
 #include "engine/RecordPositions.h"
 
+#include "game/Notation.h"
+#include "game/RecordUsi.h"
 #include "game/Sfen.h"
-#include "game/untKyokumen.h"
+#include "toolkit/TextCodec.h"
 
 namespace zelvaro {
 
 std::vector<TRecordPosition> RecordPositions(const TKifRecord& record) {
   std::vector<TRecordPosition> positions;
-  positions.reserve(record.row_positions.size());
-  for (size_t row = 0; row < record.row_positions.size(); ++row) {
-    TKyokumen p = record.row_positions[row];
-    // Row 0 holds the side to move; a move's row the side that made it,
-    // unless the row is a word (投了…) that moved nothing.
-    const std::u16string& move = record.rows[row].move;
-    const bool moved = row > 0 && move.size() > 1 && NamesDestination(move.substr(1));
-    if (moved) p.Turn = -p.Turn;
-    int32_t number = 1;
-    try {
-      number = row == 0 ? 1
-                        : std::stoi(std::string(record.rows[row].caption.begin(),
-                                                record.rows[row].caption.end())) +
-                              (moved ? 1 : 0);
-    } catch (const std::exception&) {
-    }
+  positions.reserve(record.rows.size());
+  for (int row = 0; row < static_cast<int>(record.rows.size()); ++row) {
     TRecordPosition position;
-    position.sfen = ToSfen(p, std::max(number, 1));
-    position.command = "position sfen " + position.sfen;
+    position.sfen = SfenOfRow(record, row);
+    // After a foul the side that moved may be in check: no engine is asked to take a king.
+    if (IsPlayablePositionOfRow(record, row)) position.command = PositionCommandOfRow(record, row);
     positions.push_back(std::move(position));
   }
   return positions;
 }
 
-std::string PvText(const std::string&, const std::vector<std::string>& pv) {
-  std::string text;
-  for (const std::string& move : pv) {
-    if (!text.empty()) text += ' ';
-    text += move;
+std::string PvText(const std::string& command, const std::vector<std::string>& pv) {
+  try {
+    const TUsiPosition parsed = ParseUsiPosition(command);
+    TKyokumen p = parsed.start;
+    for (const TMove& move : parsed.moves) PlayMove(p, move);
+    return Utf16ToUtf8(Ki2LineText(p, pv));
+  } catch (const Exception&) {
+    return {};
   }
-  return text;
 }
 
 }  // namespace zelvaro

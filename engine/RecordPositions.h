@@ -17,7 +17,8 @@ struct TRecordPosition {
 // The position of every row of `record` (rows of the record's order).
 std::vector<TRecordPosition> RecordPositions(const TKifRecord& record);
 
-// `pv` (USI moves) played from `command`'s position, in Japanese notation
+// `pv` (USI moves) played from the position of `command` ("position …"), in
+// Japanese notation
 // ("▲７六歩 △３四歩 …"); the moves from the first one the position cannot
 // take on are left out.
 std::string PvText(const std::string& command, const std::vector<std::string>& pv);
