@@ -126,3 +126,38 @@ TEST_F(AnalysisTest, FaultsAreToldInWordsAndTheEngineCanBeStartedAgain) {
 
 }  // namespace
 }  // namespace zelvaro::testing
+
+namespace zelvaro::testing {
+namespace {
+
+TEST(EngineSettingsTest, KeptInTheIniFileAndShownOnTheEnginePage) {
+  TestApp();
+  ScratchFolder folder;
+  const QString path = QStringLiteral("engine.ini");
+  {
+    TSettingsFile file(path);
+    EXPECT_EQ(file.Values().engine, TEngineSettings());
+    EXPECT_EQ(TEngineSettings().time_ms, 1000);
+    file.Values().engine = TEngineSettings{"/opt/engine/yane", 256, 1, 3, 2500};
+    file.Save();
+  }
+  TSettingsFile file(path);
+  EXPECT_EQ(file.Values().engine, (TEngineSettings{"/opt/engine/yane", 256, 1, 3, 2500}));
+  TForm1 form;
+  form.KeepSettings(&file);
+  EXPECT_EQ(form.OptionsDialog->EngineDialog->Values(), file.Values().engine);
+  form.OptionsDialog->EngineDialog->MultiPvSpin->setValue(2);
+  form.OptionsDialog->EngineDialog->OkButton->click();
+  EXPECT_EQ(TSettingsFile(path).Values().engine.multipv, 2);
+  EXPECT_EQ(form.Analysis->Settings().multipv, 2);
+  form.KeepSettings(nullptr);
+  // A damaged value gives its default, the others stay.
+  WriteFile("engine.ini", "[engine]\nhash=lots\nmultipv=99\ntime_ms=1500\n");
+  const TEngineSettings read = TSettingsFile(path).Values().engine;
+  EXPECT_EQ(read.hash_mb, kDefaultHashMb);
+  EXPECT_EQ(read.multipv, kDefaultMultiPv);
+  EXPECT_EQ(read.time_ms, 1500);
+}
+
+}  // namespace
+}  // namespace zelvaro::testing
