@@ -560,6 +560,8 @@ void TForm1::showEvent(QShowEvent* event) {
 
 void TForm1::hideEvent(QHideEvent* event) {
   QWidget::hideEvent(event);
+  // A closed viewer shows no analysis: its engine ends (not when minimized).
+  if (!isMinimized()) AnalysisAction->setChecked(false);
   refresh_pending_ = false;
   AbandonRefresh();
   RestartRefreshTimer();

@@ -59,6 +59,10 @@ TEST_F(AnalysisTest, OffIsTodaysLayoutAndNoProcessOnRunsTheEngineInAColumnAtTheR
   EXPECT_EQ(form.size(), kViewerSize);
   EXPECT_EQ(form.WebBrowser1->geometry(), ViewerLayout(kViewerSize).browser);
   ASSERT_TRUE(WaitFor([&] { return watched.isNull(); }, kWaitMs));  // quit, and gone
+  form.AnalysisAction->setChecked(true);
+  form.hide();  // closing the viewer ends its analysis
+  EXPECT_FALSE(form.AnalysisAction->isChecked());
+  EXPECT_EQ(form.Analysis->Process(), nullptr);
 }
 
 TEST_F(AnalysisTest, SteppingQuicklyEndsWithTheRowOnShowAndNeverAnEarlierOne) {
