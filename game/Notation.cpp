@@ -12,11 +12,6 @@ constexpr std::u16string_view kRanks = u"一二三四五六七八九";
 
 int32_t SideOf(const TKyokumen& p) { return p.Turn == -1 ? -1 : 1; }
 
-bool InZone(int32_t sq, int32_t side) {
-  const int rank = sq % 10;
-  return side == 1 ? rank <= 3 : rank >= 7;
-}
-
 // The words that tell the piece moving from `from` apart from the other
 // pieces of its kind that could move to `to` (`others`, their origins).
 std::u16string Disambiguation(int32_t kind, int32_t side, int32_t from, int32_t to,
@@ -126,7 +121,8 @@ std::u16string Ki2MoveText(const TKyokumen& p, const TMove& m, bool side_mark) {
   if (!others.empty()) out += Disambiguation(kind, side, m.from, m.to, others);
   if (m.promote) {
     out += u"成";
-  } else if (CanPromoteKind(kind) && (InZone(m.from, side) || InZone(m.to, side))) {
+  } else if (CanPromoteKind(kind) &&
+             (InPromotionZone(m.from, side) || InPromotionZone(m.to, side))) {
     out += u"不成";
   }
   return out;

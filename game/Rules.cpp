@@ -327,6 +327,8 @@ int HandIndexOf(int32_t kind) {
 
 bool IsSquare(int32_t sq) { return OnBoard(FileOf(sq), RankOf(sq)) && sq <= 99; }
 
+bool InPromotionZone(int32_t square, int32_t side) { return InZone(square, side); }
+
 bool IsInCheck(const TKyokumen& p, int32_t side) { return KingAttacked(p.Board, side); }
 
 bool IsAttacked(const TKyokumen& p, int32_t square, int32_t by_side) {
@@ -398,7 +400,25 @@ bool IsCheckmate(const TKyokumen& p) {
   return IsInCheck(p, side) && !HasLegalMove(p);
 }
 
+int64_t CountMoveSequences(const TKyokumen& p, int depth) {
+  if (depth <= 0) return 1;
+  const std::vector<TMove> moves = LegalMoves(p);
+  if (depth == 1) return static_cast<int64_t>(moves.size());
+  int64_t n = 0;
+  for (const TMove& m : moves) {
+    TKyokumen next;
+    next.Board = p.Board;
+    next.SenteHand = p.SenteHand;
+    next.GoteHand = p.GoteHand;
+    next.Turn = p.Turn;
+    PlayMove(next, m);
+    n += CountMoveSequences(next, depth - 1);
+  }
+  return n;
+}
+
 void PlayMove(TKyokumen& p, const TMove& m) {
+  if (!IsSquare(m.to) || (!m.IsDrop() && !IsSquare(m.from))) return;
   const int32_t side = p.Turn == -1 ? -1 : 1;
   auto& hand = side == 1 ? p.SenteHand : p.GoteHand;
   if (m.IsDrop()) {

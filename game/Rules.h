@@ -64,6 +64,8 @@ int32_t DemotedKind(int32_t kind);   // kTo -> kFu ...; others unchanged
 // promoted pieces.
 int HandIndexOf(int32_t kind);
 bool IsSquare(int32_t square);  // file and rank 1..9
+// Whether `square` lies in the three ranks where `side`'s pieces promote.
+bool InPromotionZone(int32_t square, int32_t side);
 
 // Whether `side`'s king stands attacked (false when it has no king).
 bool IsInCheck(const TKyokumen& p, int32_t side);
@@ -82,11 +84,14 @@ std::vector<TMove> LegalMovesTo(const TKyokumen& p, int32_t to);
 bool HasLegalMove(const TKyokumen& p);
 // In check and no legal move.
 bool IsCheckmate(const TKyokumen& p);
+// The number of legal move sequences of `depth` moves from `p` ("perft"),
+// the usual check of a move generator against published counts.
+int64_t CountMoveSequences(const TKyokumen& p, int depth);
 
 // Plays `m` for the side to move without checking it: a capture enters the
 // mover's hand demoted, a drop leaves it; LastSquare becomes `to`,
 // LastOrigin `from` (0 for a drop), Turn the other side. Comment is left as
-// it is.
+// it is. A move naming a square off the board changes nothing.
 void PlayMove(TKyokumen& p, const TMove& m);
 
 }  // namespace zelvaro

@@ -35,21 +35,10 @@ void BM_LegalMovesMiddle(benchmark::State& state) {
 }
 BENCHMARK(BM_LegalMovesMiddle);
 
-int64_t Perft(const TKyokumen& p, int depth) {
-  if (depth == 0) return 1;
-  int64_t n = 0;
-  for (const TMove& m : LegalMoves(p)) {
-    TKyokumen next = p;
-    PlayMove(next, m);
-    n += Perft(next, depth - 1);
-  }
-  return n;
-}
-
 void BM_Perft3(benchmark::State& state) {
   const TKyokumen p = ParseSfen(kStartSfen);
   int64_t nodes = 0;
-  for (auto _ : state) nodes += Perft(p, 3);
+  for (auto _ : state) nodes += CountMoveSequences(p, 3);
   state.counters["nodes/s"] =
       benchmark::Counter(static_cast<double>(nodes), benchmark::Counter::kIsRate);
 }

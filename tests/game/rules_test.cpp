@@ -12,21 +12,16 @@ namespace {
 
 TKyokumen Start() { return ParseSfen(kStartSfen); }
 
-int64_t Perft(const TKyokumen& p, int depth) {
-  if (depth == 0) return 1;
-  int64_t n = 0;
-  for (const TMove& m : LegalMoves(p)) {
-    TKyokumen next = p;
-    PlayMove(next, m);
-    n += Perft(next, depth - 1);
-  }
-  return n;
-}
-
-TEST(Rules, CountsOfLegalMovesFromTheStart) {
-  EXPECT_EQ(Perft(Start(), 1), 30);
-  EXPECT_EQ(Perft(Start(), 2), 900);
-  EXPECT_EQ(Perft(Start(), 3), 25470);
+TEST(Rules, CountsOfMoveSequences) {
+  EXPECT_EQ(CountMoveSequences(Start(), 1), 30);
+  EXPECT_EQ(CountMoveSequences(Start(), 2), 900);
+  EXPECT_EQ(CountMoveSequences(Start(), 3), 25470);
+  EXPECT_EQ(CountMoveSequences(Start(), 4), 719731);
+  // A middle game full of drops and promotions, with its published counts.
+  const TKyokumen matsuri =
+      ParseSfen("l6nl/5+P1gk/2np1S3/p1p4Pp/3P2Sp1/1PPb2P1P/P5GS1/R8/LN4bKL w RGgsn5p 1");
+  EXPECT_EQ(CountMoveSequences(matsuri, 1), 207);
+  EXPECT_EQ(CountMoveSequences(matsuri, 2), 28684);
 }
 
 TEST(Rules, WhyAMoveIsNotAllowed) {
