@@ -22,6 +22,14 @@ constexpr char kServerKey[] = "search/server";
 constexpr char kAddressesKey[] = "addresses/recent";
 constexpr int kMaxAddresses = 10;
 constexpr char kSponsorKey[] = "search/sponsor";
+constexpr char kEnginePathKey[] = "engine/path";
+constexpr char kEngineHashKey[] = "engine/hash";
+constexpr char kEngineThreadsKey[] = "engine/threads";
+constexpr char kEngineMultiPvKey[] = "engine/multipv";
+constexpr char kEngineTimeKey[] = "engine/time_ms";
+constexpr int kMaxEngineHashMb = 1 << 20;
+constexpr int kMaxEngineThreads = 1024;
+constexpr int kMaxEngineTimeMs = 600'000;
 
 // The whole-number text of `key` when it lies in [low, high].
 std::optional<int> ReadInt(const QSettings& file, const char* key, int low, int high) {
@@ -70,6 +78,12 @@ TSettings ReadSettings(const QString& path) {
   }
   settings.sponsor =
       file.value(QString::fromLatin1(kSponsorKey)).toString().trimmed().toStdString();
+  TEngineSettings& engine = settings.engine;
+  engine.path = file.value(QString::fromLatin1(kEnginePathKey)).toString().trimmed().toStdString();
+  engine.hash_mb = ReadInt(file, kEngineHashKey, 1, kMaxEngineHashMb).value_or(engine.hash_mb);
+  engine.threads = ReadInt(file, kEngineThreadsKey, 1, kMaxEngineThreads).value_or(engine.threads);
+  engine.multipv = ReadInt(file, kEngineMultiPvKey, 1, kMaxMultiPv).value_or(engine.multipv);
+  engine.time_ms = ReadInt(file, kEngineTimeKey, 100, kMaxEngineTimeMs).value_or(engine.time_ms);
   return settings;
 }
 
@@ -108,6 +122,20 @@ void TSettingsFile::Save() const {
   if (!values_.server.empty()) {
     file.setValue(QString::fromLatin1(kServerKey), QString::fromStdString(values_.server));
   }
+  // The engine's values only when they differ from the defaults, so that a
+  // file written on one machine does not fix another's thread count.
+  const TEngineSettings defaults;
+  const TEngineSettings& engine = values_.engine;
+  auto put = [&file](const char* key, int value, int default_value) {
+    if (value != default_value) file.setValue(QString::fromLatin1(key), value);
+  };
+  if (!engine.path.empty()) {
+    file.setValue(QString::fromLatin1(kEnginePathKey), QString::fromStdString(engine.path));
+  }
+  put(kEngineHashKey, engine.hash_mb, defaults.hash_mb);
+  put(kEngineThreadsKey, engine.threads, defaults.threads);
+  put(kEngineMultiPvKey, engine.multipv, defaults.multipv);
+  put(kEngineTimeKey, engine.time_ms, defaults.time_ms);
   file.sync();
   // A format error found when the old file was read stays in status().
   if (file.status() == QSettings::AccessError) {

@@ -23,6 +23,12 @@
 //   [addresses]
 //   recent=…           the last record addresses opened, newest first (at most 10)
 //   sponsor=http://…   the sponsor host's base address (the server's when entered with it)
+//   [engine]           (only what differs from the defaults)
+//   path=/usr/games/…  the analysing engine; none: the default program
+//   hash=128           MB
+//   threads=1
+//   multipv=1
+//   time_ms=1000       per position of the evaluation graph
 #pragma once
 
 #include <QPoint>
@@ -35,6 +41,7 @@
 
 #include "viewer/BoardRenderer.h"
 #include "viewer/CommentPanel.h"
+#include "viewer/EngineProcess.h"
 #include "viewer/untOptionForm.h"
 
 namespace zelvaro {
@@ -63,6 +70,8 @@ struct TSettings {
   QStringList addresses;
   // The sponsor host's base address, kept alike; empty when none is kept.
   std::string sponsor;
+  // The engine page of the options.
+  TEngineSettings engine;
 
   bool operator==(const TSettings&) const = default;
 };

@@ -178,6 +178,41 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent, Qt::Window) {
   connect(ListView1, &TListView::Clicked, this, &TForm1::OnListViewClick);
   connect(ListView1, &TListView::SelectionMoved, this, &TForm1::OnListViewClick);
 
+  // The column of extra panels, hidden until a feature shows it: the
+  // clocks, the analysis panel, and the charts, which share ChartTabs.
+  SidePanel = new QWidget(this);
+  SidePanel->setObjectName(QStringLiteral("sidePanel"));
+  auto* side_layout = new QVBoxLayout(SidePanel);
+  side_layout->setContentsMargins(4, 4, 6, 6);
+  Clocks = new TClockPanel(SidePanel);
+  side_layout->addWidget(Clocks);
+  AnalysisPanel = new TAnalysisPanel(SidePanel);
+  AnalysisPanel->setVisible(false);
+  side_layout->addWidget(AnalysisPanel, 3);
+  ChartTabs = new QTabWidget(SidePanel);
+  ChartTabs->setObjectName(QStringLiteral("chartTabs"));
+  ChartTabs->setFocusPolicy(Qt::NoFocus);
+  EvalGraph = new TEvalGraph(ChartTabs);
+  ChartTabs->addTab(EvalGraph, QStringLiteral("評価値"));
+  ChartTabs->setTabVisible(ChartTabs->indexOf(EvalGraph), false);
+  TimeChart = new TTimeChart(ChartTabs);
+  ChartTabs->addTab(TimeChart, QStringLiteral("消費時間"));
+  ChartTabs->setTabVisible(ChartTabs->indexOf(TimeChart), false);
+  ChartTabs->setVisible(false);
+  side_layout->addWidget(ChartTabs, 2);
+  SidePanel->setVisible(false);
+  Analysis = new TAnalysisSession(this);
+  AnalysisPanel->SetPvFormatter(
+      [](const std::string& position, const std::vector<std::string>& pv) {
+        return QString::fromStdString(PvText(position, pv));
+      });
+  connect(Analysis, &TAnalysisSession::ShownChanged, this,
+          [this] { AnalysisPanel->ShowAnalysis(Analysis->ShownAnalysis()); });
+  connect(Analysis, &TAnalysisSession::ResultKept, this, &TForm1::UpdateEvalGraph);
+  connect(Analysis, &TAnalysisSession::StatusChanged, this, &TForm1::ShowAnalysisStatus);
+  connect(AnalysisPanel, &TAnalysisPanel::RestartClicked, Analysis, &TAnalysisSession::Restart);
+  connect(EvalGraph, &TEvalGraph::Clicked, this, &TForm1::EvalGraphClicked);
+
   // OnCreate.
   OptionsDialog = new TForm3(this);
   OptionsDialog->setObjectName(QStringLiteral("OptionsDialog"));
@@ -212,20 +247,6 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent, Qt::Window) {
   connect(f5, &QShortcut::activated, this, &TForm1::RefreshRecord);
   CreateActions();
 
-  SidePanel = new QWidget(this);
-  SidePanel->setObjectName(QStringLiteral("sidePanel"));
-  SidePanel->hide();
-  auto* side = new QVBoxLayout(SidePanel);
-  side->setContentsMargins(4, 4, 6, 6);
-  Clocks = new TClockPanel(SidePanel);
-  side->addWidget(Clocks);
-  ChartTabs = new QTabWidget(SidePanel);
-  ChartTabs->setObjectName(QStringLiteral("chartTabs"));
-  ChartTabs->hide();
-  side->addWidget(ChartTabs, 1);
-  TimeChart = new TTimeChart(ChartTabs);
-  ChartTabs->addTab(TimeChart, QStringLiteral("消費時間"));
-  ChartTabs->setTabVisible(ChartTabs->indexOf(TimeChart), false);
   connect(TimeChart, &TTimeChart::RowClicked, this, [this](int row) {
     ListView1->Select(row);
     ListView1->ScrollIntoView(row);
@@ -237,6 +258,12 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent, Qt::Window) {
   connect(OptionsDialog->RadioGroup2, &TRadioGroup::ItemIndexChanged, this, &TForm1::SaveSettings);
   connect(OptionsDialog, &TForm3::BoardOptionsChanged, this, &TForm1::SaveSettings);
   connect(OptionsDialog, &TForm3::NotifyOptionsChanged, this, &TForm1::SaveSettings);
+  connect(OptionsDialog->EngineDialog, &TEngineOptionsDialog::EngineSettingsChanged, this,
+          [this](const TEngineSettings& settings) {
+            Analysis->SetSettings(settings);
+            AnalyseRecord();
+            SaveSettings();
+          });
 }
 
 // OnDestroy: the dialog goes with its parent; the renderer releases the cell images.
@@ -290,6 +317,21 @@ void TForm1::CreateActions() {
   CopyAction->setShortcut(QKeySequence::Copy);
   connect(CopyAction, &QAction::triggered, this, &TForm1::CopyRecord);
 
+  AnalysisAction = new QAction(QStringLiteral("検討"), this);
+  AnalysisAction->setCheckable(true);
+  AnalysisAction->setShortcut(QKeySequence(Qt::Key_F2));
+  connect(AnalysisAction, &QAction::toggled, this, [this](bool on) {
+    Analysis->SetEnabled(on);
+    if (!on) record_positions_.clear();
+    AnalysisPanel->setVisible(on);
+    ChartTabs->setTabVisible(ChartTabs->indexOf(EvalGraph), on);
+    UpdateChartTabs();
+    UpdateSidePanel();
+    AnalyseRecord();
+  });
+
+  auto* separator2 = new QAction(this);
+  separator2->setSeparator(true);
   auto* separator = new QAction(this);
   separator->setSeparator(true);
   auto* copy_separator = new QAction(this);
@@ -297,7 +339,8 @@ void TForm1::CreateActions() {
   const QList<QAction*> actions = {OpenAction,     OpenAddressAction, SaveAction,
                                    SaveAsAction,   CopyAction,        PasteAction,
                                    copy_separator, CopySfenAction,    CopyBodAction,
-                                   separator,      LastMoveAction,    FlipAction};
+                                   separator,      LastMoveAction,    FlipAction,
+                                   separator2,     AnalysisAction};
   for (QAction* action : actions) action->setShortcutContext(Qt::WindowShortcut);
   addActions(actions);
   Image1->addActions(actions);
@@ -330,16 +373,21 @@ void TForm1::TakeRecord(TKifRecord record) {
   base_caption_ = ToQString(shown_.caption);
   ShowCaption();
   TakeTimes();
+  AnalyseRecord();
 }
 
 void TForm1::TakeTimes() {
   const bool clock = HasClock(shown_);
   TimeChart->SetRecord(shown_);
   ChartTabs->setTabVisible(ChartTabs->indexOf(TimeChart), clock);
+  UpdateChartTabs();
+  ShowTime();
+}
+
+void TForm1::UpdateChartTabs() {
   bool any_tab = false;
   for (int i = 0; i < ChartTabs->count(); ++i) any_tab = any_tab || ChartTabs->isTabVisible(i);
   ChartTabs->setVisible(any_tab);
-  ShowTime();
 }
 
 void TForm1::ShowTime() {
@@ -553,6 +601,7 @@ void TForm1::ShowRecord(ReadAside& read, TRecordEncoding encoding, const std::st
   ListView1->scrollToTop();
   shown_row_ = 0;
   ShowTime();
+  AnalyseShownRow();
   RestartRefreshTimer();
 
   ShowDocument(WebBrowser1,
@@ -576,6 +625,7 @@ void TForm1::OnListViewClick() {
   const TKyokumen& position = Positions[static_cast<size_t>(row)];
   shown_row_ = row;
   ShowTime();
+  AnalyseShownRow();
   ShowDocument(WebBrowser1,
                FontSizePrefix() + LinkifyUrls(position.Comment) + std::u16string(kDocumentSuffix));
   renderer_->DrawPosition(position, SenteName, GoteName);
@@ -680,6 +730,8 @@ void TForm1::KeepSettings(TSettingsFile* file) {
   OptionsDialog->SetBoardOptions(kept.board);
   OptionsDialog->SetNotifyOptions(kept.notify);
   recent_addresses_ = kept.addresses;
+  OptionsDialog->EngineDialog->SetValues(kept.engine);
+  Analysis->SetSettings(kept.engine);
   if (kept.viewer) {
     // Fitted into the screen it opens on (its scale or size may have
     // changed since); a place no screen shows any more (a screen taken
@@ -709,6 +761,7 @@ void TForm1::SaveSettings() {
   values.board = OptionsDialog->BoardOptions();
   values.addresses = recent_addresses_;
   values.notify = OptionsDialog->NotifyOptions();
+  values.engine = Analysis->Settings();
   try {
     settings_->Save();
   } catch (const Exception& e) {
@@ -757,6 +810,8 @@ void TForm1::showEvent(QShowEvent* event) {
 
 void TForm1::hideEvent(QHideEvent* event) {
   QWidget::hideEvent(event);
+  // A closed viewer shows no analysis: its engine ends (not when minimized).
+  if (!isMinimized()) AnalysisAction->setChecked(false);
   refresh_pending_ = false;
   AbandonRefresh();
   // An address being opened goes with the window.
@@ -965,6 +1020,7 @@ void TForm1::ApplyRefreshedRecord(TKifRecord record) {
   }
   shown_row_ = plan.shown_row;
   ShowTime();
+  AnalyseShownRow();
   if (plan.select < 0) {
     if (plan.picture_row >= 0) {
       renderer_->DrawPosition(Positions[static_cast<size_t>(plan.picture_row)], SenteName,
@@ -984,6 +1040,7 @@ void TForm1::ShowRow(int row, bool document, bool picture) {
   if (picture) {
     shown_row_ = row;
     ShowTime();
+    AnalyseShownRow();
     renderer_->DrawPosition(position, SenteName, GoteName);
   }
   // Last: showing a document processes events, and what they do wins.
@@ -1122,6 +1179,72 @@ void TForm1::CopyRecord() {
     text += ToQString(line) + QLatin1Char('\n');
   }
   QGuiApplication::clipboard()->setText(text);
+}
+
+}  // namespace zelvaro
+
+namespace zelvaro {
+
+void TForm1::AnalyseRecord() {
+  if (!AnalysisAction->isChecked()) return;
+  record_positions_ = RecordPositions(shown_);
+  std::vector<std::string> main_line;
+  main_line.reserve(shown_.main_line.size());
+  for (int row : shown_.main_line) {
+    main_line.push_back(record_positions_.at(static_cast<size_t>(row)).command);
+  }
+  Analysis->SetMainLine(std::move(main_line));
+  AnalyseShownRow();
+  UpdateEvalGraph();
+}
+
+void TForm1::AnalyseShownRow() {
+  if (!AnalysisAction->isChecked() || record_positions_.empty()) return;
+  const size_t row =
+      std::min(static_cast<size_t>(std::max(shown_row_, 0)), record_positions_.size() - 1);
+  Analysis->SetShown(record_positions_[row].command);
+  // Numbers a record skipped show the row before them: the last of them is marked.
+  int index = -1;
+  for (size_t n = 0; n < shown_.main_line.size(); ++n) {
+    if (shown_.main_line[n] == static_cast<int>(row)) index = static_cast<int>(n);
+  }
+  EvalGraph->SetCurrent(index);
+}
+
+void TForm1::UpdateEvalGraph() {
+  if (!AnalysisAction->isChecked() || record_positions_.empty()) return;
+  std::vector<std::optional<TUsiScore>> scores;
+  scores.reserve(shown_.main_line.size());
+  for (int row : shown_.main_line) {
+    const TUsiAnalysis* kept =
+        Analysis->Plan().Result(record_positions_.at(static_cast<size_t>(row)).command);
+    scores.push_back(kept && kept->HasScore() ? std::optional(kept->lines[0].score) : std::nullopt);
+  }
+  EvalGraph->SetScores(std::move(scores));
+}
+
+void TForm1::ShowAnalysisStatus() {
+  if (!Analysis->Enabled()) return;
+  if (!Analysis->Fault().isEmpty()) {
+    AnalysisPanel->ShowStatus(Analysis->Fault(), true);
+    return;
+  }
+  TEngineProcess* process = Analysis->Process();
+  if (process != nullptr && process->Client().Ready()) {
+    AnalysisPanel->ShowStatus(
+        QStringLiteral("エンジン: ") + QString::fromStdString(process->Client().EngineName()),
+        false);
+  } else {
+    AnalysisPanel->ShowStatus(QStringLiteral("エンジンを起動しています…"), false);
+  }
+}
+
+void TForm1::EvalGraphClicked(int index) {
+  if (index < 0 || index >= static_cast<int>(shown_.main_line.size())) return;
+  const int row = shown_.main_line[static_cast<size_t>(index)];
+  ListView1->Select(row);
+  ListView1->ScrollIntoView(row);
+  OnListViewClick();
 }
 
 }  // namespace zelvaro

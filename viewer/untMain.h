@@ -49,15 +49,19 @@
 #include <memory>
 #include <string>
 
+#include "engine/RecordPositions.h"
 #include "game/KifReader.h"
 #include "game/RecordFormat.h"
 #include "game/RecordRefresh.h"
 #include "toolkit/qt/Background.h"
 #include "toolkit/qt/ImageControl.h"
 #include "toolkit/qt/ListView.h"
+#include "viewer/AnalysisPanel.h"
 #include "viewer/BoardRenderer.h"
 #include "viewer/ClockPanel.h"
 #include "viewer/CommentPanel.h"
+#include "viewer/EngineProcess.h"
+#include "viewer/EvalGraph.h"
 #include "viewer/RecordFetch.h"
 #include "viewer/Settings.h"
 #include "viewer/TimeChart.h"
@@ -93,7 +97,7 @@ struct TViewerLayout {
 TViewerLayout ViewerLayout(QSize client);
 
 // The width of the column SidePanel adds to the right of the layout.
-inline constexpr int kSidePanelWidth = 240;
+inline constexpr int kSidePanelWidth = 340;
 
 // Whether a file of this name is taken when dropped on the viewer (.kif,
 // .kifu, .ki2, .ki2u, .csa, .sfen, .usi).
@@ -135,6 +139,13 @@ class TForm1 : public QWidget {
   TClockPanel* Clocks;    // at its top, shown for a record with a clock
   QTabWidget* ChartTabs;  // "chartTabs", at its bottom, shown while a tab is
   TTimeChart* TimeChart;  // the tab "消費時間", shown for a record with a clock
+  // "検討", F2 (also in the board's menu): analysis on and off. On, the
+  // engine analyses the row on show (AnalysisPanel) and the main line
+  // (EvalGraph, the chart tab 「評価値」); off, no engine process runs.
+  QAction* AnalysisAction;
+  TAnalysisPanel* AnalysisPanel;  // in SidePanel, shown while analysis is on
+  TEvalGraph* EvalGraph;          // the tab "評価値" of ChartTabs
+  TAnalysisSession* Analysis;
 
  private:
   TKifRecord shown_;  // the record on show; declared before Positions, which refers into it
@@ -323,14 +334,24 @@ class TForm1 : public QWidget {
   // Shows SidePanel while any of its parts is shown; the window grows or
   // shrinks by its width as it comes and goes.
   void UpdateSidePanel();
+  // ChartTabs shown while one of its tabs is.
+  void UpdateChartTabs();
   // The client area of the layout without SidePanel.
   QSize BaseSize() const;
   void LayOutControls();
   // Tells the main-line moves from `first_new` on, when the window is not
   // the active one.
   void AnnounceMoves(size_t first_new);
+  // Analysis: the record's positions handed to the session; the row on
+  // show followed.
+  void AnalyseRecord();
+  void AnalyseShownRow();
+  void UpdateEvalGraph();
+  void ShowAnalysisStatus();
+  void EvalGraphClicked(int index);
 
   std::unique_ptr<TBoardRenderer> renderer_;
+  std::vector<TRecordPosition> record_positions_;  // while analysis is on
 
   QString base_caption_;  // what the record made of the caption
   QString refresh_note_;

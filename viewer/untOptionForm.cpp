@@ -110,6 +110,9 @@ TForm3::TForm3(QWidget* parent) : QDialog(parent) {
   CheckBox4->setObjectName(QStringLiteral("CheckBox4"));
   CheckBox4->setGeometry(176, 20, 160, 21);
   CheckBox4->setChecked(TNotifyOptions{}.sound);
+  EngineButton = MakeButton(this, "EngineButton", QStringLiteral("エンジン…"), {280, 216, 105, 25});
+  EngineDialog = new TEngineOptionsDialog(this);
+  connect(EngineButton, &QPushButton::clicked, EngineDialog, &QDialog::exec);
 
   // Button1 first, then the radio groups, then the check boxes.
   setTabOrder(Button1, RadioGroup1->Item(0));
@@ -118,6 +121,7 @@ TForm3::TForm3(QWidget* parent) : QDialog(parent) {
   setTabOrder(CheckBox1, CheckBox2);
   setTabOrder(CheckBox2, CheckBox3);
   setTabOrder(CheckBox3, CheckBox4);
+  setTabOrder(CheckBox4, EngineButton);
   Button1->setFocus();
 
   connect(Button1, &QPushButton::clicked, this, &TForm3::Button1Click);

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "viewer/BoardRenderer.h"
+#include "viewer/EngineOptions.h"
 
 namespace zelvaro {
 
@@ -78,6 +79,9 @@ class TForm3 : public QDialog {
   QGroupBox* NotifyGroup;    // "着手の通知", below "盤面"
   QCheckBox* CheckBox3;      // "デスクトップに通知"
   QCheckBox* CheckBox4;      // "音を鳴らす"
+  // "エンジン…", beside "設定する": the engine page, EngineDialog.
+  QPushButton* EngineButton;
+  TEngineOptionsDialog* EngineDialog;
 
   // "設定する": closes the dialog; the selection stays in force.
   void Button1Click();

@@ -1,0 +1,169 @@
+// The viewer's analysis (「検討」, F2) against the scripted engine: the panel
+// follows the row on show, the graph fills in and answers clicks, the
+// engine's process lives only while analysis is on, and a fault is told
+// and can be restarted.
+#include <signal.h>
+
+#include <QSignalSpy>
+
+#include "engine/RecordPositions.h"
+#include "tests/engine/ScriptedEngine.h"
+#include "tests/viewer/ViewerWindowFixture.h"
+
+namespace zelvaro::testing {
+namespace {
+
+constexpr int kWaitMs = 30000;  // generous: two cores shared with other builds
+
+class AnalysisTest : public ViewerWindow {
+ protected:
+  void TurnOn(const std::string& program, int time_ms = 1000, int multipv = 1) {
+    form.Analysis->SetSettings(TEngineSettings{program, 8, 1, multipv, time_ms});
+    form.AnalysisAction->setChecked(true);
+  }
+  std::string Command(int row) const {
+    return RecordPositions(Record()).at(static_cast<size_t>(row)).command;
+  }
+  TKifRecord Record() const {
+    TKifRecord record;
+    TKifReader reader(record);
+    reader.Begin(u"");
+    reader.ReadLines(DecodeRecordLines(ReadFile(kRecordFileName), TRecordEncoding::kCp932));
+    return record;
+  }
+  QString Status() const { return form.AnalysisPanel->StatusLabel->text(); }
+};
+
+TEST_F(AnalysisTest, OffIsTodaysLayoutAndNoProcessOnRunsTheEngineInAColumnAtTheRight) {
+  Read(WalkingKingsRecord(6, "棋戦", "先手", "後手"));
+  form.show();
+  EXPECT_FALSE(form.SidePanel->isVisible());
+  EXPECT_EQ(form.size(), kViewerSize);
+  EXPECT_EQ(form.Analysis->Process(), nullptr);
+  EXPECT_EQ(form.AnalysisAction->shortcut(), QKeySequence(Qt::Key_F2));
+
+  TurnOn(ScriptedEngine("good"));
+  EXPECT_TRUE(form.SidePanel->isVisible());
+  EXPECT_EQ(form.width(), kViewerSize.width() + kSidePanelWidth);
+  EXPECT_EQ(form.SidePanel->geometry().left(), kViewerSize.width());
+  EXPECT_EQ(form.ChartTabs->tabText(0), QStringLiteral("評価値"));
+  EXPECT_EQ(form.Image1->geometry(), ViewerLayout(kViewerSize).image);
+  ASSERT_TRUE(
+      WaitFor([&] { return form.AnalysisPanel->EvalLabel->text().startsWith("評価値"); }, kWaitMs));
+  ASSERT_TRUE(WaitFor([&] { return Status().contains("Scripted good"); }, kWaitMs));
+  TEngineProcess* process = form.Analysis->Process();
+  ASSERT_NE(process, nullptr);
+  QPointer<TEngineProcess> watched(process);
+  form.AnalysisAction->setChecked(false);
+  EXPECT_FALSE(form.SidePanel->isVisible());
+  EXPECT_EQ(form.size(), kViewerSize);
+  EXPECT_EQ(form.WebBrowser1->geometry(), ViewerLayout(kViewerSize).browser);
+  ASSERT_TRUE(WaitFor([&] { return watched.isNull(); }, kWaitMs));  // quit, and gone
+  form.AnalysisAction->setChecked(true);
+  form.hide();  // closing the viewer ends its analysis
+  EXPECT_FALSE(form.AnalysisAction->isChecked());
+  EXPECT_EQ(form.Analysis->Process(), nullptr);
+}
+
+TEST_F(AnalysisTest, SteppingQuicklyEndsWithTheRowOnShowAndNeverAnEarlierOne) {
+  Read(WalkingKingsRecord(20, "棋戦", "先手", "後手"));
+  form.show();
+  TurnOn(ScriptedEngine("good"), 60'000);
+  ASSERT_TRUE(WaitFor([&] { return form.Analysis->ShownAnalysis().HasScore(); }, kWaitMs));
+  for (int i = 0; i <= 10; ++i) form.Button3Click();  // from no selection to row 10
+  ASSERT_EQ(form.ListView1->SelectedIndex(), 10);
+  // From now on the panel shows nothing of rows 0 to 9.
+  QStringList shown;
+  QObject::connect(form.Analysis, &TAnalysisSession::ShownChanged, &form, [&] {
+    shown << QString::fromStdString(form.Analysis->ShownAnalysis().position);
+  });
+  // The panel is refreshed at most every kPanelRefreshMs: wait for it, not for the session.
+  ASSERT_TRUE(
+      WaitFor([&] { return form.AnalysisPanel->EvalLabel->text().startsWith("評価値"); }, kWaitMs));
+  EXPECT_EQ(form.Analysis->ShownAnalysis().position, Command(10));
+  // Row 10: gote made move 10, sente to move; 10 per move from the side to move.
+  EXPECT_EQ(form.AnalysisPanel->EvalLabel->text(), QStringLiteral("評価値 ▲ +100"));
+  EXPECT_EQ(form.AnalysisPanel->ChanceLabel->text(), QStringLiteral("先手勝率 54.2%"));
+  EXPECT_TRUE(form.AnalysisPanel->LinesView->toPlainText().startsWith("1. [▲ +100]"));
+  for (const QString& position : shown) EXPECT_EQ(position.toStdString(), Command(10));
+}
+
+TEST_F(AnalysisTest, GraphFillsInGrowsWithTheRecordAndAClickShowsItsRow) {
+  Read(WalkingKingsRecord(4, "棋戦", "先手", "後手"));
+  form.show();
+  TurnOn(ScriptedEngine("good"), 100);
+  auto filled = [this](size_t count) {
+    const auto& scores = form.EvalGraph->Scores();
+    return scores.size() == count &&
+           std::all_of(scores.begin(), scores.end(), [](const auto& s) { return s.has_value(); });
+  };
+  ASSERT_TRUE(WaitFor([&] { return filled(5); }, kWaitMs));
+  EXPECT_EQ(form.EvalGraph->Scores()[3]->cp, -30);  // gote to move after move 3
+  form.EvalGraph->resize(300, 120);
+  const int x = static_cast<int>(6 + (300 - 12) * 3 / 4.0);
+  QTest::mouseClick(form.EvalGraph, Qt::LeftButton, {}, QPoint(x, 60));
+  EXPECT_EQ(form.ListView1->SelectedIndex(), 3);
+  EXPECT_EQ(form.EvalGraph->Current(), 3);
+  // A live game's new moves (a reading of the grown record) are analysed too.
+  Read(WalkingKingsRecord(6, "棋戦", "先手", "後手"));
+  ASSERT_TRUE(WaitFor([&] { return filled(7); }, kWaitMs));
+}
+
+TEST_F(AnalysisTest, FaultsAreToldInWordsAndTheEngineCanBeStartedAgain) {
+  Read(WalkingKingsRecord(2, "棋戦", "先手", "後手"));
+  form.show();
+  TurnOn("/nonexistent/engine");
+  ASSERT_TRUE(WaitFor([&] { return Status().contains("起動できません"); }, kWaitMs));
+  EXPECT_TRUE(form.AnalysisPanel->RestartButton->isVisibleTo(form.AnalysisPanel));
+  form.AnalysisAction->setChecked(false);
+
+  TurnOn(ScriptedEngine("good"));
+  ASSERT_TRUE(WaitFor([&] { return Status().contains("Scripted good"); }, kWaitMs));
+  ::kill(static_cast<pid_t>(form.Analysis->Process()->ProcessId()), SIGKILL);
+  ASSERT_TRUE(WaitFor([&] { return Status().contains("終了しました"); }, kWaitMs));
+  form.AnalysisPanel->RestartButton->click();
+  ASSERT_TRUE(WaitFor([&] { return Status().contains("Scripted good"); }, kWaitMs));
+  EXPECT_FALSE(form.AnalysisPanel->RestartButton->isVisibleTo(form.AnalysisPanel));
+
+  form.Analysis->SetSettings(TEngineSettings{ScriptedEngine("crash"), 8, 1, 1, 1000});
+  ASSERT_TRUE(WaitFor([&] { return Status().contains("終了しました"); }, kWaitMs));
+  EXPECT_TRUE(Status().contains("info depth 1")) << Status().toStdString();  // its last line
+}
+
+}  // namespace
+}  // namespace zelvaro::testing
+
+namespace zelvaro::testing {
+namespace {
+
+TEST(EngineSettingsTest, KeptInTheIniFileAndShownOnTheEnginePage) {
+  TestApp();
+  ScratchFolder folder;
+  const QString path = QStringLiteral("engine.ini");
+  {
+    TSettingsFile file(path);
+    EXPECT_EQ(file.Values().engine, TEngineSettings());
+    EXPECT_EQ(TEngineSettings().time_ms, 1000);
+    file.Values().engine = TEngineSettings{"/opt/engine/yane", 256, 1, 3, 2500};
+    file.Save();
+  }
+  TSettingsFile file(path);
+  EXPECT_EQ(file.Values().engine, (TEngineSettings{"/opt/engine/yane", 256, 1, 3, 2500}));
+  TForm1 form;
+  form.KeepSettings(&file);
+  EXPECT_EQ(form.OptionsDialog->EngineDialog->Values(), file.Values().engine);
+  form.OptionsDialog->EngineDialog->MultiPvSpin->setValue(2);
+  form.OptionsDialog->EngineDialog->OkButton->click();
+  EXPECT_EQ(TSettingsFile(path).Values().engine.multipv, 2);
+  EXPECT_EQ(form.Analysis->Settings().multipv, 2);
+  form.KeepSettings(nullptr);
+  // A damaged value gives its default, the others stay.
+  WriteFile("engine.ini", "[engine]\nhash=lots\nmultipv=99\ntime_ms=1500\n");
+  const TEngineSettings read = TSettingsFile(path).Values().engine;
+  EXPECT_EQ(read.hash_mb, kDefaultHashMb);
+  EXPECT_EQ(read.multipv, kDefaultMultiPv);
+  EXPECT_EQ(read.time_ms, 1500);
+}
+
+}  // namespace
+}  // namespace zelvaro::testing
