@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <string>
 
 #include "game/KifReader.h"
 #include "game/RecordWriter.h"
@@ -139,12 +140,31 @@ class CsaConverter {
     out_.push_back(std::u16string(key) + std::u16string(value));
   }
 
+  // Version 2's "$TIME_LIMIT:HH:MM+SS" (hours and minutes of the limit,
+  // seconds of byo-yomi) as the KIF header writes a limit, so that the clock
+  // reads it as a KIF record's; false when the value has another shape.
+  bool TimeLimitHeader(std::u16string_view value) {
+    int hours = 0, minutes = 0, byoyomi = 0;
+    char rest = 0;
+    if (std::sscanf(Narrow(value).c_str(), "%d:%d+%d%c", &hours, &minutes, &byoyomi, &rest) != 3 ||
+        hours < 0 || minutes < 0 || minutes > 59 || byoyomi < 0) {
+      return false;
+    }
+    std::u16string text = u"各";
+    if (hours > 0) text += Utf8ToUtf16(std::to_string(hours)) + u"時間";
+    if (minutes > 0 || hours == 0) text += Utf8ToUtf16(std::to_string(minutes)) + u"分";
+    Header(u"持ち時間：", text);
+    if (byoyomi > 0) Header(u"秒読み：", Utf8ToUtf16(std::to_string(byoyomi)) + u"秒");
+    return true;
+  }
+
   void Info(std::u16string_view s) {
     const size_t colon = s.find(u':');
     if (colon == std::u16string_view::npos) return;
     const std::u16string_view key = s.substr(0, colon);
     std::u16string_view value = s.substr(colon + 1);
     while (!value.empty() && value[0] == u' ') value.remove_prefix(1);
+    if (key == u"TIME_LIMIT" && TimeLimitHeader(value)) return;
     struct Entry {
       std::u16string_view key, header;
     };

@@ -91,7 +91,12 @@ TEST(CsaReader, StatementsMovesTimesAndComments) {
   EXPECT_EQ(U8(record.gote_name), "Gote");
   EXPECT_EQ(U8(record.caption), "Zelvaro - [ Cup 1 ]");
   EXPECT_NE(record.header_body.find(u"開始日時：2024/01/02 10:00:00<BR>"), std::u16string::npos);
-  EXPECT_NE(record.header_body.find(u"持ち時間：00:10+30<BR>"), std::u16string::npos);
+  // Version 2's limit is hours:minutes+byo-yomi seconds; version 3's $TIME
+  // is seconds+byo-yomi+increment.
+  EXPECT_NE(record.header_body.find(u"持ち時間：各10分<BR>秒読み：30秒<BR>"), std::u16string::npos);
+  EXPECT_EQ(record.time_limit, (TTimeLimit{600, 30, 0}));
+  EXPECT_EQ(Read("$TIME_LIMIT:01:30+00\nPI\n+\n").time_limit, (TTimeLimit{5400, 0, 0}));
+  EXPECT_EQ(Read("$TIME:300+0+10\nPI\n+\n").time_limit, (TTimeLimit{300, 0, 10}));
   EXPECT_EQ(U8(record.row_positions[0].Comment), "a file comment<BR>before move 1<BR>");
   EXPECT_EQ(U8(record.row_positions[2].Comment), "* 30 +8822UM<BR>");
   const TKyokumen& p = record.MainPosition(5);
