@@ -268,7 +268,7 @@ class Ki2Converter {
     const std::optional<TMove> m = Resolve(p, written);
     if (!m) {
       // Applied to nothing: the KIF reader reports it and keeps the position.
-      Emit(std::u16string(written) + u"(??)", std::u16string(written), p, true);
+      Emit(std::u16string(written) + u"(?\?)", std::u16string(written), p, true);
       return;
     }
     TRowMove move;
@@ -318,7 +318,7 @@ void ShowKi2Moves(TKifRecord& record, const TKi2Conversion& conv) {
     row.move = row.move.substr(0, 1) + conv.written[k];
     if (!conv.unapplied[k]) continue;
     const std::u16string told = u"指し手エラー " + conv.written[k];
-    const auto it = std::find(record.reports.begin(), record.reports.end(), told + u"(??)");
+    const auto it = std::find(record.reports.begin(), record.reports.end(), told + u"(?\?)");
     if (it != record.reports.end()) {
       *it = told;
     } else {

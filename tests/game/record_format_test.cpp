@@ -350,7 +350,9 @@ TEST(RecordWriter, CorpusRoundTrips) {
         const auto &ra = original.rows[a_rows[n]], &rb = back.rows[b_rows[n]];
         if (format != TRecordFormat::kKi2) {
           EXPECT_EQ(ra.seconds, rb.seconds) << "move " << n;
-          if (ra.seconds >= 0) EXPECT_EQ(ra.total_seconds, rb.total_seconds) << "move " << n;
+          if (ra.seconds >= 0) {
+            EXPECT_EQ(ra.total_seconds, rb.total_seconds) << "move " << n;
+          }
         }
         EXPECT_EQ(U8(a.Comment), U8(b.Comment)) << "move " << n;
       }
