@@ -6,6 +6,7 @@
 
 #include "game/KifReader.h"
 #include "game/RecordWriter.h"
+#include "game/Rules.h"
 #include "game/untKyokumen.h"
 #include "toolkit/Exception.h"
 #include "toolkit/TextCodec.h"
@@ -31,29 +32,6 @@ bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
 int32_t SquareOf(std::u16string_view two) {
   if (two.size() < 2 || !IsDigit(two[0]) || !IsDigit(two[1])) return -1;
   return (two[0] - u'0') * 10 + (two[1] - u'0');
-}
-
-bool IsSquare(int32_t sq) { return sq >= 11 && sq <= 99 && sq % 10 != 0; }
-
-int HandIndexOf(int32_t kind) {
-  switch (kind) {
-    case kFu:
-      return kHandFu;
-    case kKyo:
-      return kHandKyo;
-    case kKei:
-      return kHandKei;
-    case kGin:
-      return kHandGin;
-    case kKin:
-      return kHandKin;
-    case kHisya:
-      return kHandHisya;
-    case kKaku:
-      return kHandKaku;
-    default:
-      return -1;
-  }
 }
 
 // The KIF terminal word of a % statement, with the side whose turn it is.
@@ -233,10 +211,7 @@ class CsaConverter {
     std::array<int32_t, 7> used{};
     for (int sq = 11; sq <= 99; ++sq) {
       const int32_t code = position_.Board[static_cast<size_t>(sq)];
-      int32_t kind = code > kGoteOffset ? code - kGoteOffset : code;
-      static constexpr int32_t kDemoted[] = {0, 1, 1, 3, 3, 5, 5, 7, 7, 9, 10, 11, 11, 13, 13};
-      if (kind >= 1 && kind <= 14) kind = kDemoted[kind];
-      const int k = HandIndexOf(kind);
+      const int k = HandIndexOf(DemotedKind(KindOf(code)));
       if (k >= 0) ++used[k];
     }
     for (int k = 0; k < 7; ++k) used[k] += position_.SenteHand[k] + position_.GoteHand[k];
@@ -288,7 +263,7 @@ class CsaConverter {
     } else {
       move.kind = TRowMove::kBoard;
       const int32_t there = position_.Board[static_cast<size_t>(from)];
-      const int32_t kind = there > kGoteOffset ? there - kGoteOffset : there;
+      const int32_t kind = KindOf(there);
       // The piece before the move; a promotion changes it into the next code.
       move.piece = kind == after || kind + 1 == after ? kind : after;
       move.promote = move.piece != after;

@@ -11,8 +11,6 @@ namespace zelvaro {
 namespace {
 
 constexpr std::u16string_view kMarks = u"▲△☗☖";
-constexpr std::u16string_view kFiles = u"１２３４５６７８９";
-constexpr std::u16string_view kRanks = u"一二三四五六七八九";
 constexpr std::u16string_view kWords = u"右左直上引寄打";
 
 bool IsBlank(char16_t c) { return c == u' ' || c == u'\t' || c == u'　'; }
@@ -120,11 +118,8 @@ std::optional<TMove> Resolve(const TKyokumen& p, std::u16string_view text) {
   int32_t to = 0;
   if (!text.empty() && text[0] == u'同') {
     to = p.LastSquare;
-  } else if (text.size() >= 2) {
-    const size_t f = kFiles.find(text[0]), r = kRanks.find(text[1]);
-    if (f != std::u16string_view::npos && r != std::u16string_view::npos) {
-      to = static_cast<int32_t>((f + 1) * 10 + r + 1);
-    }
+  } else {
+    to = SquareOfText(text);
   }
   if (!IsSquare(to)) return std::nullopt;
   const std::u16string written = Normalized(text);

@@ -338,29 +338,34 @@ bool IsRecordLine(std::u16string_view line) {
          line.substr(0, colon).find_first_of(u" \t　") == std::u16string_view::npos;
 }
 
-std::u16string_view RecordRefusal(std::string_view bytes, const std::vector<std::u16string>& lines,
-                                  std::string_view /*file_name*/) {
+namespace {
+
+// What the bytes alone decide: empty or no text is refused, a CSA, KI2,
+// SFEN or USI text is a record (an empty refusal); none when the lines must
+// be looked at for a KIF move or header line.
+std::optional<std::u16string_view> RefusalByBytes(std::string_view bytes) {
   if (bytes.find_first_not_of(" \t\r\n\f\x1A") == std::string_view::npos) return kNotRecordEmpty;
   if (!IsText(bytes)) return kNotRecordBinary;
-  // CSA statements, KI2 moves, an SFEN or a USI position make a record too.
-  const std::optional<TRecordFormat> format = FormatByContent(bytes);
-  if ((!format || *format == TRecordFormat::kKif) &&
-      std::none_of(lines.begin(), lines.end(),
-                   [](const std::u16string& line) { return IsRecordLine(line); })) {
-    return kNotRecordNoLines;
+  if (const std::optional<TRecordFormat> format = FormatByContent(bytes);
+      format && *format != TRecordFormat::kKif) {
+    return std::u16string_view();
   }
-  return {};
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::u16string_view RecordRefusal(std::string_view bytes, const std::vector<std::u16string>& lines,
+                                  std::string_view /*file_name*/) {
+  if (const auto refusal = RefusalByBytes(bytes)) return *refusal;
+  const bool record = std::any_of(lines.begin(), lines.end(),
+                                  [](const std::u16string& line) { return IsRecordLine(line); });
+  return record ? std::u16string_view() : kNotRecordNoLines;
 }
 
 std::u16string_view RecordRefusal(std::string_view bytes, TRecordEncoding encoding,
                                   std::string_view file_name) {
-  if (bytes.find_first_not_of(" \t\r\n\f\x1A") == std::string_view::npos) return kNotRecordEmpty;
-  if (!IsText(bytes)) return kNotRecordBinary;
-  // CSA statements, KI2 moves, an SFEN or a USI position make a record too.
-  if (const std::optional<TRecordFormat> format = FormatByContent(bytes);
-      format && *format != TRecordFormat::kKif) {
-    return {};
-  }
+  if (const auto refusal = RefusalByBytes(bytes)) return *refusal;
   const bool utf8 = encoding == TRecordEncoding::kDetect && IsUtf8Record(bytes, file_name);
   if (utf8 && bytes.substr(0, kUtf8Bom.size()) == kUtf8Bom) bytes.remove_prefix(kUtf8Bom.size());
   size_t start = 0;

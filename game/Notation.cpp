@@ -98,6 +98,13 @@ std::u16string SquareText(int32_t square) {
           kRanks[static_cast<size_t>(square % 10 - 1)]};
 }
 
+int32_t SquareOfText(std::u16string_view text) {
+  if (text.size() < 2) return 0;
+  const size_t f = kFiles.find(text[0]), r = kRanks.find(text[1]);
+  if (f == std::u16string_view::npos || r == std::u16string_view::npos) return 0;
+  return static_cast<int32_t>((f + 1) * 10 + r + 1);
+}
+
 std::u16string Ki2MoveText(const TKyokumen& p, const TMove& m, bool side_mark) {
   const int32_t side = SideOf(p);
   std::u16string out;
@@ -160,10 +167,8 @@ std::optional<TKifMove> ReadKifMove(const TKyokumen& before, std::u16string_view
     while (at < text.size() && (text[at] == u'　' || text[at] == u' ')) ++at;
     rest = text.substr(at);
   } else {
-    if (text.size() < 2) return std::nullopt;
-    const size_t f = kFiles.find(text[0]), r = kRanks.find(text[1]);
-    if (f == std::u16string_view::npos || r == std::u16string_view::npos) return std::nullopt;
-    to = static_cast<int32_t>((f + 1) * 10 + r + 1);
+    to = SquareOfText(text);
+    if (to == 0) return std::nullopt;
     rest = text.substr(2);
   }
   if (!IsSquare(to) || rest.empty()) return std::nullopt;

@@ -23,6 +23,8 @@ std::u16string_view Ki2PieceName(int32_t kind);
 
 // "７六" for square 76.
 std::u16string SquareText(int32_t square);
+// Square 76 for a text starting "７六"; 0 when it starts with no square.
+int32_t SquareOfText(std::u16string_view text);
 
 // The notation of the legal move `m` in `p`: "▲" or "△" (when `side_mark`),
 // the destination ("７六", or "同　" when it is p.LastSquare), the piece as it

@@ -5,17 +5,16 @@
 
 #include "game/Notation.h"
 #include "game/RecordUsi.h"
+#include "game/Rules.h"
 #include "toolkit/Exception.h"
 #include "toolkit/TextCodec.h"
 
 namespace zelvaro {
 namespace {
 
-constexpr std::u16string_view kFiles = u"１２３４５６７８９";
 constexpr std::u16string_view kRanks = u"一二三四五六七八九";
 constexpr std::u16string_view kBr = u"<BR>";
 
-int32_t Kind(int32_t code) { return code > kGoteOffset ? code - kGoteOffset : code; }
 
 bool StartsWith(std::u16string_view s, std::u16string_view prefix) {
   return s.substr(0, prefix.size()) == prefix;
@@ -141,24 +140,18 @@ std::string CsaEnding(std::u16string_view word, int32_t side) {
 
 }  // namespace
 
-std::u16string SquareName(int32_t square) {
-  const int32_t file = square / 10, rank = square % 10;
-  if (file < 1 || file > 9 || rank < 1 || rank > 9) return u"？？";
-  return {kFiles[static_cast<size_t>(file - 1)], kRanks[static_cast<size_t>(rank - 1)]};
-}
-
 std::u16string_view PieceName(int32_t code) {
   static constexpr std::u16string_view kNames[] = {u"",   u"歩",   u"と", u"香",   u"成香",
                                                    u"桂", u"成桂", u"銀", u"成銀", u"金",
                                                    u"玉", u"飛",   u"龍", u"角",   u"馬"};
-  code = Kind(code);
+  code = KindOf(code);
   return code >= 1 && code <= 14 ? kNames[code] : u"";
 }
 
 std::string_view CsaPieceName(int32_t code) {
   static constexpr std::string_view kNames[] = {"",   "FU", "TO", "KY", "NY", "KE", "NK", "GI",
                                                 "NG", "KI", "OU", "HI", "RY", "KA", "UM"};
-  code = Kind(code);
+  code = KindOf(code);
   return code >= 1 && code <= 14 ? kNames[code] : "";
 }
 
@@ -185,12 +178,12 @@ TRowMove MoveOfRow(const TKifRecord& record, int row) {
   }
   move.to = after.LastSquare;
   move.from = after.LastOrigin;
-  if (move.to < 11 || move.to > 99 || move.to % 10 == 0 || Kind(after.Board[move.to]) == 0) {
+  if (!IsSquare(move.to) || KindOf(after.Board[move.to]) == 0) {
     return move;
   }
-  const int32_t placed = Kind(after.Board[move.to]);
+  const int32_t placed = KindOf(after.Board[move.to]);
   move.kind = move.from == 0 ? TRowMove::kDrop : TRowMove::kBoard;
-  move.piece = move.from == 0 ? placed : Kind(before.Board[move.from]);
+  move.piece = move.from == 0 ? placed : KindOf(before.Board[move.from]);
   if (move.piece == 0) move.piece = placed;
   move.promote = placed != move.piece;
   // Row 0's LastSquare is no move's: a first move is never 同.
@@ -214,7 +207,7 @@ int32_t SideToMove(const TKifRecord& record, int row) {
 
 std::u16string KifMoveText(const TRowMove& move) {
   if (move.kind == TRowMove::kWord || move.kind == TRowMove::kUnapplied) return move.word;
-  std::u16string text = move.same ? u"同　" : SquareName(move.to);
+  std::u16string text = move.same ? u"同　" : SquareText(move.to);
   text += PieceName(move.piece);
   if (move.kind == TRowMove::kDrop) return text + u"打";
   if (move.promote) text += u"成";
@@ -233,7 +226,7 @@ std::vector<std::u16string> BodLines(const TKyokumen& p, int32_t side_to_move) {
     std::u16string line = u"|";
     for (int file = 9; file >= 1; --file) {
       const int32_t code = p.Board[static_cast<size_t>(file * 10 + rank)];
-      const int32_t kind = Kind(code);
+      const int32_t kind = KindOf(code);
       line += code > kGoteOffset ? u'v' : u' ';
       line += kind >= 1 && kind <= 14 ? kCells[kind] : kCells[0];
     }
@@ -380,7 +373,7 @@ std::vector<std::u16string> CsaLines(const TKifRecord& record) {
       std::string line = "P" + std::to_string(rank);
       for (int file = 9; file >= 1; --file) {
         const int32_t code = start.Board[static_cast<size_t>(file * 10 + rank)];
-        line += Kind(code) == 0 || CsaPieceName(code).empty()
+        line += KindOf(code) == 0 || CsaPieceName(code).empty()
                     ? std::string(" * ")
                     : (code > kGoteOffset ? "-" : "+") + std::string(CsaPieceName(code));
       }

@@ -38,8 +38,6 @@ int32_t FirstSide(const TKifRecord& record);
 
 // A move in KIF notation: "７六歩(77)", "同　銀(31)", "５五角打", "２二角成(88)".
 std::u16string KifMoveText(const TRowMove& move);
-// "７六" for square 76.
-std::u16string SquareName(int32_t square);
 // The KIF name of a piece by its sente code ("歩", "成香", "龍"; "玉" for the king).
 std::u16string_view PieceName(int32_t code);
 // The two letters of a CSA piece ("FU" ... "RY") by sente code; empty when unknown.

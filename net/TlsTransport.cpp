@@ -103,6 +103,14 @@ std::string ReasonText(unsigned long error) {
   return reason ? reason : "error " + std::to_string(ERR_GET_REASON(error));
 }
 
+// A read or write that failed past the handshake, with OpenSSL's reason.
+[[noreturn]] void ThrowConnectionFailure(const std::string& host) {
+  const unsigned long failure = ERR_peek_last_error();
+  ERR_clear_error();
+  throw ETlsError(ETlsError::Kind::kOther,
+                  "The encrypted connection to " + host + " failed (" + ReasonText(failure) + ").");
+}
+
 }  // namespace
 
 struct TTlsTransport::State {
@@ -316,10 +324,7 @@ size_t TTlsTransport::Receive(char* buffer, size_t size, milliseconds limit) {
       if (error == SSL_ERROR_WANT_READ && !s.FillIn(budget)) throw ETlsCut(s.host);
       continue;
     }
-    const unsigned long failure = ERR_peek_last_error();
-    ERR_clear_error();
-    throw ETlsError(ETlsError::Kind::kOther, "The encrypted connection to " + s.host + " failed (" +
-                                                 ReasonText(failure) + ").");
+    ThrowConnectionFailure(s.host);
   }
 }
 
@@ -342,10 +347,7 @@ void TTlsTransport::Send(const char* data, size_t size, milliseconds limit) {
       if (error == SSL_ERROR_WANT_READ && !s.FillIn(budget)) throw ETlsCut(s.host);
       continue;
     }
-    const unsigned long failure = ERR_peek_last_error();
-    ERR_clear_error();
-    throw ETlsError(ETlsError::Kind::kOther, "The encrypted connection to " + s.host + " failed (" +
-                                                 ReasonText(failure) + ").");
+    ThrowConnectionFailure(s.host);
   }
 }
 

@@ -247,11 +247,7 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent, Qt::Window) {
   connect(f5, &QShortcut::activated, this, &TForm1::RefreshRecord);
   CreateActions();
 
-  connect(TimeChart, &TTimeChart::RowClicked, this, [this](int row) {
-    ListView1->Select(row);
-    ListView1->ScrollIntoView(row);
-    OnListViewClick();
-  });
+  connect(TimeChart, &TTimeChart::RowClicked, this, &TForm1::ShowClickedRow);
 
   // Every choice is written as it is made (once KeepSettings has given a file).
   connect(OptionsDialog->RadioGroup1, &TRadioGroup::ItemIndexChanged, this, &TForm1::SaveSettings);
@@ -1241,7 +1237,10 @@ void TForm1::ShowAnalysisStatus() {
 
 void TForm1::EvalGraphClicked(int index) {
   if (index < 0 || index >= static_cast<int>(shown_.main_line.size())) return;
-  const int row = shown_.main_line[static_cast<size_t>(index)];
+  ShowClickedRow(shown_.main_line[static_cast<size_t>(index)]);
+}
+
+void TForm1::ShowClickedRow(int row) {
   ListView1->Select(row);
   ListView1->ScrollIntoView(row);
   OnListViewClick();

@@ -349,6 +349,8 @@ class TForm1 : public QWidget {
   void UpdateEvalGraph();
   void ShowAnalysisStatus();
   void EvalGraphClicked(int index);
+  // A chart's click: the row selected and shown as a click on it shows it.
+  void ShowClickedRow(int row);
 
   std::unique_ptr<TBoardRenderer> renderer_;
   std::vector<TRecordPosition> record_positions_;  // while analysis is on
