@@ -246,7 +246,7 @@ constexpr std::u16string_view kEndWords[] = {
 // neither a character (of UTF-8 when they are valid UTF-8, else of CP932)
 // nor a control character text files hold.
 bool IsText(std::string_view bytes) {
-  const bool utf8 = IsValidUtf8(bytes);
+  const bool utf8 = IsValidUtf8(bytes) || LooksEucJp(bytes);  // multi-byte text either way
   size_t bad = 0;
   for (size_t i = 0; i < bytes.size(); ++i) {
     const auto b = static_cast<unsigned char>(bytes[i]);
@@ -367,13 +367,18 @@ std::u16string_view RecordRefusal(std::string_view bytes, TRecordEncoding encodi
                                   std::string_view file_name) {
   if (const auto refusal = RefusalByBytes(bytes)) return *refusal;
   const bool utf8 = encoding == TRecordEncoding::kDetect && IsUtf8Record(bytes, file_name);
+  const bool euc = !utf8 && encoding == TRecordEncoding::kDetect && LooksEucJp(bytes);
   if (utf8 && bytes.substr(0, kUtf8Bom.size()) == kUtf8Bom) bytes.remove_prefix(kUtf8Bom.size());
   size_t start = 0;
   while (start < bytes.size()) {
     size_t end = bytes.find_first_of("\r\n", start);
     if (end == std::string_view::npos) end = bytes.size();
     const std::string_view line = bytes.substr(start, end - start);
-    if (IsRecordLine(utf8 ? Utf8ToUtf16(line) : SjisToUtf16(line))) return {};
+    if (IsRecordLine(utf8  ? Utf8ToUtf16(line)
+                     : euc ? EucJpToUtf16(line)
+                           : SjisToUtf16(line))) {
+      return {};
+    }
     start = end + 1;
   }
   return kNotRecordNoLines;
@@ -461,10 +466,11 @@ bool IsUtf8Record(std::string_view bytes, std::string_view file_name) {
 std::vector<std::u16string> DecodeRecordLines(std::string_view bytes, TRecordEncoding encoding,
                                               std::string_view file_name) {
   const bool utf8 = encoding == TRecordEncoding::kDetect && IsUtf8Record(bytes, file_name);
+  const bool euc = !utf8 && encoding == TRecordEncoding::kDetect && LooksEucJp(bytes);
   if (utf8 && bytes.substr(0, kUtf8Bom.size()) == kUtf8Bom) bytes.remove_prefix(kUtf8Bom.size());
   std::vector<std::u16string> lines;
   for (const std::string& line : SplitLines(bytes)) {
-    lines.push_back(utf8 ? Utf8ToUtf16(line) : SjisToUtf16(line));
+    lines.push_back(utf8 ? Utf8ToUtf16(line) : euc ? EucJpToUtf16(line) : SjisToUtf16(line));
   }
   return lines;
 }
@@ -522,6 +528,16 @@ void TKifReader::ReadLine(std::u16string_view line) {
   MoveLineShape move;
   const bool move_line = ParseMoveLine(line, move);
 
+  // "手数＝123" above a diagram: the moves played before the start, so the
+  // next is move 124; the first move line's number takes its place.
+  if (!moves_begun_ && StartsWith(line, u"手数＝")) {
+    int32_t played = 0;
+    for (char16_t c : Mid(line, 4, 5)) {
+      if (!IsDigit(c)) break;
+      played = played * 10 + (c - u'0');
+    }
+    if (played > 0 && played < kMaxMoveNumber) record_.start_number = played + 1;
+  }
   // b. Header line; before the moves it may also describe the start. The
   // document shows the header fields and the diagram, not the lines that
   // only steer the reading.

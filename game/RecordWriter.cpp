@@ -329,6 +329,9 @@ std::vector<std::u16string> KifLines(const TKifRecord& record, bool utf8) {
   std::vector<std::u16string> lines;
   lines.push_back(utf8 ? u"#KIF version=2.0 encoding=UTF-8"
                        : u"#KIF version=2.0 encoding=Shift_JIS");
+  if (record.rows.size() == 1 && record.start_number > 1) {
+    lines.push_back(u"手数＝" + Ascii(std::to_string(record.start_number - 1)));
+  }
   AddHeaderAndStart(lines, record, FirstSide(record));
   const TKyokumen& start = record.row_positions[0];
   lines.push_back(u"手数----指手---------消費時間--");

@@ -98,7 +98,8 @@ TEST(CsaReader, StatementsMovesTimesAndComments) {
   EXPECT_EQ(Read("$TIME_LIMIT:01:30+00\nPI\n+\n").time_limit, (TTimeLimit{5400, 0, 0}));
   EXPECT_EQ(Read("$TIME:300+0+10\nPI\n+\n").time_limit, (TTimeLimit{300, 0, 10}));
   EXPECT_EQ(U8(record.row_positions[0].Comment), "a file comment<BR>before move 1<BR>");
-  EXPECT_EQ(U8(record.row_positions[2].Comment), "* 30 +8822UM<BR>");
+  // "'**": a program's score and the moves it expects, in words.
+  EXPECT_EQ(U8(record.row_positions[2].Comment), "評価値 30 読み筋 ▲２二角成<BR>");
   const TKyokumen& p = record.MainPosition(5);
   EXPECT_EQ(p.Board[55], kKaku);
   EXPECT_EQ(p.Board[22], kGin + kGoteOffset);
@@ -172,6 +173,100 @@ TEST(CsaReader, Encodings) {
   EXPECT_EQ(U8(Read(utf8, "", TRecordEncoding::kCp932).sente_name), "先");
   EXPECT_EQ(U8(Read(Utf8ToSjis("N+先\n+7776FU\n"), "", TRecordEncoding::kCp932).sente_name), "先");
   EXPECT_EQ(U8(Read(Utf8ToSjis("N+先\n+7776FU\n")).sente_name), "先");
+}
+
+TEST(CsaReader, Version3AsItsStandardWritesIt) {
+  struct Case {
+    const char* csa;
+    std::vector<std::string> rows;
+    int32_t square, code;  // a square of the start and what stands there
+  } cases[] = {
+      // Board cells with one blank between them, and in three columns.
+      {"P1-KY-KE-GI-KI-OU-KI-GI-KE-KY\nP2 * -HI * * * * * -KA *\n"
+       "P3-FU-FU-FU-FU-FU-FU-FU-FU-FU\nP4 * * * * * * * * *\nP5 * * * * * * * * *\n"
+       "P6 * * * * * * * * *\nP7+FU+FU+FU+FU+FU+FU+FU+FU+FU\nP8 * +KA * * * * * +HI *\n"
+       "P9+KY+KE+GI+KI+OU+KI+GI+KE+KY\n+\n+2726FU\n",
+       {"1 ▲２六歩(27)   "}, 22, kKaku + kGoteOffset},
+      {"P1 *  *  *  *  *  *  *  * -OU\nP9 *  *  *  * +OU *  *  * +KY\n+\n+1918KY\n",
+       {"1 ▲１八香(19)   "}, 19, kKyo},
+      // Fractions: the move keeps whole seconds, the total adds them up;
+      // a time after comment lines is the move's above them.
+      {"PI\n+\n+7776FU\nT6.5\n-3334FU\n'a comment\n'*another\nT6.123\n+2726FU,T0.6\n",
+       {"1 ▲７六歩(77)  0分(計0分)  ", "2 △３四歩(33)  0分(計0分) ｺﾒﾝﾄ",
+        "3 ▲２六歩(27)  0分(計0分)  "},
+       33, kFu + kGoteOffset},
+  };
+  for (const Case& c : cases) {
+    const TKifRecord r = Read(c.csa);
+    EXPECT_EQ(Rows(r), c.rows) << c.csa;
+    EXPECT_EQ(r.row_positions[0].Board[static_cast<size_t>(c.square)], c.code) << c.csa;
+  }
+  const TKifRecord timed = Read(cases[2].csa);
+  EXPECT_EQ(timed.rows[2].seconds, 6);
+  EXPECT_EQ(timed.rows[3].seconds, 0);
+  EXPECT_EQ(timed.rows[3].total_seconds, 7);  // 6.5 + 0.6
+}
+
+TEST(CsaReader, JunkIsNoMoveAndNoRecord) {
+  struct Case {
+    const char* line;
+    const char* report;
+  } cases[] = {
+      {"+hello", "指し手エラー +hello"},
+      {"-9999ZZ", "指し手エラー -9999ZZ"},
+      {"+0055XX", "指し手エラー +0055XX"},
+      {"+7776FU and more", "指し手エラー +7776FU and more"},
+  };
+  for (const Case& c : cases) {
+    const TKifRecord r = Read(std::string("PI\n+\n+7776FU\n") + c.line + "\n-3334FU\n");
+    ASSERT_EQ(r.rows.size(), 4u) << c.line;
+    ASSERT_EQ(r.reports.size(), 1u) << c.line;
+    EXPECT_EQ(U8(r.reports[0]), c.report);
+    // The row shows the line and moves nothing; the next move takes its number.
+    EXPECT_FALSE(r.rows[2].moved) << c.line;
+    EXPECT_EQ(r.row_positions[2].Board, r.MainPosition(1).Board) << c.line;
+    EXPECT_EQ(U8(r.rows[3].move), "△３四歩(33)") << c.line;
+    EXPECT_EQ(r.MainPosition(2).Board[34], kFu + kGoteOffset) << c.line;
+  }
+  // Reports stop at a hundred and count the rest.
+  std::string many = "PI\n+\n";
+  for (int i = 0; i < 150; ++i) many += "+junk\n";
+  const TKifRecord r = Read(many);
+  ASSERT_EQ(r.reports.size(), 101u);
+  EXPECT_EQ(U8(r.reports.back()), "ほか 50 件");
+  // Text in which a line now and then looks like a statement is no record.
+  std::string text;
+  for (int i = 0; i < 200; ++i) text += i % 20 == 0 ? "N+garbage name\n" : "lorem ipsum dolor\n";
+  EXPECT_EQ(FormatByContent(text), std::nullopt);
+  EXPECT_EQ(RecordRefusal(text, TRecordEncoding::kDetect, "x.csa"), kNotRecordNoLines);
+  EXPECT_EQ(FormatByContent("V2.2\nN+a\nPI\n+\n+7776FU\nT1\n'c\n%TORYO\n"),
+            TRecordFormat::kCsa);
+}
+
+TEST(RecordEncodings, EucJpIsReadLikeCp932AndUtf8) {
+  // "N+先手名" and "棋戦：名人戦" written in EUC-JP.
+  const std::string csa = "V2.2\nN+\xC0\xE8\xBC\xEA\xCC\xBE\nPI\n+\n+7776FU\n";
+  const std::string kif = "\xB4\xFD\xC0\xEF\xA1\xA7\xCC\xBE\xBF\xCD\xC0\xEF\n";
+  EXPECT_EQ(U8(Read(csa).sente_name), "先手名");
+  EXPECT_EQ(U8(Read(csa, "", TRecordEncoding::kCp932).sente_name), "先手名");
+  EXPECT_EQ(U8(Read(kif, "a.kif").tournament_name), "名人戦");
+  EXPECT_EQ(RecordRefusal(kif, TRecordEncoding::kDetect, "a.kif"), u"");
+  // CP932 stays CP932, and EUC-JP is told by its bytes alone.
+  EXPECT_EQ(U8(Read(Utf8ToSjis("棋戦：名人戦\n"), "a.kif").tournament_name), "名人戦");
+  EXPECT_FALSE(LooksEucJp(Utf8ToSjis("棋戦：名人戦 ｺﾒﾝﾄ")));
+  EXPECT_FALSE(LooksEucJp("plain ascii"));
+  EXPECT_TRUE(LooksEucJp(kif));
+  EXPECT_EQ(EucJpToUtf16("a\xB4\xFD\xFF"), u"a棋\xDCFF");
+}
+
+TEST(SfenRecord, BareSfenKeepsItsMoveNumber) {
+  for (const char* sfen : {"4k4/9/9/9/9/9/9/9/4K4 b G 124", "4k4/9/9/9/9/9/9/9/4K4 w G 7",
+                           "lnsgkgsnl/1r5b1/ppppppppp/9/9/9/PPPPPPPPP/1B5R1/LNSGKGSNL b - 1"}) {
+    const TKifRecord r = Read(sfen);
+    EXPECT_EQ(SfenOfRow(r, 0), sfen);
+    // Written as KIF and read back, the number stays.
+    EXPECT_EQ(SfenOfRow(Read(WriteRecord(r, TRecordFormat::kKif), "x.kif"), 0), sfen);
+  }
 }
 
 TEST(SfenRecord, PositionsMovesAndHands) {
