@@ -325,6 +325,18 @@ std::u16string HeaderHtml(std::u16string_view line) {
 
 }  // namespace
 
+namespace {
+
+// Whether a row's text ends the game on its line: a terminal word other than
+// 封じ手, after which the game goes on the next day.
+bool EndsGame(std::u16string_view move) {
+  return !StartsWith(move, u"封じ手") &&
+         std::any_of(std::begin(kEndWords), std::end(kEndWords),
+                     [&](std::u16string_view word) { return StartsWith(move, word); });
+}
+
+}  // namespace
+
 bool IsRecordLine(std::u16string_view line) {
   MoveLineShape move;
   if (ParseMoveLine(line, move)) {
@@ -505,6 +517,7 @@ void TKifReader::Begin(std::u16string_view header_prefix) {
   mark_variation_ = false;
   current_row_ = 0;
   foul_report_ = -1;
+  after_end_reported_ = false;
   record_.start_number = 1;
   spent_ = {{0, 0}};
 }
@@ -675,8 +688,9 @@ void TKifReader::StartVariation(int32_t branch_number) {
   // Of the lines left, the nearest that reaches move branch_number - 1; one
   // that ends before it is no base (and encloses nothing that follows).
   while (lines_.size() > 1 &&
-         lines_.back().base_number + static_cast<int64_t>(lines_.back().rows.size()) - 1 <
-             branch_number - 1) {
+         (lines_.back().base_number + static_cast<int64_t>(lines_.back().rows.size()) - 1 <
+              branch_number - 1 ||
+          (lines_.back().ended > 0 && lines_.back().ended <= branch_number - 1))) {
     lines_.pop_back();
   }
   const Line& from = lines_.back();
@@ -703,6 +717,18 @@ void TKifReader::ReadMoveLine(int32_t number, std::u16string_view move, std::u16
   // A number below the line's start (move 0, say) has no position before it
   // on the line: its row shows the one above it and extends nothing.
   const bool placed = number >= 1 && index >= 0;
+  if (placed && on.ended > 0) {
+    if (number <= on.ended) {
+      on.ended = 0;  // the line starts again before its end
+    } else if (NamesDestination(move)) {
+      if (!after_end_reported_) {
+        record_.reports.push_back(u"終局の後の指し手は読みません: " + Decimal(number) +
+                                  u"手目 " + std::u16string(move));
+      }
+      after_end_reported_ = true;
+      return;
+    }
+  }
   int parent = current_row_;
   size_t changed_from = on.rows.size();  // the first entry of the line this move changes
   if (placed) {
@@ -754,6 +780,7 @@ void TKifReader::ReadMoveLine(int32_t number, std::u16string_view move, std::u16
   if (applied) ReadByRules(parent, added, move, record_.row_positions.back());
   mark_variation_ = false;
   current_row_ = row;
+  if (placed && on.ended == 0 && !moved && EndsGame(move)) on.ended = number;
   if (placed) {
     on.rows.push_back(row);
     if (on.index == 0) {

@@ -352,6 +352,75 @@ TEST(Ki2Reader, WrittenFormsAndMovesThatCannotBeFound) {
   EXPECT_EQ(r.row_positions[4].Board[84], kFu + kGoteOffset);
 }
 
+TEST(Ki2Reader, OtherProgramsForms) {
+  const std::vector<std::string> kOpening = {"1 ▲７六歩   ", "2 △３四歩   ", "3 ▲２六歩   "};
+  for (const char* ki2 : {
+           "▲７六歩 △３四歩 ▲２六歩",   // as KI2 writes it
+           "▲76歩 △34歩 ▲26歩",         // half-width digits
+           "▲７６歩　△３４歩　▲２６歩",  // the rank a full-width digit
+           "▼７六歩 ▽３四歩 ▼２六歩",     // ▼ ▽ for the sides
+           "▲７六歩▽３四歩▲２六歩",       // no blanks between the moves
+           "☗76歩☖34歩\n☗26歩",
+       }) {
+    const TKifRecord r = Read(std::string("手合割：平手\n") + ki2 + "\n", "x.ki2");  // UTF-8
+    EXPECT_EQ(Rows(r), kOpening) << ki2;
+    EXPECT_TRUE(r.reports.empty()) << ki2;
+    EXPECT_EQ(r.MainPosition(3).Board[26], kFu) << ki2;
+  }
+  EXPECT_EQ(DetectRecordFormat(Utf8ToSjis("▼７六歩 ▽３四歩\n")), TRecordFormat::kKi2);
+  EXPECT_EQ(DetectRecordFormat("\xe2\x96\xbc" "76\xe6\xad\xa9\n"), TRecordFormat::kKi2);  // ▼76歩
+}
+
+// Moves after the line's end are no part of the game, in KIF and KI2 alike:
+// not read, the first reported; a variation does not branch from a line that
+// ended before its move.
+TEST(RecordReaders, MovesAfterTheEnd) {
+  struct Case {
+    const char* text;
+    const char* name;
+    size_t rows;
+    const char* report;
+  } cases[] = {
+      {"   1 ７六歩(77)\n   2 投了\n   3 ２六歩(27)\n   4 ８四歩(83)\n", "x.kif", 2,
+       "終局の後の指し手は読みません: 3手目 ２六歩(27)"},
+      {"▲７六歩 △３四歩\nまで2手で先手の勝ち\n▲２六歩 △８四歩\n", "x.ki2", 3,
+       "終局の後の指し手は読みません: ２六歩"},
+      // A second word is still a row (投了 then 中断, as broadcasts write).
+      {"   1 ７六歩(77)\n   2 投了\n   3 中断\n", "x.kif", 3, nullptr},
+  };
+  for (const Case& c : cases) {
+    const TKifRecord r = Read(Utf8ToSjis(c.text), c.name);
+    EXPECT_EQ(r.rows.size(), c.rows + 1) << c.text;
+    if (c.report) {
+      ASSERT_EQ(r.reports.size(), 1u) << c.text;
+      EXPECT_EQ(U8(r.reports[0]), c.report);
+    } else {
+      EXPECT_TRUE(r.reports.empty()) << c.text;
+    }
+  }
+  // 変化：3手 after a variation that ended at move 2 branches from the main
+  // line; written back in either format it stays there, and the variations
+  // are written deepest branch first.
+  const std::string kif = Utf8ToSjis(
+      "   1 ７六歩(77)\n   2 ３四歩(33)\n   3 ２六歩(27)\n   4 ８四歩(83)\n"
+      "変化：2手\n   2 投了\n変化：3手\n   3 ６六歩(67)\n   4 ８四歩(83)\n");
+  const TKifRecord r = Read(kif, "x.kif");
+  ASSERT_EQ(r.rows.size(), 8u);
+  EXPECT_EQ(r.rows[6].parent, 2);
+  EXPECT_EQ(RowsInWritingOrder(r), (std::vector<int>{1, 2, 3, 4, 6, 7, 5}));
+  for (TRecordFormat format : {TRecordFormat::kKif, TRecordFormat::kKi2}) {
+    const TKifRecord back = Read(WriteRecord(r, format), "x");
+    ASSERT_EQ(back.rows.size(), 8u) << FormatName(format);
+    EXPECT_TRUE(back.reports.empty()) << FormatName(format);
+    for (int row : {6, 7}) {  // the variation from move 3 comes first now
+      EXPECT_EQ(back.row_positions[static_cast<size_t>(row - 1)].Board,
+                r.row_positions[static_cast<size_t>(row)].Board)
+          << FormatName(format) << " row " << row;
+    }
+    EXPECT_EQ(back.rows[5].parent, 2) << FormatName(format);
+  }
+}
+
 // The KI2 and CSA records of the corpus that have a KIF twin give the same
 // positions as the twin after every move.
 TEST(RecordFormat, CorpusTwinsAgree) {
