@@ -306,6 +306,8 @@ TEST(Ki2Reader, EveryLegalMoveReadsBack) {
       "8k/9/9/3SSS3/9/9/9/9/K8 b 2G 1",     // silvers into the zone, drops
       "k8/9/3ss4/9/9/4N1N2/9/9/8K b N 1",   // knights: 成 不成 打 右 左
       "lnsgkgsnl/1r5b1/ppppppppp/9/9/9/PPPPPPPPP/1B5R1/LNSGKGSNL w - 1",  // gote to move
+      "6gB1/9/5g3/4k4/9/9/9/9/4K4 w - 1",  // a pinned gold still asks for 上
+      "k6+Rr/9/8+R/9/9/9/9/9/8K b - 1",    // a pinned dragon still asks for 引
   };
   int moves = 0;
   for (const char* sfen : kPositions) {
