@@ -2,6 +2,8 @@
 // KIF, and the writers: what is written, read back, is the same game.
 #include <gtest/gtest.h>
 
+#include <iconv.h>
+
 #include <filesystem>
 
 #include "game/Notation.h"
@@ -453,6 +455,48 @@ TEST(RecordFormat, CorpusTwinsAgree) {
       EXPECT_EQ(report.find(u"指し手エラー"), std::u16string::npos) << prefix;
     EXPECT_GT(r.rows.size(), 3u) << prefix;
   }
+}
+
+// CP932 bytes as EUC-JP (as old servers kept records); empty when some
+// character has no EUC-JP form.
+std::string ToEucJp(const std::string& cp932) {
+  const iconv_t cd = iconv_open("EUC-JP-MS", "CP932");
+  if (cd == reinterpret_cast<iconv_t>(-1)) return {};
+  std::string out(cp932.size() * 2 + 16, '\0');
+  char* in = const_cast<char*>(cp932.data());
+  char* dst = out.data();
+  size_t in_left = cp932.size(), out_left = out.size();
+  const size_t r = iconv(cd, &in, &in_left, &dst, &out_left);
+  iconv_close(cd);
+  if (r == static_cast<size_t>(-1) || in_left != 0) return {};
+  out.resize(out.size() - out_left);
+  return out;
+}
+
+// Every corpus record with Japanese text, written in EUC-JP, reads as it
+// does in CP932.
+TEST(RecordFormat, CorpusInEucJpReadsAlike) {
+  const fs::path corpus = ZELVARO_SOURCE_DIR "/../shared/kif-corpus";
+  if (!fs::is_directory(corpus)) GTEST_SKIP() << "no corpus at " << corpus;
+  int compared = 0;
+  for (const auto& entry : fs::directory_iterator(corpus)) {
+    const std::string name = entry.path().filename().string();
+    if (entry.path().extension() == ".md") continue;
+    const std::string bytes = ReadRecordFile(entry.path().string());
+    const std::string euc = ToEucJp(bytes);
+    if (euc.empty() || euc == bytes) continue;  // ASCII, or a character EUC-JP lacks
+    SCOPED_TRACE(name);
+    const TKifRecord a = Read(bytes, name), b = Read(euc, name);
+    ASSERT_EQ(a.rows.size(), b.rows.size());
+    for (size_t row = 0; row < a.rows.size(); ++row) {
+      EXPECT_EQ(a.row_positions[row].Board, b.row_positions[row].Board) << row;
+      EXPECT_EQ(U8(a.rows[row].move), U8(b.rows[row].move)) << row;
+    }
+    EXPECT_EQ(U8(a.sente_name), U8(b.sente_name));
+    EXPECT_EQ(U8(a.header_body), U8(b.header_body));
+    ++compared;
+  }
+  EXPECT_GE(compared, 30);
 }
 
 TEST(RecordWriter, BoardDiagram) {
