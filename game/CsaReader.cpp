@@ -92,7 +92,8 @@ class CsaConverter {
     // A comment belongs to the move above it: the move line goes first.
     FlushMove();
     if (StartsWith(text, u"**")) {
-      out_.push_back(u"*" + Evaluation(text.substr(2)));
+      const std::u16string evaluation = Evaluation(text.substr(2));
+      if (!evaluation.empty()) out_.push_back(u"*" + evaluation);
       return;
     }
     if (!text.empty() && text[0] == u'*') text.remove_prefix(1);

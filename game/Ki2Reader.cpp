@@ -154,16 +154,19 @@ std::optional<TMove> Resolve(const TKyokumen& p, std::u16string_view text) {
   return Only(p, named);
 }
 
-// A move's square as the rules texts write it: "26歩" and "２6歩" (digits
-// half-width or full-width, the rank a digit) read as "２六歩".
+// A move's square as the rules texts write it: "26歩", "2六歩" and "２６歩"
+// (the file a half-width digit, the rank a digit) read as "２六歩".
 std::u16string WithKanjiRank(std::u16string_view move) {
   auto digit = [](char16_t c) -> int {
     if (c >= u'1' && c <= u'9') return c - u'0';
     if (c >= u'１' && c <= u'９') return c - u'０';
     return 0;
   };
-  if (move.size() < 2 || digit(move[0]) == 0 || digit(move[1]) == 0) return std::u16string(move);
-  return SquareText(digit(move[0]) * 10 + digit(move[1])) + std::u16string(move.substr(2));
+  if (move.size() < 2 || digit(move[0]) == 0) return std::u16string(move);
+  const size_t kanji = std::u16string_view(u"一二三四五六七八九").find(move[1]);
+  const int rank = kanji != std::u16string_view::npos ? static_cast<int>(kanji) + 1 : digit(move[1]);
+  if (rank == 0) return std::u16string(move);
+  return SquareText(digit(move[0]) * 10 + rank) + std::u16string(move.substr(2));
 }
 
 // The terminal word a "まで…" line ends in, empty for none.
@@ -292,6 +295,15 @@ class Ki2Converter {
         out_.reports.push_back(u"終局の後の指し手は読みません: " + std::u16string(text));
       }
       return;
+    }
+    // "△投了" written as a move: the line's end, as a "まで" line says it.
+    for (std::u16string_view word : {u"投了", u"中断", u"千日手", u"持将棋", u"詰み", u"不詰",
+                                     u"切れ負け", u"反則勝ち", u"反則負け", u"入玉勝ち"}) {
+      if (written == word) {
+        Emit(written, written, Current(), false);
+        lines_.back().ended = true;
+        return;
+      }
     }
     TKyokumen p = Current();
     const std::optional<TMove> m = Resolve(p, written);

@@ -361,6 +361,7 @@ TEST(Ki2Reader, OtherProgramsForms) {
   for (const char* ki2 : {
            "▲７六歩 △３四歩 ▲２六歩",   // as KI2 writes it
            "▲76歩 △34歩 ▲26歩",         // half-width digits
+           "▲7六歩 △3四歩 ▲2六歩",       // the file half-width
            "▲７６歩　△３４歩　▲２６歩",  // the rank a full-width digit
            "▼７六歩 ▽３四歩 ▼２六歩",     // ▼ ▽ for the sides
            "▲７六歩▽３四歩▲２六歩",       // no blanks between the moves
@@ -388,6 +389,8 @@ TEST(RecordReaders, MovesAfterTheEnd) {
       {"   1 ７六歩(77)\n   2 投了\n   3 ２六歩(27)\n   4 ８四歩(83)\n", "x.kif", 2,
        "終局の後の指し手は読みません: 3手目 ２六歩(27)"},
       {"▲７六歩 △３四歩\nまで2手で先手の勝ち\n▲２六歩 △８四歩\n", "x.ki2", 3,
+       "終局の後の指し手は読みません: ２六歩"},
+      {"▲７六歩 △投了 ▲２六歩\nまで1手で先手の勝ち\n", "x.ki2", 2,
        "終局の後の指し手は読みません: ２六歩"},
       // A second word is still a row (投了 then 中断, as broadcasts write).
       {"   1 ７六歩(77)\n   2 投了\n   3 中断\n", "x.kif", 3, nullptr},
