@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include "net/NetErrors.h"
+
 namespace zelvaro {
 namespace {
 
@@ -24,9 +26,11 @@ std::shared_ptr<const TRecordLines> TFollowState::Last() const {
   return last_;
 }
 
-bool TFollowState::Remember(TRecordLines lines, std::string etag, std::string last_modified) {
+bool TFollowState::Remember(TRecordLines lines, std::string etag, std::string last_modified,
+                            std::string content_type) {
   auto fresh = std::make_shared<const TRecordLines>(std::move(lines));
   std::lock_guard<std::mutex> lock(mutex_);
+  content_type_ = std::move(content_type);
   const bool changed = !last_ || *last_ != *fresh;
   last_ = std::move(fresh);
   validators_ = {};
@@ -35,6 +39,11 @@ bool TFollowState::Remember(TRecordLines lines, std::string etag, std::string la
     validators_.last_modified = std::move(last_modified);
   }
   return changed;
+}
+
+std::string TFollowState::ContentType() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return content_type_;
 }
 
 void TFollowState::RefuseValidators() {
@@ -75,6 +84,17 @@ std::optional<std::chrono::seconds> ParseRetryAfter(std::string_view value, TDat
   const std::optional<TDateTime> when = ParseHttpDate(value);
   if (!when) return std::nullopt;
   return *when > now ? *when - now : std::chrono::seconds(0);
+}
+
+}  // namespace zelvaro
+
+namespace zelvaro {
+
+std::optional<std::chrono::seconds> RetryAfterOf(const std::exception& failure) {
+  const auto* error = dynamic_cast<const EHttpProtocolError*>(&failure);
+  if (error == nullptr || (error->ErrorCode != 429 && error->ErrorCode != 503)) return std::nullopt;
+  return ParseRetryAfter(error->RetryAfter, std::chrono::floor<std::chrono::seconds>(
+                                                std::chrono::system_clock::now()));
 }
 
 }  // namespace zelvaro

@@ -56,7 +56,10 @@ class TFollowState {
   std::shared_ptr<const TRecordLines> Last() const;
   // A good download with its reply's validators: remembered for the next
   // one. Whether its lines differ from the last good download's.
-  bool Remember(TRecordLines lines, std::string etag, std::string last_modified);
+  bool Remember(TRecordLines lines, std::string etag, std::string last_modified,
+                std::string content_type = {});
+  // The Content-Type of the last good download's reply.
+  std::string ContentType() const;
   // The server refused a conditional request (400, 412): no validators are
   // sent to it again.
   void RefuseValidators();
@@ -67,6 +70,7 @@ class TFollowState {
   TValidators validators_;
   bool refused_ = false;
   std::shared_ptr<const TRecordLines> last_;
+  std::string content_type_;
 };
 
 // The states of the addresses a window follows, by address: the most
@@ -84,5 +88,9 @@ class TFollowStates {
 // The wait a Retry-After value asks for: whole seconds, or an HTTP date
 // (less `now`; 0 once it has passed); nothing for anything else.
 std::optional<std::chrono::seconds> ParseRetryAfter(std::string_view value, TDateTime now);
+
+// The wait a failure asks for: a 429 or 503 reply's Retry-After, read at
+// the present time; nothing for any other failure.
+std::optional<std::chrono::seconds> RetryAfterOf(const std::exception& failure);
 
 }  // namespace zelvaro

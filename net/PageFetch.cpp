@@ -116,7 +116,8 @@ TFollowAnswer TPageFetcher::FetchFollowLines(std::string_view url, TFollowState&
   answer.http_status = FHttp.Response.StatusCode;
   answer.body_bytes = received_;
   const THeaderList& head = FHttp.Response.HeaderLines;
-  answer.changed = state.Remember(FLines, head.Value("ETag"), head.Value("Last-Modified"));
+  answer.changed = state.Remember(FLines, head.Value("ETag"), head.Value("Last-Modified"),
+                                  head.Value("Content-Type"));
   return answer;
 }
 

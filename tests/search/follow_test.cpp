@@ -379,8 +379,12 @@ TEST(FollowCliTest, OneLinePerDownload) {
   const auto third = next_line();
   ASSERT_TRUE(cli.waitForFinished(10000));
   EXPECT_EQ(cli.exitCode(), 0);
+  EXPECT_GT(first.value("body_bytes", 0), 300);
   EXPECT_EQ(first, nlohmann::json::parse(R"j({"moves":5,"last_row":["5","▲６八銀(79)",)j"
-                                         R"j(" 0分(計1分)"," "],"changed":true})j"));
+                                         R"j(" 0分(計1分)"," "],"changed":true,)j"
+                                         R"j("http_status":200,"finished":false,)j"
+                                         R"j("body_bytes":)j" +
+                                         first.value("body_bytes", nlohmann::json()).dump() + "}"));
   EXPECT_EQ(second.at("moves"), 6);
   EXPECT_EQ(second.at("last_row").at(0), "6");
   EXPECT_EQ(second.at("changed"), true);
