@@ -28,12 +28,16 @@ std::shared_ptr<const TRecordLines> TFollowState::Last() const {
 
 bool TFollowState::Remember(TRecordLines lines, std::string etag, std::string last_modified,
                             std::string content_type) {
-  auto fresh = std::make_shared<const TRecordLines>(std::move(lines));
+  size_t bytes = 0;
+  for (const std::string& line : lines) bytes += line.size() + 1;
+  std::shared_ptr<const TRecordLines> fresh;
+  if (bytes <= kMaxKeptBytes) fresh = std::make_shared<const TRecordLines>(std::move(lines));
   std::lock_guard<std::mutex> lock(mutex_);
   content_type_ = std::move(content_type);
-  const bool changed = !last_ || *last_ != *fresh;
+  const bool changed = !last_ || !fresh || *last_ != *fresh;
   last_ = std::move(fresh);
   validators_ = {};
+  if (!last_) return changed;
   if (etag.size() <= kMaxValidatorSize && last_modified.size() <= kMaxValidatorSize) {
     validators_.etag = std::move(etag);
     validators_.last_modified = std::move(last_modified);

@@ -42,6 +42,9 @@ class TFollowState {
  public:
   // Longer validators are not kept: the address is followed without them.
   static constexpr size_t kMaxValidatorSize = 1024;
+  // A record larger than this is not kept (a live record is well under
+  // 1 MiB): it is followed without validators, every download "changed".
+  static constexpr size_t kMaxKeptBytes = size_t{8} << 20;
 
   struct TValidators {
     std::string etag;           // for If-None-Match
@@ -77,7 +80,7 @@ class TFollowState {
 // recently used kMaxAddresses are kept. Thread-safe.
 class TFollowStates {
  public:
-  static constexpr size_t kMaxAddresses = 32;
+  static constexpr size_t kMaxAddresses = 16;
   std::shared_ptr<TFollowState> For(const std::string& url);
 
  private:

@@ -20,22 +20,25 @@ void SaveRecordLines(const std::string& path, const std::vector<std::string>& li
 }
 
 TRecordDownloadFetch::TRecordDownloadFetch(std::string url, std::unique_ptr<ILineFetcher> fetcher,
-                                           std::string path, std::shared_ptr<TFollowState> follow)
+                                           std::string path, std::shared_ptr<TFollowState> follow,
+                                           Kind kind)
     : url_(std::move(url)),
       fetcher_(std::move(fetcher)),
       path_(std::move(path)),
-      follow_(std::move(follow)) {}
+      follow_(std::move(follow)),
+      kind_(kind) {}
 
 std::string TRecordDownloadFetch::Fetch() {
-  if (follow_) return FetchFollowedRecord(*fetcher_, url_, *follow_, result_);
+  if (follow_ && kind_ == kRefresh) return FetchFollowedRecord(*fetcher_, url_, *follow_, result_);
   fetcher_->FetchLines(url_);
+  if (follow_) result_.changed = follow_->Remember(fetcher_->Lines(), {}, {});
   return RecordFileBytes(fetcher_->Lines());
 }
 
 void TRecordDownloadFetch::Keep(const std::string& bytes) {
-  // An unchanged record is not written again; the file may still lack it
-  // (the write of the change failed), and then it is.
-  if (!result_.changed && FileHolds(path_, bytes)) return;
+  // A record the file already holds is not written again (an unchanged
+  // one, as a rule; but the write of a change may have failed before).
+  if (follow_ && FileHolds(path_, bytes)) return;
   WriteRecordFile(path_, bytes);
 }
 

@@ -30,11 +30,14 @@ std::string RecordFileBytes(const std::vector<std::string>& lines);
 // With a `follow` state the download is one of a follow (a refresh): it
 // keeps its connection and sends the validators the address gave
 // (ILineFetcher::FetchFollowLines); Result says whether the record changed,
-// and Keep leaves a file that already holds the unchanged record alone.
+// and Keep leaves a file that already holds the record alone. A download
+// that starts a follow (kStart) is a plain one that leaves its lines in the
+// state, so that the first refresh can tell an unchanged record.
 class TRecordDownloadFetch : public TRecordFetch {
  public:
+  enum Kind { kRefresh, kStart };
   TRecordDownloadFetch(std::string url, std::unique_ptr<ILineFetcher> fetcher, std::string path,
-                       std::shared_ptr<TFollowState> follow = nullptr);
+                       std::shared_ptr<TFollowState> follow = nullptr, Kind kind = kRefresh);
   std::string Fetch() override;
   void Abort() override { fetcher_->Abort(); }
   void Keep(const std::string& bytes) override;
@@ -45,6 +48,7 @@ class TRecordDownloadFetch : public TRecordFetch {
   const std::unique_ptr<ILineFetcher> fetcher_;
   const std::string path_;
   const std::shared_ptr<TFollowState> follow_;
+  const Kind kind_;
   TRecordFetchResult result_;
 };
 

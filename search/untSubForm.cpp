@@ -247,7 +247,10 @@ void TForm2::EndSearch() {
 void TForm2::Button2Click() { close(); }
 
 std::shared_ptr<TRecordFetch> TForm2::RecordDownload(const std::string& url) const {
-  return std::make_shared<TRecordDownloadFetch>(url, make_fetcher_(), FViewer->RecordFile());
+  // A plain download; its lines start what the follow remembers.
+  return std::make_shared<TRecordDownloadFetch>(url, make_fetcher_(), FViewer->RecordFile(),
+                                                follow_states_->For(url),
+                                                TRecordDownloadFetch::kStart);
 }
 
 std::shared_ptr<TRecordFetch> TForm2::FollowDownload(const std::string& url) const {

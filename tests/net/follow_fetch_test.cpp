@@ -115,6 +115,31 @@ TEST_F(FollowFetchTest, WhatIsStoredAndWhatIsNot) {
   EXPECT_EQ(server.Accepted(), 1);
 }
 
+TEST(FollowState, WhatIsKept) {
+  const Lines small = {"a"};
+  const Lines huge(9, std::string(1 << 20, 'k'));
+  struct Case {
+    const char* name;
+    Lines lines;
+    std::string etag;
+    bool kept_tag;
+    bool kept_lines;
+  } cases[] = {
+      {"1 KiB tag", small, std::string(1024, 't'), true, true},
+      {"longer tag", small, std::string(1025, 't'), false, true},
+      {"record over the cap", huge, "\"1\"", false, false},
+  };
+  for (const Case& c : cases) {
+    TFollowState state;
+    EXPECT_TRUE(state.Remember(c.lines, c.etag, "")) << c.name;
+    EXPECT_EQ(state.Next().etag, c.kept_tag ? c.etag : "") << c.name;
+    EXPECT_EQ(state.Last() != nullptr, c.kept_lines) << c.name;
+    EXPECT_EQ(state.Remember(c.lines, c.etag, ""), !c.kept_lines) << c.name;
+    state.RefuseValidators();
+    EXPECT_FALSE(state.Next().Any()) << c.name;
+  }
+}
+
 TEST_F(FollowFetchTest, RefusedValidatorsAreAskedAgainWithoutAndNeverSentAgain) {
   for (const char* status : {"400 Bad Request", "412 Precondition Failed"}) {
     TFollowState own;

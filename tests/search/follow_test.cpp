@@ -5,6 +5,8 @@
 // download.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QTest>
@@ -261,6 +263,42 @@ TEST_F(FollowTest, ABrokenDownloadNeverTouchesTheRecordFile) {
   EXPECT_TRUE(viewer->RefreshNote().startsWith(QStringLiteral("更新できません: ")))
       << viewer->RefreshNote().toStdString();
   EXPECT_TRUE(messages.messages.empty());
+}
+
+// The hand-over's download stays a plain one; the refreshes keep one
+// connection and send the validators back, and neither an equal body nor a
+// 304 rewrites the record file.
+TEST_F(FollowTest, RefreshesAreConditionalAndUnchangedRecordsAreNotWrittenAgain) {
+  const std::string record =
+      Utf8ToSjis("棋戦：竜王戦\r\n先手：甲\r\n後手：乙\r\n"
+                 "手数----指手---------消費時間--\r\n   1 ７六歩(77)    ( 0:01/00:00:01)\r\n");
+  const std::string length = "Content-Length: " + std::to_string(record.size()) + "\r\n";
+  const std::string tagged = "HTTP/1.1 200 OK\r\nETag: W/\"7\"\r\n" + length + "\r\n" + record;
+  testing::ScriptedServer server(
+      {{testing::ReadRequest(), testing::Send("HTTP/1.1 200 OK\r\n" + length + "\r\n" + record)},
+       {testing::ReadRequest(), testing::Send(tagged), testing::ReadRequest(),
+        testing::Send("HTTP/1.1 304 Not Modified\r\n\r\n")}});
+  Make({"http://srv.test", "http://sp.test"}, MakePageFetcher);
+  AddGame(server.Url("/ryuou/kifu/x.kif"));
+  Open(0);
+  ASSERT_EQ(Rows(), 2);
+  auto inode = [] {
+    struct stat info {};
+    return ::stat(kRecordFileName, &info) == 0 ? info.st_ino : ino_t{0};
+  };
+  const ino_t written = inode();
+  Refresh();
+  Refresh();
+  EXPECT_EQ(inode(), written) << "an unchanged record is not written again";
+  EXPECT_EQ(Rows(), 2);
+  EXPECT_TRUE(viewer->RefreshNote().isEmpty()) << viewer->RefreshNote().toStdString();
+  const std::vector<std::string> requests = server.Requests();
+  ASSERT_EQ(requests.size(), 3u);
+  EXPECT_NE(requests[0].find("\r\nConnection: close\r\n"), std::string::npos);
+  EXPECT_EQ(requests[1].find("Connection:"), std::string::npos);
+  EXPECT_EQ(requests[1].find("If-None-Match"), std::string::npos);
+  EXPECT_NE(requests[2].find("\r\nIf-None-Match: W/\"7\"\r\n"), std::string::npos) << requests[2];
+  EXPECT_EQ(server.Accepted(), 2);
 }
 
 // The longest gap between the ticks of a 50 ms timer on the window thread.
