@@ -6,8 +6,10 @@
 namespace zelvaro {
 
 TConnectionPool& TConnectionPool::Shared() {
-  static TConnectionPool pool;
-  return pool;
+  // Never destroyed: a kept TLS connection must not be freed after the TLS
+  // library has been torn down at exit; the system closes the sockets.
+  static TConnectionPool* const pool = new TConnectionPool;
+  return *pool;
 }
 
 TConnectionPool::TLease::TLease(TLease&& other) noexcept
