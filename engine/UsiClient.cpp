@@ -117,6 +117,8 @@ TUsiInfo ParseUsiInfo(std::string_view line, bool gote_to_move) {
           auto plies = Number<int>(value[0] == '-' ? value.substr(1) : value);
           if (!plies) continue;
           score.mate_plies = *plies;
+          // Mate in 0: the side to move is mated already, whatever the sign.
+          if (*plies == 0) mover_mates = false;
         }
         score.sente_mates = mover_mates != gote_to_move;
       } else {
