@@ -203,6 +203,16 @@ TUsiAnalysis TUsiEngine::Analyse(const std::string& position, std::chrono::milli
   return analysis_;
 }
 
+TUsiAnalysis TUsiEngine::AnalyseNodes(const std::string& position, std::int64_t nodes) {
+  analysis_ = {};
+  bestmove_ = false;
+  client_.SetGoCommand("go nodes " + std::to_string(nodes));
+  client_.SetPosition(position, TUsiClock::now());
+  Run([this] { return bestmove_; }, std::nullopt);
+  client_.SetGoCommand("go infinite");
+  return analysis_;
+}
+
 void TUsiEngine::Quit() {
   if (!process_.Running()) return;
   client_.Quit(TUsiClock::now());

@@ -66,6 +66,9 @@ class TUsiEngine {
   // Searches `position` ("go infinite") for `duration`, then stops it and
   // returns what was found once "bestmove" has come.
   TUsiAnalysis Analyse(const std::string& position, std::chrono::milliseconds duration);
+  // Searches `position` to `nodes` nodes ("go nodes"): what was found once
+  // the engine has ended the search with "bestmove".
+  TUsiAnalysis AnalyseNodes(const std::string& position, std::int64_t nodes);
   // "quit", and the process killed after kQuitLimit.
   void Quit();
   const TUsiClient& Client() const { return client_; }

@@ -346,7 +346,7 @@ void TUsiClient::StartPending(TUsiClock::time_point now) {
   searching_gote_ = GoteToMove(searching_);
   search_serial_ = serial_;
   Send(searching_);
-  Send("go infinite");
+  Send(go_);
   state_ = TUsiState::kSearching;
 }
 
