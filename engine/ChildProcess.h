@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/LineSplitter.h"
 #include "engine/UsiClient.h"
 #include "toolkit/Exception.h"
 
@@ -50,8 +51,7 @@ class TChildProcess {
   pid_t pid_ = -1;
   int in_fd_ = -1;
   int out_fd_ = -1;
-  std::string partial_;
-  bool dropping_ = false;  // the rest of an overlong line
+  TLineSplitter splitter_;
 };
 
 // Runs a USI engine in a child process for one search after the other:

@@ -114,7 +114,12 @@ TEST_F(AnalysisTest, FaultsAreToldInWordsAndTheEngineCanBeStartedAgain) {
   form.show();
   TurnOn("/nonexistent/engine");
   ASSERT_TRUE(WaitFor([&] { return Status().contains("起動できません"); }, kWaitMs));
+  EXPECT_TRUE(Status().contains("ファイルがありません")) << Status().toStdString();
   EXPECT_TRUE(form.AnalysisPanel->RestartButton->isVisibleTo(form.AnalysisPanel));
+  form.AnalysisAction->setChecked(false);
+  TurnOn(ZELVARO_SOURCE_DIR "/README.md");  // there, but not a program
+  ASSERT_TRUE(WaitFor([&] { return Status().contains("実行できるファイルではありません"); }, kWaitMs))
+      << Status().toStdString();
   form.AnalysisAction->setChecked(false);
 
   TurnOn(ScriptedEngine("good"));
