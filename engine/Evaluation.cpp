@@ -64,6 +64,17 @@ std::optional<TMoveVerdict> JudgeMove(const TUsiAnalysis& before, const TUsiAnal
   return verdict;
 }
 
+std::vector<std::optional<TMoveVerdict>> JudgeMainLine(
+    const std::vector<const TUsiAnalysis*>& results, const std::vector<TMainLineMove>& moves,
+    double scale) {
+  std::vector<std::optional<TMoveVerdict>> verdicts(results.size());
+  for (size_t n = 1; n < results.size() && n < moves.size(); ++n) {
+    if (!moves[n].judged || !results[n - 1] || !results[n]) continue;
+    verdicts[n] = JudgeMove(*results[n - 1], *results[n], moves[n].played, moves[n].sente, scale);
+  }
+  return verdicts;
+}
+
 void TPlayerTally::Add(const TMoveVerdict& verdict) {
   ++moves;
   loss += verdict.loss;

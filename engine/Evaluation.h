@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/UsiClient.h"
 
@@ -51,6 +52,21 @@ struct TMoveVerdict {
 std::optional<TMoveVerdict> JudgeMove(const TUsiAnalysis& before, const TUsiAnalysis& after,
                                       std::string_view played, bool sente_moved,
                                       double scale = kDefaultWinRateScale);
+
+// The move into each main-line position: its USI text, its mover, and
+// whether it is judged at all (a move the rules took; not a foul, not an
+// end such as 投了, not position 0).
+struct TMainLineMove {
+  std::string played;
+  bool sente = true;
+  bool judged = false;
+};
+// The verdict on each main-line move from the kept results of the
+// positions (null where there is none): results[n] and moves[n] are of
+// position n.
+std::vector<std::optional<TMoveVerdict>> JudgeMainLine(
+    const std::vector<const TUsiAnalysis*>& results, const std::vector<TMainLineMove>& moves,
+    double scale = kDefaultWinRateScale);
 
 // One player's tally of judged moves.
 struct TPlayerTally {

@@ -21,6 +21,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "engine/Evaluation.h"
+#include "game/Sfen.h"
 #include "game/RecordUsi.h"
 #include "game/RecordWriter.h"
 #include "resources/Resources.h"
@@ -212,6 +214,7 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent, Qt::Window) {
   connect(Analysis, &TAnalysisSession::StatusChanged, this, &TForm1::ShowAnalysisStatus);
   connect(AnalysisPanel, &TAnalysisPanel::RestartClicked, Analysis, &TAnalysisSession::Restart);
   connect(EvalGraph, &TEvalGraph::Clicked, this, &TForm1::EvalGraphClicked);
+  connect(EvalGraph->ModeBox, &QComboBox::currentIndexChanged, this, [this] { SaveSettings(); });
 
   // OnCreate.
   OptionsDialog = new TForm3(this);
@@ -728,6 +731,9 @@ void TForm1::KeepSettings(TSettingsFile* file) {
   recent_addresses_ = kept.addresses;
   OptionsDialog->EngineDialog->SetValues(kept.engine);
   Analysis->SetSettings(kept.engine);
+  EvalGraph->SetWinRateMode(kept.graph_win_rate);
+  EvalGraph->SetScale(kept.win_rate_scale);
+  AnalysisPanel->SetScale(kept.win_rate_scale);
   if (kept.viewer) {
     // Fitted into the screen it opens on (its scale or size may have
     // changed since); a place no screen shows any more (a screen taken
@@ -758,6 +764,8 @@ void TForm1::SaveSettings() {
   values.addresses = recent_addresses_;
   values.notify = OptionsDialog->NotifyOptions();
   values.engine = Analysis->Settings();
+  values.graph_win_rate = EvalGraph->WinRateMode();
+  values.win_rate_scale = EvalGraph->Scale();
   try {
     settings_->Save();
   } catch (const Exception& e) {
@@ -1180,6 +1188,23 @@ void TForm1::CopyRecord() {
 }  // namespace zelvaro
 
 namespace zelvaro {
+namespace {
+
+// The verdict on the move to the main-line position the graph marks, in the panel.
+void ShowVerdictOnShow(const TEvalGraph& graph, TAnalysisPanel& panel, const TKifRecord& record,
+                       const std::vector<TRecordPosition>& positions) {
+  const int index = graph.Current();
+  const TMoveVerdict* verdict = graph.VerdictAt(index);
+  QString best;
+  if (verdict && index > 0 && index < static_cast<int>(record.main_line.size())) {
+    const int before = record.main_line[static_cast<size_t>(index - 1)];
+    best = QString::fromStdString(
+        PvText(positions.at(static_cast<size_t>(before)).command, {verdict->best}));
+  }
+  panel.ShowVerdict(verdict, best);
+}
+
+}  // namespace
 
 void TForm1::AnalyseRecord() {
   if (!AnalysisAction->isChecked()) return;
@@ -1205,6 +1230,7 @@ void TForm1::AnalyseShownRow() {
     if (shown_.main_line[n] == static_cast<int>(row)) index = static_cast<int>(n);
   }
   EvalGraph->SetCurrent(index);
+  ShowVerdictOnShow(*EvalGraph, *AnalysisPanel, shown_, record_positions_);
 }
 
 void TForm1::UpdateEvalGraph() {
@@ -1217,6 +1243,23 @@ void TForm1::UpdateEvalGraph() {
     scores.push_back(kept && kept->HasScore() ? std::optional(kept->lines[0].score) : std::nullopt);
   }
   EvalGraph->SetScores(std::move(scores));
+  // Marks from the kept results: recomputed whenever one comes.
+  std::vector<const TUsiAnalysis*> results;
+  std::vector<TMainLineMove> moves;
+  for (size_t n = 0; n < shown_.main_line.size(); ++n) {
+    const int row = shown_.main_line[n];
+    results.push_back(
+        Analysis->Plan().Result(record_positions_.at(static_cast<size_t>(row)).command));
+    const TKifRecord::Row& r = shown_.rows.at(static_cast<size_t>(row));
+    TMainLineMove move;
+    move.judged = n > 0 && row != shown_.main_line[n - 1] && r.moved && r.rules_move &&
+                  r.foul == TFoul::kNone && r.parent == shown_.main_line[n - 1];
+    if (move.judged) move.played = ToUsi(*r.rules_move);
+    move.sente = r.side > 0;
+    moves.push_back(std::move(move));
+  }
+  EvalGraph->SetVerdicts(JudgeMainLine(results, moves, EvalGraph->Scale()));
+  ShowVerdictOnShow(*EvalGraph, *AnalysisPanel, shown_, record_positions_);
 }
 
 void TForm1::ShowAnalysisStatus() {
@@ -1227,9 +1270,10 @@ void TForm1::ShowAnalysisStatus() {
   }
   TEngineProcess* process = Analysis->Process();
   if (process != nullptr && process->Client().Ready()) {
-    AnalysisPanel->ShowStatus(
-        QStringLiteral("エンジン: ") + QString::fromStdString(process->Client().EngineName()),
-        false);
+    QString status =
+        QStringLiteral("エンジン: ") + QString::fromStdString(process->Client().EngineName());
+    if (Analysis->WorkingOnGraph()) status += QStringLiteral("（グラフの局面を検討中）");
+    AnalysisPanel->ShowStatus(status, false);
   } else {
     AnalysisPanel->ShowStatus(QStringLiteral("エンジンを起動しています…"), false);
   }

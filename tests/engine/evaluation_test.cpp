@@ -110,6 +110,23 @@ TEST(EvaluationTest, NoVerdictWithoutBothScores) {
   EXPECT_FALSE(JudgeMove(TUsiAnalysis{}, Scored(Cp(-3000)), "1a1b", true));
 }
 
+TEST(EvaluationTest, MainLineJudgesOnlyMovesBetweenTwoResults) {
+  const TUsiAnalysis a = Scored(Cp(0)), b = Scored(Cp(-600)), c = Scored(Cp(-600));
+  const std::vector<const TUsiAnalysis*> results{&a, &b, nullptr, &c, &c};
+  const std::vector<TMainLineMove> moves{
+      {"", true, false},       {"7g7f", true, true}, {"3c3d", false, true},
+      {"2g2f", true, true},    {"", false, false},  // 投了
+  };
+  const auto verdicts = JudgeMainLine(results, moves);
+  ASSERT_EQ(verdicts.size(), 5u);
+  EXPECT_FALSE(verdicts[0]);
+  ASSERT_TRUE(verdicts[1]);
+  EXPECT_EQ(verdicts[1]->mark, TMoveMark::kBad);
+  EXPECT_FALSE(verdicts[2]);  // no result after it
+  EXPECT_FALSE(verdicts[3]);  // none before it: never a stale one
+  EXPECT_FALSE(verdicts[4]);
+}
+
 TEST(EvaluationTest, TalliesCountEachPlayerApart) {
   TGameTally tally;
   tally.Add({true, 6.0, "", TMoveMark::kSlack});

@@ -83,7 +83,7 @@ TEST_F(AnalysisTest, SteppingQuicklyEndsWithTheRowOnShowAndNeverAnEarlierOne) {
   EXPECT_EQ(form.Analysis->ShownAnalysis().position, Command(10));
   // Row 10: gote made move 10, sente to move; 10 per move from the side to move.
   EXPECT_EQ(form.AnalysisPanel->EvalLabel->text(), QStringLiteral("評価値 ▲ +100"));
-  EXPECT_EQ(form.AnalysisPanel->ChanceLabel->text(), QStringLiteral("先手勝率 54.2%"));
+  EXPECT_EQ(form.AnalysisPanel->ChanceLabel->text(), QStringLiteral("+100 (先手勝率 54 %)"));
   EXPECT_TRUE(form.AnalysisPanel->LinesView->toPlainText().startsWith("1. [▲ +100]"));
   for (const QString& position : shown) EXPECT_EQ(position.toStdString(), Command(10));
 }
@@ -100,13 +100,62 @@ TEST_F(AnalysisTest, GraphFillsInGrowsWithTheRecordAndAClickShowsItsRow) {
   ASSERT_TRUE(WaitFor([&] { return filled(5); }, kWaitMs));
   EXPECT_EQ(form.EvalGraph->Scores()[3]->cp, -30);  // gote to move after move 3
   form.EvalGraph->resize(300, 120);
-  const int x = static_cast<int>(6 + (300 - 12) * 3 / 4.0);
+  const int x = static_cast<int>(40 + (300 - 46) * 3 / 4.0);
   QTest::mouseClick(form.EvalGraph, Qt::LeftButton, {}, QPoint(x, 60));
   EXPECT_EQ(form.ListView1->SelectedIndex(), 3);
   EXPECT_EQ(form.EvalGraph->Current(), 3);
   // A live game's new moves (a reading of the grown record) are analysed too.
   Read(WalkingKingsRecord(6, "棋戦", "先手", "後手"));
   ASSERT_TRUE(WaitFor([&] { return filled(7); }, kWaitMs));
+}
+
+// The scripted engine scores 10 a move for the side to move: moves 7 and 8
+// lose about 5 points each (緩手), and its first move is never the one played.
+TEST_F(AnalysisTest, MarksShowOnTheGraphInThePanelAndInTheTallies) {
+  Read(WalkingKingsRecord(8, "棋戦", "先手", "後手"));
+  form.show();
+  TurnOn(ScriptedEngine("good"), 100);
+  ASSERT_TRUE(WaitFor([&] { return form.EvalGraph->VerdictAt(8) != nullptr; }, kWaitMs));
+  const QStringList tally = form.EvalGraph->SummaryText().split('\n');
+  ASSERT_EQ(tally.size(), 2);
+  EXPECT_TRUE(tally[0].startsWith("先手: 緩手 1 疑問手 0 悪手 0 大悪手 0、平均損失 "))
+      << tally[0].toStdString();
+  EXPECT_TRUE(tally[1].startsWith("後手: 緩手 1 疑問手 0 悪手 0 大悪手 0、平均損失 "))
+      << tally[1].toStdString();
+  EXPECT_EQ(form.EvalGraph->VerdictAt(6)->mark, TMoveMark::kNone);
+  EXPECT_EQ(form.EvalGraph->VerdictAt(7)->mark, TMoveMark::kSlack);
+  form.EvalGraph->resize(300, 160);
+  auto click = [&](int index) {
+    QTest::mouseClick(form.EvalGraph, Qt::LeftButton, {},
+                      QPoint(static_cast<int>(40 + (300 - 46) * index / 8.0), 60));
+  };
+  click(7);
+  ASSERT_TRUE(WaitFor([&] { return !form.AnalysisPanel->MarkLabel->text().isEmpty(); }, kWaitMs));
+  EXPECT_EQ(form.AnalysisPanel->MarkLabel->text(),
+            QStringLiteral("緩手: 勝率 \u22125 %、最善 ▲\u2060７六歩"));
+  click(6);
+  EXPECT_EQ(form.AnalysisPanel->MarkLabel->text(), QString());
+  EXPECT_EQ(form.AnalysisPanel->WordsLabel->text(), QStringLiteral("互角"));
+  // The graph's choice is kept in the settings.
+  EXPECT_EQ(form.EvalGraph->ValueText(2), QStringLiteral("2手目 +20"));
+  form.EvalGraph->ModeBox->setCurrentIndex(1);
+  EXPECT_TRUE(form.EvalGraph->WinRateMode());
+  EXPECT_EQ(form.EvalGraph->ValueText(2), QStringLiteral("2手目 先手勝率 50.8 %"));
+}
+
+TEST(AnalysisPanelTest, ChanceTextOfScoresAndMates) {
+  const struct {
+    TUsiScore score;
+    const char* text;
+  } cases[] = {
+      {{false, 412, 0, false}, "+412 (先手勝率 67 %)"},
+      {{false, -300, 0, false}, "-300 (先手勝率 38 %)"},
+      {{true, 0, 0, true}, "詰み（後手の負け）"},  // gote to move is mated
+      {{true, 0, 0, false}, "詰み（先手の負け）"},
+      {{true, 0, 3, false}, "△詰み (先手勝率 0 %)"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ChanceText(c.score, 600), QString::fromUtf8(c.text));
+  EXPECT_EQ(ChanceText({false, 412, 0, false}, 3000), QStringLiteral("+412 (先手勝率 53 %)"));
 }
 
 TEST_F(AnalysisTest, FaultsAreToldInWordsAndTheEngineCanBeStartedAgain) {
@@ -118,7 +167,8 @@ TEST_F(AnalysisTest, FaultsAreToldInWordsAndTheEngineCanBeStartedAgain) {
   EXPECT_TRUE(form.AnalysisPanel->RestartButton->isVisibleTo(form.AnalysisPanel));
   form.AnalysisAction->setChecked(false);
   TurnOn(ZELVARO_SOURCE_DIR "/README.md");  // there, but not a program
-  ASSERT_TRUE(WaitFor([&] { return Status().contains("実行できるファイルではありません"); }, kWaitMs))
+  ASSERT_TRUE(
+      WaitFor([&] { return Status().contains("実行できるファイルではありません"); }, kWaitMs))
       << Status().toStdString();
   form.AnalysisAction->setChecked(false);
 
