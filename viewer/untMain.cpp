@@ -263,6 +263,13 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent, Qt::Window) {
             AnalyseRecord();
             SaveSettings();
           });
+  connect(OptionsDialog->EngineDialog, &TEngineOptionsDialog::ScaleChanged, this, [this](int scale) {
+    EvalGraph->SetScale(scale);
+    AnalysisPanel->SetScale(scale);
+    AnalysisPanel->ShowAnalysis(Analysis->ShownAnalysis());
+    UpdateEvalGraph();
+    SaveSettings();
+  });
 }
 
 // OnDestroy: the dialog goes with its parent; the renderer releases the cell images.
@@ -733,6 +740,7 @@ void TForm1::KeepSettings(TSettingsFile* file) {
   Analysis->SetSettings(kept.engine);
   EvalGraph->SetWinRateMode(kept.graph_win_rate);
   EvalGraph->SetScale(kept.win_rate_scale);
+  OptionsDialog->EngineDialog->ScaleSpin->setValue(kept.win_rate_scale);
   AnalysisPanel->SetScale(kept.win_rate_scale);
   if (kept.viewer) {
     // Fitted into the screen it opens on (its scale or size may have

@@ -166,6 +166,12 @@ TEST_F(AnalysisTest, FaultsAreToldInWordsAndTheEngineCanBeStartedAgain) {
   EXPECT_TRUE(Status().contains("ファイルがありません")) << Status().toStdString();
   EXPECT_TRUE(form.AnalysisPanel->RestartButton->isVisibleTo(form.AnalysisPanel));
   form.AnalysisAction->setChecked(false);
+  // The settings dialog says so as the path is typed.
+  auto* dialog = form.OptionsDialog->EngineDialog;
+  dialog->PathEdit->setText(ZELVARO_SOURCE_DIR "/README.md");
+  EXPECT_TRUE(dialog->PathWarning->text().contains("実行できるファイルではありません"));
+  dialog->PathEdit->setText(QString::fromStdString(ScriptedEngine("good")));
+  EXPECT_TRUE(dialog->PathWarning->text().isEmpty());
   TurnOn(ZELVARO_SOURCE_DIR "/README.md");  // there, but not a program
   ASSERT_TRUE(
       WaitFor([&] { return Status().contains("実行できるファイルではありません"); }, kWaitMs))
