@@ -144,7 +144,7 @@ TForm2::TForm2(TBroadcastHosts hosts, TFetcherFactory make_fetcher, QWidget* par
   FViewer = new TForm1(this);
   FViewer->setObjectName(QStringLiteral("Viewer"));
   FViewer->hide();
-  FViewer->SetAddressDownload(
+  FViewer->Actions->SetAddressDownload(
       [](const std::string& url) { return std::make_shared<TAddressFetch>(url); });
 }
 
@@ -246,7 +246,7 @@ void TForm2::EndSearch() {
 void TForm2::Button2Click() { close(); }
 
 std::shared_ptr<TRecordFetch> TForm2::RecordDownload(const std::string& url) const {
-  return std::make_shared<TRecordDownloadFetch>(url, make_fetcher_(), FViewer->RecordFile());
+  return std::make_shared<TRecordDownloadFetch>(url, make_fetcher_(), FViewer->Follower->RecordFile());
 }
 
 void TForm2::ListViewDoubleClick() {
@@ -283,7 +283,7 @@ void TForm2::ListViewDoubleClick() {
         }
         // Not inside the viewer's showing of a row; and by then another
         // game may have been asked for, which wins.
-        FViewer->WhenIdle([this, url, fetch, asked, bytes = std::move(fetched->bytes)] {
+        FViewer->Follower->WhenIdle([this, url, fetch, asked, bytes = std::move(fetched->bytes)] {
           if (asked == hand_overs_asked_ && !closing_) HandOver(url, fetch, bytes);
         });
       });
