@@ -231,6 +231,43 @@ TEST_F(Refresh, AFailureChangesNothingAndShowsQuietly) {
   EXPECT_TRUE(form.Follower->RefreshNote().isEmpty());
 }
 
+// The follower's account of its checks: what each came to, failures in a
+// row, when the record last changed and when the next check is planned.
+TEST_F(Refresh, TheFollowStateTellsWhatEachCheckCameTo) {
+  Open(Record(6));
+  form.Follower->SetRefreshInterval(60'000);
+  EXPECT_EQ(form.Follower->State().last_outcome, TCheckOutcome::kNone);
+  EXPECT_TRUE(form.Follower->State().next_check.isValid());
+  const struct {
+    const char* failure;
+    int moves;
+    TCheckOutcome outcome;
+    int failures;
+  } steps[] = {{"", 6, TCheckOutcome::kUnchanged, 0},
+               {"HTTP/1.1 503 Service Unavailable", 8, TCheckOutcome::kFailed, 1},
+               {"Socket Error # 111", 8, TCheckOutcome::kFailed, 2},
+               {"", 8, TCheckOutcome::kChanged, 0},
+               {"", 8, TCheckOutcome::kUnchanged, 0}};
+  QDateTime changed;
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.failure);
+    served = Record(step.moves);
+    failure = step.failure;
+    const QDateTime before = QDateTime::currentDateTime();
+    RefreshNow();
+    const TFollowState& state = form.Follower->State();
+    EXPECT_EQ(state.last_outcome, step.outcome);
+    EXPECT_EQ(state.failures, step.failures);
+    EXPECT_GE(state.last_check, before);
+    if (step.outcome == TCheckOutcome::kChanged) changed = state.last_check;
+    EXPECT_EQ(state.last_change, changed);
+    EXPECT_GE(state.next_check, state.last_check.addMSecs(60'000));
+    EXPECT_TRUE(form.Follower->RefreshTimerActive());
+  }
+  form.Follower->SetRefreshInterval(0);
+  EXPECT_FALSE(form.Follower->State().next_check.isValid()) << "no check planned";
+}
+
 TEST_F(Refresh, AMoveThatCannotBeAppliedIsNotedWithoutABox) {
   Open(Record(4));
   served = Corrected(6, 5, "５八玉(5x)");
