@@ -94,8 +94,13 @@ TEST_F(Time, ClocksAndChartFollowTheRowOnShow) {
 TEST_F(Time, ARefreshThatBringsAMoveIsToldWhileTheWindowIsInactive) {
   std::vector<TNotice> notices;
   SetNotifyHook([&](const TNotice& n) { notices.push_back(n); });
+  std::vector<QWidget*> alerts;
+  SetAlertHook([&](QWidget* window) { alerts.push_back(window); });
   struct Unhook {
-    ~Unhook() { SetNotifyHook({}); }
+    ~Unhook() {
+      SetNotifyHook({});
+      SetAlertHook({});
+    }
   } unhook;
   testing::WriteRecord("live.kif", Timed(2));
   ASSERT_TRUE(testing::OpenFile(form, QStringLiteral("live.kif")));
@@ -118,6 +123,7 @@ TEST_F(Time, ARefreshThatBringsAMoveIsToldWhileTheWindowIsInactive) {
             QStringLiteral("3 ▲５九玉(58) 0分(計5分)\n4 △５一玉(52) 50分(計60分)"));
   EXPECT_TRUE(notices[0].popup);
   EXPECT_FALSE(notices[0].sound) << "the sound is off at first";
+  EXPECT_EQ(alerts, std::vector<QWidget*>{&form}) << "marked too, for a desktop with no tray";
 
   form.OptionsDialog->CheckBox4->click();
   ASSERT_TRUE(refresh_to(5));
@@ -127,6 +133,7 @@ TEST_F(Time, ARefreshThatBringsAMoveIsToldWhileTheWindowIsInactive) {
   Activate();
   ASSERT_TRUE(refresh_to(6));
   EXPECT_EQ(notices.size(), 2u) << "nothing while the window is the active one";
+  EXPECT_EQ(alerts.size(), 2u);
   form.FollowRecord({});
 }
 
