@@ -250,7 +250,13 @@ TForm1::TForm1(QWidget* parent)
 }
 
 // OnDestroy: the dialog goes with its parent; the renderer releases the cell images.
-TForm1::~TForm1() = default;
+TForm1::~TForm1() {
+  // A window hidden as it goes is past its parts' handling of hiding.
+  for (QObject* part : {static_cast<QObject*>(Follower), static_cast<QObject*>(Actions),
+                        static_cast<QObject*>(Settings)}) {
+    removeEventFilter(part);
+  }
+}
 
 void TForm1::Button1Click() {
   const std::string file = Follower->RecordFile();
