@@ -274,6 +274,7 @@ void TRecordFollower::FinishRefresh(std::unique_ptr<TRefreshed> refreshed) {
     // Some messages run over two lines; the caption has one.
     refresh_note_ = (ToQString(kRefreshFailed) + QString::fromStdString(failure)).simplified();
     ShowCaption();
+    emit RefreshFailed(QString::fromStdString(failure));
     EndCheck(TCheckOutcome::kFailed);
     return;
   }

@@ -159,6 +159,8 @@ class TRecordFollower : public QObject {
   void RecordRefreshed(const TKifRecord& before);
   // The window's caption: the record's, with the note after it.
   void CaptionChanged(const QString& caption);
+  // A refresh failed: `message` says why (the caption's note says so too).
+  void RefreshFailed(const QString& message);
   // A check of the followed record has ended (State says how).
   void Checked();
 

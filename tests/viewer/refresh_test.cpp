@@ -248,6 +248,11 @@ TEST_F(Refresh, TheFollowStateTellsWhatEachCheckCameTo) {
                {"Socket Error # 111", 8, TCheckOutcome::kFailed, 2},
                {"", 8, TCheckOutcome::kChanged, 0},
                {"", 8, TCheckOutcome::kUnchanged, 0}};
+  QStringList failures;
+  QObject::connect(form.Follower, &TRecordFollower::RefreshFailed,
+                   [&](const QString& message) { failures << message; });
+  int checks = 0;
+  QObject::connect(form.Follower, &TRecordFollower::Checked, [&] { ++checks; });
   QDateTime changed;
   for (const auto& step : steps) {
     SCOPED_TRACE(step.failure);
@@ -264,6 +269,9 @@ TEST_F(Refresh, TheFollowStateTellsWhatEachCheckCameTo) {
     EXPECT_GE(state.next_check, state.last_check.addMSecs(60'000));
     EXPECT_TRUE(form.Follower->RefreshTimerActive());
   }
+  EXPECT_EQ(checks, 5);
+  EXPECT_EQ(failures, (QStringList{QStringLiteral("HTTP/1.1 503 Service Unavailable"),
+                                   QStringLiteral("Socket Error # 111")}));
   form.Follower->SetRefreshInterval(0);
   EXPECT_FALSE(form.Follower->State().next_check.isValid()) << "no check planned";
 }
