@@ -54,7 +54,7 @@ enum class TCheckOutcome {
 
 // The follower's account of its checks, for the caption and for deciding
 // when to look again.
-struct TFollowState {
+struct TCheckState {
   TCheckOutcome last_outcome = TCheckOutcome::kNone;
   QDateTime last_check;   // when the last check ended, whatever it came to
   QDateTime last_change;  // when a check last brought a changed record
@@ -144,7 +144,7 @@ class TRecordFollower : public QObject {
   // The quiet note in the caption after the last refresh (a failure, or a
   // move the refreshed record could not apply); empty when there is none.
   const QString& RefreshNote() const { return refresh_note_; }
-  const TFollowState& State() const { return state_; }
+  const TCheckState& State() const { return state_; }
 
   // Told in the caption instead of the refresh note while not empty (an
   // address being opened).
@@ -204,7 +204,7 @@ class TRecordFollower : public QObject {
   QString base_caption_;  // what the record made of the caption
   QString refresh_note_;
   QString opening_note_;
-  TFollowState state_;
+  TCheckState state_;
 
   TRecordDownload download_;
   QTimer* refresh_timer_;

@@ -291,7 +291,7 @@ TEST_F(FollowTest, RefreshesAreConditionalAndUnchangedRecordsAreNotWrittenAgain)
   Refresh();
   EXPECT_EQ(inode(), written) << "an unchanged record is not written again";
   EXPECT_EQ(Rows(), 2);
-  EXPECT_TRUE(viewer->RefreshNote().isEmpty()) << viewer->RefreshNote().toStdString();
+  EXPECT_TRUE(viewer->Follower->RefreshNote().isEmpty()) << viewer->Follower->RefreshNote().toStdString();
   const std::vector<std::string> requests = server.Requests();
   ASSERT_EQ(requests.size(), 3u);
   EXPECT_NE(requests[0].find("\r\nConnection: close\r\n"), std::string::npos);

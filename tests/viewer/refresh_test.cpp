@@ -260,7 +260,7 @@ TEST_F(Refresh, TheFollowStateTellsWhatEachCheckCameTo) {
     failure = step.failure;
     const QDateTime before = QDateTime::currentDateTime();
     RefreshNow();
-    const TFollowState& state = form.Follower->State();
+    const TCheckState& state = form.Follower->State();
     EXPECT_EQ(state.last_outcome, step.outcome);
     EXPECT_EQ(state.failures, step.failures);
     EXPECT_GE(state.last_check, before);
