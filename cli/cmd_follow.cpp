@@ -20,9 +20,8 @@
 #include <vector>
 
 #include "cli/Command.h"
-#include "game/KifReader.h"
+#include "game/Record.h"
 #include "net/PageFetch.h"
-#include "game/RecordFormat.h"
 #include "search/Discovery.h"
 #include "toolkit/TextCodec.h"
 

@@ -62,14 +62,14 @@ class CsaConverter {
   std::vector<std::u16string> Convert(const std::vector<std::u16string>& lines) {
     LayOutStartingPosition(position_);
     for (const std::u16string& line : lines) {
-      if (line == u"/") break;  // the next game of the file
+      if (line == u"/" || Full()) break;  // the next game of the file, or the row cut
       if (line.empty()) continue;
       if (line[0] == u'\'') {
         Comment(line);
         continue;
       }
       size_t at = 0;
-      while (at <= line.size()) {
+      while (at <= line.size() && !Full()) {
         size_t comma = line.find(u',', at);
         if (comma == std::u16string::npos) comma = line.size();
         Statement(std::u16string_view(line).substr(at, comma - at));
@@ -240,6 +240,10 @@ class CsaConverter {
     position_.Turn = first_side_;
   }
 
+  // The KIF reader reads no rows past kMaxRecordRows: the move that makes it
+  // report the cut is the last one converted.
+  bool Full() const { return moves_ >= static_cast<int>(kMaxRecordRows); }
+
   int32_t SideOfNext() const { return (moves_ % 2 == 0) ? first_side_ : -first_side_; }
 
   void Move(std::u16string_view s) {
@@ -278,6 +282,7 @@ class CsaConverter {
         // The KIF reader tells it when it reads the line.
       }
     }
+    position_.Turn = -side;
     pending_move_ = text;
   }
 

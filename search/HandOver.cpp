@@ -1,6 +1,6 @@
 #include "search/HandOver.h"
 
-#include "game/KifReader.h"
+#include "game/Record.h"
 
 namespace zelvaro {
 
