@@ -65,6 +65,20 @@ TEST(RecordIntake, HugeInputsKeepTheirReportsAndConversionsBounded) {
   }
 }
 
+// The one report on fouls names the first kMaxReports and counts the rest.
+TEST(RecordIntake, TheFoulReportIsBounded) {
+  std::string kif;
+  for (int n = 1; n <= 300; ++n) kif += std::to_string(n) + " ５五歩打\n";  // no pawn in hand
+  TKifRecord record;
+  ReadRecordBytes(record, kif, TRecordEncoding::kDetect, "a.kif");
+  ASSERT_EQ(record.reports.size(), 1u);
+  const std::string report = U8(record.reports[0]);
+  EXPECT_TRUE(report.starts_with("反則の指し手があります: 1手目 ▲５五歩打（")) << report;
+  EXPECT_TRUE(report.ends_with("）、ほか 200 件")) << report.substr(report.size() - 100);
+  EXPECT_NE(report.find("100手目 △５五歩打"), std::string::npos);
+  EXPECT_EQ(report.find("101手目"), std::string::npos);
+}
+
 // What is not a record is refused with the reason.
 TEST(RecordIntake, RecordRefusal) {
   const std::string random_binary("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\x01\x02\x03", 19);
