@@ -31,9 +31,10 @@
 // The reader also reads each move by the rules (Rules.h): a row whose move is
 // legal knows it as `rules_move`; a move the rules forbid is still applied as
 // the record writes it, its row's last column says "反則" and the record gets
-// one report naming every such row. "反則" takes the place of "変化" and is
-// not replaced by "ｺﾒﾝﾄ": the comment of the row still shows when it is
-// clicked, and a comment after a foul is most often about the foul.
+// one report naming such rows (kMaxReports of them; the rest are counted).
+// "反則" takes the place of "変化" and is not replaced by "ｺﾒﾝﾄ": the comment
+// of the row still shows when it is clicked, and a comment after a foul is
+// most often about the foul. Nothing after the row cut (kMaxRecordRows) is read.
 //  - the time limit: "持ち時間：" and "秒読み：" lines before the first move
 //    (game/TimeLimit.h);
 #pragma once
