@@ -85,7 +85,7 @@ bool DeclaresCp932(std::string_view bytes) {
 // neither a character (of UTF-8 when they are valid UTF-8, else of CP932)
 // nor a control character text files hold.
 bool IsText(std::string_view bytes) {
-  const bool utf8 = IsValidUtf8(bytes);
+  const bool utf8 = IsValidUtf8(bytes) || LooksEucJp(bytes);  // multi-byte text either way
   size_t bad = 0;
   for (size_t i = 0; i < bytes.size(); ++i) {
     const auto b = static_cast<unsigned char>(bytes[i]);
@@ -133,14 +133,14 @@ bool IsUtf8Record(std::string_view bytes, std::string_view file_name) {
 
 namespace {
 
-// How the bytes of a record in `format` are decoded: as UTF-8 or CP932,
-// and the text without the byte-order mark a UTF-8 text may begin with.
+// How the bytes of a record in `format` are decoded: as UTF-8, EUC-JP or
+// CP932, and the text without the byte-order mark a UTF-8 text may begin with.
 struct TDecoding {
-  bool utf8 = false;
+  bool utf8 = false, euc = false;
   std::string_view text;
 
   std::u16string Line(std::string_view line) const {
-    return utf8 ? Utf8ToUtf16(line) : SjisToUtf16(line);
+    return utf8 ? Utf8ToUtf16(line) : euc ? EucJpToUtf16(line) : SjisToUtf16(line);
   }
 };
 
@@ -165,8 +165,11 @@ TDecoding DecodingOf(std::string_view bytes, TRecordEncoding encoding, std::stri
       utf8 = detect && IsUtf8Record(bytes, file_name);
       break;
   }
+  // Old CSA archives are EUC-JP, downloaded or not; other files when detected.
+  const bool euc = !utf8 && format != TRecordFormat::kSfen && format != TRecordFormat::kUsi &&
+                   (format == TRecordFormat::kCsa || detect) && LooksEucJp(bytes);
   if (utf8 && bytes.substr(0, kUtf8Bom.size()) == kUtf8Bom) bytes.remove_prefix(kUtf8Bom.size());
-  return {utf8, bytes};
+  return {utf8, euc, bytes};
 }
 
 std::vector<std::u16string> Decode(std::string_view bytes, TRecordEncoding encoding,
@@ -282,9 +285,10 @@ TRecordFormat ReadRecordBytes(TKifRecord& record, std::string_view bytes, TRecor
                               std::string_view file_name) {
   const TRecordFormat format = DetectRecordFormat(bytes, file_name);
   std::vector<std::u16string> lines = Decode(bytes, encoding, file_name, format);
+  std::vector<std::u16string> errors;  // found before the KIF reader sees the lines
   switch (format) {
     case TRecordFormat::kCsa:
-      lines = CsaToKifLines(lines);
+      lines = CsaToKifLines(lines, &errors);
       break;
     case TRecordFormat::kSfen:
     case TRecordFormat::kUsi:
@@ -304,6 +308,7 @@ TRecordFormat ReadRecordBytes(TKifRecord& record, std::string_view bytes, TRecor
   TKifReader reader(record);
   reader.Begin(u"");
   reader.ReadLines(lines);
+  for (std::u16string& error : errors) record.AddReport(std::move(error));
   return format;
 }
 

@@ -48,6 +48,8 @@ TEST(RecordIntake, HugeInputsKeepTheirReportsAndConversionsBounded) {
       {"KI2", Repeat("▲５五金\n", 300000), kMaxRecordRows - kMaxReports, ki2},
       {"CSA", "V2.2\nPI\n+\n" + Repeat("+5958OU\n-5152OU\n+5859OU\n-5251OU\n", 75000),
        kMaxRecordRows - kMaxMoveNumber - kMaxReports, csa},
+      // Lines that are no move: rows up to the cut, each told.
+      {"CSA junk", "PI\n+\n" + Repeat("+junk\n", 300000), kMaxRecordRows + 1 - kMaxReports, csa},
       {"USI", "position startpos moves" + Repeat(" 5i5h 5a5b 5h5i 5b5a", 75000),
        kMaxRecordRows - kMaxMoveNumber - kMaxReports, usi},
   };
