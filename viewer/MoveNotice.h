@@ -3,7 +3,7 @@
 
 #include <optional>
 
-#include "game/KifReader.h"
+#include "game/Record.h"
 #include "toolkit/qt/Platform.h"
 #include "viewer/untOptionForm.h"
 

@@ -29,8 +29,7 @@
 #include <string>
 #include <vector>
 
-#include "game/KifReader.h"
-#include "game/RecordFormat.h"
+#include "game/Record.h"
 #include "toolkit/qt/Background.h"
 #include "viewer/RecordFetch.h"
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "engine/RecordPositions.h"
-#include "game/KifReader.h"
+#include "game/Record.h"
 #include "viewer/AnalysisPanel.h"
 #include "viewer/ClockPanel.h"
 #include "viewer/EngineProcess.h"

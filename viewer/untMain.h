@@ -48,7 +48,7 @@
 #include <memory>
 #include <string>
 
-#include "game/KifReader.h"
+#include "game/Record.h"
 #include "toolkit/qt/ImageControl.h"
 #include "toolkit/qt/ListView.h"
 #include "viewer/BoardRenderer.h"
