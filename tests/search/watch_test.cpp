@@ -78,6 +78,22 @@ TEST(Watch, PageAddressesExpandAndErrorsAreLines) {
   EXPECT_EQ(lines[3]["error"], "棋譜でも、棋譜へのリンクがあるページでもありません");
 }
 
+TEST(Watch, EngineEvaluatesFromSentesSide) {
+  DemoBroadcast demo;
+  const testing::CliResult result = testing::RunCli(
+      "watch --count 1 --movetime 100 --engine " + std::string(ZELVARO_SOURCE_DIR) +
+      "/tests/engine/scripted_engine.py " + demo.Base() + "/seiryu/kifu/seiryu_live.kif " +
+      demo.Base() + "/tatsujin/kifu/tatsujin3_1.kif");
+  EXPECT_EQ(result.status, 0) << result.err;
+  const std::vector<Json> lines = Lines(result.out);
+  ASSERT_EQ(lines.size(), 2u) << result.out;
+  // The scripted engine scores 10 a move for the side to move.
+  for (const Json& line : lines) {
+    const int moves = line["moves"];
+    EXPECT_EQ(line["eval"]["cp"], moves % 2 == 0 ? 10 * moves : -10 * moves) << line.dump();
+  }
+}
+
 TEST(Watch, EveryDownloadFailingExitsWithOne) {
   DemoBroadcast demo;
   const std::string base = demo.Base();
