@@ -214,7 +214,14 @@ void TGameSet::Open(const std::vector<std::string>& addresses) {
     std::u16string error;
   };
   std::vector<Download> downloads(addresses.size());
-  for (Download& d : downloads) d.fetch = make_fetch_();
+  {
+    std::lock_guard lock(fetch_mutex_);
+    for (Download& d : downloads) {
+      d.fetch = make_fetch_();
+      if (aborted_) d.fetch->Abort();
+      opening_.push_back(d.fetch.get());
+    }
+  }
   ForEachByHost(addresses, kMaxFollowConnectionsPerHost, [&](size_t i) {
     try {
       downloads[i].reply = downloads[i].fetch->Download(addresses[i]);
@@ -223,6 +230,10 @@ void TGameSet::Open(const std::vector<std::string>& addresses) {
     }
   });
 
+  {
+    std::lock_guard lock(fetch_mutex_);
+    opening_.clear();
+  }
   const int64_t now = now_();
   std::set<std::string> seen;
   std::vector<std::string> left_out;
@@ -234,7 +245,9 @@ void TGameSet::Open(const std::vector<std::string>& addresses) {
     }
     games_.emplace_back();
     games_.back().address = address;
+    std::lock_guard lock(fetch_mutex_);
     fetches_.push_back(fetch ? std::move(fetch) : make_fetch_());
+    if (aborted_) fetches_.back()->Abort();
     fresh_.push_back(false);
     before_.emplace_back();
     return &games_.back();
@@ -297,6 +310,13 @@ void TGameSet::Round() {
   }
   all_failed_ = any && !any_good;
   first_round_ = false;
+}
+
+void TGameSet::Abort() {
+  std::lock_guard lock(fetch_mutex_);
+  aborted_ = true;
+  for (TFollowFetch* fetch : opening_) fetch->Abort();
+  for (const auto& fetch : fetches_) fetch->Abort();
 }
 
 bool TGameSet::AllEnded() const {

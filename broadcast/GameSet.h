@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -131,6 +132,9 @@ class TGameSet {
   bool AllFailed() const { return all_failed_; }
   // No game is followed any more.
   bool AllEnded() const;
+  // Callable from any thread while Open or Round runs on another: their
+  // downloads end at once with an error, and so does every later one.
+  void Abort();
 
  private:
   TFollowFetchFactory make_fetch_;
@@ -142,6 +146,9 @@ class TGameSet {
   bool first_round_ = true;
   bool all_failed_ = false;
   std::u16string message_;
+  std::mutex fetch_mutex_;              // guards fetches_'s growth and opening_ against Abort
+  std::vector<TFollowFetch*> opening_;  // the downloads of Open under way
+  bool aborted_ = false;
 };
 
 // What a ticking clock shows `elapsed` seconds after the last move for the

@@ -1,5 +1,8 @@
 #include "viewer/untMain.h"
 
+#include "broadcast/GameSet.h"
+#include "game/RecordFormat.h"
+
 #include <QClipboard>
 #include <QDir>
 #include <QDragEnterEvent>
@@ -326,6 +329,12 @@ void TForm1::CreateActions() {
     AnalyseRecord();
   });
 
+  GridAction = new QAction(QStringLiteral("全局"), this);
+  GridAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
+  connect(GridAction, &QAction::triggered, this, [this] {
+    if (grid_opener_) grid_opener_({});
+  });
+
   auto* separator2 = new QAction(this);
   separator2->setSeparator(true);
   auto* separator = new QAction(this);
@@ -336,7 +345,7 @@ void TForm1::CreateActions() {
                                    SaveAsAction,   CopyAction,        PasteAction,
                                    copy_separator, CopySfenAction,    CopyBodAction,
                                    separator,      LastMoveAction,    FlipAction,
-                                   separator2,     AnalysisAction};
+                                   separator2,     AnalysisAction,    GridAction};
   for (QAction* action : actions) action->setShortcutContext(Qt::WindowShortcut);
   addActions(actions);
   Image1->addActions(actions);
@@ -612,6 +621,16 @@ void TForm1::ShowRecord(ReadAside& read, TRecordEncoding encoding, const std::st
         QStringLiteral("ほかに %1 件のエラーがあります").arg(reports.size() - kMaxReportBoxes),
         QStringLiteral("error"));
   }
+}
+
+void TForm1::ShowNewestMove() {
+  int last = 0;
+  for (size_t row = 0; row < shown_.rows.size(); ++row) {
+    if (shown_.rows[row].line == 0) last = static_cast<int>(row);
+  }
+  ListView1->Select(last);
+  ListView1->ScrollIntoView(last);
+  OnListViewClick();
 }
 
 void TForm1::OnListViewClick() {
@@ -1092,6 +1111,12 @@ void TForm1::ShowAddressRecord(const QString& url, std::string bytes,
   if (reading_) return;
   ActionScope action(*this);
   const std::string address = url.toStdString();
+  // A page that links records is every game of its round: the grid.
+  if (grid_opener_ && !FormatByContent(bytes) &&
+      !RecordLinksOfPage(SplitLines(bytes), address).empty()) {
+    grid_opener_({address});
+    return;
+  }
   const TRecordEncoding encoding = AddressEncoding(bytes, content_type);
   const std::string name = AddressFileName(address);
   auto fetched = std::make_shared<std::string>(std::move(bytes));

@@ -143,6 +143,8 @@ class TForm1 : public QWidget {
   // engine analyses the row on show (AnalysisPanel) and the main line
   // (EvalGraph, the chart tab 「評価値」); off, no engine process runs.
   QAction* AnalysisAction;
+  // "全局", Ctrl+G: the grid of the listed games (SetGridOpener).
+  QAction* GridAction;
   TAnalysisPanel* AnalysisPanel;  // in SidePanel, shown while analysis is on
   TEvalGraph* EvalGraph;          // the tab "評価値" of ChartTabs
   TAnalysisSession* Analysis;
@@ -199,6 +201,12 @@ class TForm1 : public QWidget {
   // How a record's web address is downloaded (the search window gives it);
   // without one no address can be opened.
   void SetAddressDownload(TAddressDownload download) { address_download_ = std::move(download); }
+  // Opens the grid window 「全局」 on `addresses` (empty: the games the
+  // search window lists): Ctrl+G, and an opened address that is a page
+  // linking records. Without one neither opens anything.
+  void SetGridOpener(std::function<void(const std::vector<std::string>&)> open) {
+    grid_opener_ = std::move(open);
+  }
   // Downloads the record at `url` (http or https) in the background, then
   // reads and shows it as a file is shown and follows it like a broadcast
   // game (F5, 自動更新), and offers the address again later. The caption
@@ -226,6 +234,8 @@ class TForm1 : public QWidget {
   // Shows the selected row's position and comment; nothing without a
   // selection. A click, or a key or drag that moves the selection, runs it.
   void OnListViewClick();
+  // Selects and shows the main line's last row (a game opened from the grid).
+  void ShowNewestMove();
   void Button2Click();  // one row back; nothing at row 0 or without a selection
   void Button3Click();  // one row on (row 0 without a selection); nothing at the last row
   void Button4Click();  // hides the window
@@ -369,6 +379,7 @@ class TForm1 : public QWidget {
   QStringList recent_addresses_;
   QString opening_address_;  // told in the caption while it downloads
   TSettingsFile* settings_ = nullptr;
+  std::function<void(const std::vector<std::string>&)> grid_opener_;
   bool settings_failed_ = false;  // a failed write was told
 
   TRecordDownload download_;
