@@ -3,6 +3,7 @@
 #include <QEnterEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <chrono>
 
@@ -48,13 +49,11 @@ int64_t TGridBoard::Now() {
       .count();
 }
 
-void TGridBoard::SetGame(const TGame& game, QImage picture, QImage scaled, bool picture_flipped,
-                         bool mark) {
+void TGridBoard::SetGame(const TGame& game, QImage picture, bool picture_flipped, bool mark) {
   game_ = game;
   has_game_ = true;
   if (!picture.isNull()) {
     picture_ = std::move(picture);
-    scaled_ = std::move(scaled);
     picture_flipped_ = picture_flipped;
   }
   if (mark) marked_ = true;
@@ -66,14 +65,16 @@ void TGridBoard::SetGame(const TGame& game, QImage picture, QImage scaled, bool 
   update();
 }
 
-void TGridBoard::SetScaled(QImage scaled) {
-  scaled_ = std::move(scaled);
+void TGridBoard::SetPicture(QImage picture, bool picture_flipped) {
+  picture_ = std::move(picture);
+  picture_flipped_ = picture_flipped;
   update();
 }
 
 QSize TGridBoard::PictureSize() const { return PictureRect().size() * devicePixelRatioF(); }
 
 void TGridBoard::SetHideResults(bool hide) {
+  if (hide == hide_results_) return;
   hide_results_ = hide;
   update();
 }
@@ -115,6 +116,12 @@ QString TGridBoard::NameLine(int side, int64_t now) const {
   return line + QStringLiteral("  ") + clock;
 }
 
+void TGridBoard::UpdateClocks() {
+  const QRect picture = PictureRect();
+  update(0, 0, width(), picture.top());
+  update(0, picture.bottom() + 1, width(), TextHeight());
+}
+
 QString TGridBoard::MoveLine() const {
   if (!game_.read || Concealed()) return {};
   const QString count = QStringLiteral("%1手").arg(game_.state.moves);
@@ -146,8 +153,9 @@ QRect TGridBoard::PictureRect() const {
           picture_width * kBoardHeight / kBoardWidth};
 }
 
-void TGridBoard::paintEvent(QPaintEvent*) {
+void TGridBoard::paintEvent(QPaintEvent* event) {
   QPainter painter(this);
+  const QRect dirty = event->rect();
   painter.fillRect(
       rect(), hasFocus() ? palette().highlight().color().lighter(170) : palette().base().color());
   const int64_t now = Now();
@@ -163,10 +171,12 @@ void TGridBoard::paintEvent(QPaintEvent*) {
     text_at(kMargin, NameLine(top_side, now));
     text_at(picture.bottom() + 1, NameLine(-top_side, now));
   }
-  if (has_game_ && game_.read && !Concealed() && !picture_.isNull()) {
-    // Until a copy of the right size comes, the nearest pixels do: smooth
+  if (!dirty.intersects(picture)) {
+    // A clock's second: only the name lines.
+  } else if (has_game_ && game_.read && !Concealed() && !picture_.isNull()) {
+    // Until a picture of the right size comes, the nearest pixels do: smooth
     // scaling is work for the renderer's thread, never for painting.
-    painter.drawImage(picture, scaled_.isNull() ? picture_ : scaled_);
+    painter.drawImage(picture, picture_);
   } else {
     painter.fillRect(picture, kCoverColor);
   }

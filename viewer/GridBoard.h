@@ -24,13 +24,13 @@ class TGridBoard : public QWidget {
   TGridBoard(int index, QWidget* parent = nullptr);
 
   int Index() const { return index_; }
-  // The game as the last round read it, with its picture (the board
-  // picture, turned as `picture_flipped` says, and a copy scaled to the
-  // board, both drawn off the window thread; null ones keep those shown).
-  // `mark`: it changed since the round before.
-  void SetGame(const TGame& game, QImage picture, QImage scaled, bool picture_flipped, bool mark);
-  // A copy of Picture() scaled anew for the board's size.
-  void SetScaled(QImage scaled);
+  // The game as the last round read it, with its picture: the board
+  // picture, turned as `picture_flipped` says and scaled to the board, drawn
+  // off the window thread (a null one keeps the picture shown). `mark`: it
+  // changed since the round before.
+  void SetGame(const TGame& game, QImage picture, bool picture_flipped, bool mark);
+  // The same game's picture drawn anew (turned, or for another size).
+  void SetPicture(QImage picture, bool picture_flipped);
   const QImage& Picture() const { return picture_; }
   // The size the picture takes on the board, in device pixels.
   QSize PictureSize() const;
@@ -59,6 +59,8 @@ class TGridBoard : public QWidget {
   QString InfoLine() const;  // the result, 「更新できません」, an error; empty otherwise
   // Whether a clock ticks on this board (playing, with a clock).
   bool Ticking() const;
+  // Paints the two name lines again (a second has passed).
+  void UpdateClocks();
 
   int heightForWidth(int width) const override;
   bool hasHeightForWidth() const override { return true; }
@@ -86,7 +88,6 @@ class TGridBoard : public QWidget {
   TGame game_;
   bool has_game_ = false;
   QImage picture_;
-  QImage scaled_;  // picture_ at the board's size, when it was drawn
   bool picture_flipped_ = false;
   bool flipped_ = false;
   bool marked_ = false;

@@ -16,6 +16,8 @@ namespace zelvaro {
 namespace {
 
 constexpr int kGap = 6;
+// Boards a round puts on the window in one turn of the event loop.
+constexpr size_t kApplyChunk = 8;
 constexpr int kTickMs = 1000;
 constexpr int kRescaleDelayMs = 120;
 // The size pictures of the first round are scaled to, before any board is laid out.
@@ -41,22 +43,18 @@ QString EvalText(const TUsiScore& score) {
 
 }  // namespace
 
-TGridPicture DrawGridPicture(const TGame& game, bool flip, QSize size) {
-  TGridPicture out;
+QImage DrawGridPicture(const TGame& game, bool flip, QSize size) {
   if (!game.record || game.last_row < 0 ||
       game.last_row >= static_cast<int>(game.record->row_positions.size())) {
-    return out;
+    return {};
   }
   thread_local std::unique_ptr<Painter> painter;
   if (!painter) painter = std::make_unique<Painter>();
   painter->renderer.SetOptions(TBoardOptions{.last_move = true, .flip = flip});
   painter->renderer.DrawPosition(game.record->row_positions[static_cast<size_t>(game.last_row)],
                                  u" ", u" ");
-  out.picture = painter->picture.copy();
-  if (!size.isEmpty()) {
-    out.scaled = out.picture.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-  }
-  return out;
+  if (size.isEmpty()) return painter->picture.copy();
+  return painter->picture.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
 TGridLayout GridLayoutFor(int width, int count, int gap) {
@@ -72,7 +70,7 @@ struct TGridWindow::RoundResult {
   unsigned generation = 0;
   bool first = false;
   std::vector<TGame> games;
-  std::vector<TGridPicture> pictures;  // null for a game not drawn anew
+  std::vector<QImage> pictures;  // null for a game not drawn anew
   std::vector<char> flips;
   std::vector<std::string> positions;  // the engine's "position …" of each game, empty for none
   std::u16string message;
@@ -117,7 +115,7 @@ TGridWindow::TGridWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   tick_timer_->setInterval(kTickMs);
   connect(tick_timer_, &QTimer::timeout, this, [this] {
     for (TGridBoard* board : boards_) {
-      if (board->isVisible() && board->Ticking()) board->update();
+      if (board->isVisible() && board->Ticking()) board->UpdateClocks();
     }
   });
   rescale_timer_ = new QTimer(this);
@@ -132,6 +130,7 @@ TGridWindow::~TGridWindow() = default;
 void TGridWindow::Open(const std::vector<std::string>& addresses) {
   round_.Abandon();
   if (set_) set_->Abort();
+  pending_.reset();
   ++generation_;
   for (TGridBoard* board : boards_) delete board;
   boards_.clear();
@@ -174,7 +173,7 @@ void TGridWindow::SetEngineSettings(const TEngineSettings& settings) {
 void TGridWindow::RefreshNow() { StartRound(); }
 
 void TGridWindow::StartRound() {
-  if (!set_ || round_.Busy()) return;
+  if (!set_ || round_.Busy() || pending_) return;
   const bool first = !opened_;
   opened_ = true;
   std::vector<char> flips;
@@ -218,7 +217,6 @@ void TGridWindow::StartRound() {
 
 void TGridWindow::ApplyRound(RoundResult result) {
   if (result.generation != generation_) return;
-  ++rounds_;
   if (result.first) {
     for (size_t i = 0; i < result.games.size(); ++i) {
       auto* board = new TGridBoard(static_cast<int>(i), area_);
@@ -226,6 +224,7 @@ void TGridWindow::ApplyRound(RoundResult result) {
         if (open_game_) open_game_(boards_.at(static_cast<size_t>(index))->Game().address);
       });
       connect(board, &TGridBoard::FlipAsked, this, &TGridWindow::Redraw);
+      board->hide();  // shown once its game is on it
       boards_.push_back(board);
     }
     QString message = QStringLiteral("%1 局").arg(result.games.size());
@@ -233,17 +232,37 @@ void TGridWindow::ApplyRound(RoundResult result) {
     MessageLabel->setText(message);
     MessageLabel->setToolTip(ToQString(result.message));
   }
-  for (size_t i = 0; i < result.games.size() && i < boards_.size(); ++i) {
+  pending_ = std::make_shared<RoundResult>(std::move(result));
+  pending_next_ = 0;
+  ApplyPending();
+}
+
+void TGridWindow::ApplyPending() {
+  if (!pending_) return;
+  RoundResult& result = *pending_;
+  size_t applied = 0;
+  for (; pending_next_ < result.games.size() && pending_next_ < boards_.size() &&
+         applied < kApplyChunk;
+       ++pending_next_) {
+    const size_t i = pending_next_;
     const TGame& game = result.games[i];
     if (!result.first && !game.changed) continue;
     TGridBoard* board = boards_[i];
-    TGridPicture& picture = result.pictures[i];
-    board->SetGame(game, std::move(picture.picture), std::move(picture.scaled), result.flips[i],
-                   !result.first);
+    board->SetGame(game, std::move(result.pictures[i]), result.flips[i], !result.first);
     board->setProperty("position", QString::fromStdString(result.positions[i]));
     if (board->Flipped() != board->PictureFlipped()) Redraw(static_cast<int>(i));
+    ++applied;
+  }
+  if (pending_next_ < result.games.size() && pending_next_ < boards_.size()) {
+    if (result.first) ApplyToggles();
+    QTimer::singleShot(0, this, [this, generation = generation_] {
+      if (generation == generation_) ApplyPending();
+    });
+    return;
   }
   if (result.all_ended) follow_timer_->stop();
+  pending_.reset();
+  ++rounds_;
   ApplyToggles();
 }
 
@@ -268,7 +287,7 @@ void TGridWindow::ApplyToggles() {
     board->SetHideResults(HideResultsBox->isChecked());
     board->SetEvalShown(EvalBox->isChecked());
     const bool ended = board->HasGame() && board->Game().state.status == TGameStatus::kEnded;
-    board->setVisible(!(playing_only && ended));
+    board->setVisible(board->HasGame() && !(playing_only && ended));
   }
   Reflow();
   UpdateEval();
@@ -296,62 +315,33 @@ void TGridWindow::Reflow() {
 }
 
 void TGridWindow::Rescale() {
-  struct Job {
-    int index;
-    QImage picture;
-    QSize size;
-  };
-  std::vector<Job> jobs;
   for (TGridBoard* board : boards_) {
-    if (board->isHidden() || board->Picture().isNull()) continue;
-    const QSize size = board->PictureSize();
-    if (size.isEmpty()) continue;
-    jobs.push_back({board->Index(), board->Picture(), size});
+    if (board->isHidden() || !board->HasGame() || board->Picture().isNull()) continue;
+    if (board->Picture().size() != board->PictureSize()) Redraw(board->Index());
   }
-  if (jobs.empty()) return;
-  ++drawing_;
-  RunInBackground(
-      this,
-      [jobs] {
-        std::vector<QImage> scaled;
-        for (const Job& job : jobs) {
-          scaled.push_back(
-              job.picture.scaled(job.size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
-        }
-        return std::make_pair(jobs, scaled);
-      },
-      [this, generation = generation_](std::pair<std::vector<Job>, std::vector<QImage>> done) {
-        --drawing_;
-        if (generation != generation_) return;
-        for (size_t i = 0; i < done.first.size(); ++i) {
-          const Job& job = done.first[i];
-          TGridBoard* board = boards_.at(static_cast<size_t>(job.index));
-          // A picture or a size that changed meanwhile waits for its own turn.
-          if (board->Picture().cacheKey() == job.picture.cacheKey() &&
-              board->PictureSize() == job.size) {
-            board->SetScaled(std::move(done.second[i]));
-          }
-        }
-      });
 }
 
 void TGridWindow::Redraw(int index) {
   TGridBoard* board = boards_.at(static_cast<size_t>(index));
   if (!board->HasGame()) return;
   ++drawing_;
+  const QSize size = board->PictureSize();
   RunInBackground(
       this,
-      [game = board->Game(), flip = board->Flipped(), size = board->PictureSize()] {
+      [game = board->Game(), flip = board->Flipped(), size] {
         return DrawGridPicture(game, flip, size);
       },
-      [this, index, flip = board->Flipped(), sfen = board->Game().state.sfen,
-       generation = generation_](TGridPicture picture) {
+      [this, index, size, flip = board->Flipped(), sfen = board->Game().state.sfen,
+       generation = generation_](QImage picture) {
         --drawing_;
         if (generation != generation_) return;
         TGridBoard* board = boards_.at(static_cast<size_t>(index));
-        if (board->Flipped() != flip || board->Game().state.sfen != sfen) return;
-        board->SetGame(board->Game(), std::move(picture.picture), std::move(picture.scaled), flip,
-                       false);
+        // A board turned, resized or moved on meanwhile waits for its own turn.
+        if (board->Flipped() != flip || board->Game().state.sfen != sfen ||
+            board->PictureSize() != size) {
+          return;
+        }
+        board->SetPicture(std::move(picture), flip);
       });
 }
 

@@ -33,12 +33,10 @@ class TAnalysisSession;
 inline constexpr int kGridEvalMs = 500;
 
 // The board picture of `game`'s newest position, its last move marked,
-// turned when `flip`; and that picture scaled to `size` (device pixels,
-// none when empty). Runs on any thread; needs a QGuiApplication.
-struct TGridPicture {
-  QImage picture, scaled;
-};
-TGridPicture DrawGridPicture(const TGame& game, bool flip, QSize size);
+// turned when `flip`, scaled to `size` (device pixels; the picture's own
+// size when empty); null for a game never read. Runs on any thread; needs
+// a QGuiApplication.
+QImage DrawGridPicture(const TGame& game, bool flip, QSize size);
 
 // Columns and board width for `count` boards in `width` pixels with `gap`
 // between them: as many columns as boards of kGridBoardMinWidth fit, the
@@ -93,6 +91,10 @@ class TGridWindow : public QWidget {
   struct RoundResult;
   void StartRound();
   void ApplyRound(RoundResult result);
+  // Puts the next few boards of the round that came on their boards; the
+  // rest on the next turns of the event loop, so that a round of many
+  // boards never holds the window up.
+  void ApplyPending();
   void ApplyToggles();
   void Reflow();
   void Rescale();
@@ -103,6 +105,8 @@ class TGridWindow : public QWidget {
   std::string PositionOf(const TGridBoard* board) const;
 
   std::shared_ptr<TGameSet> set_;
+  std::shared_ptr<RoundResult> pending_;  // a round being put on the boards
+  size_t pending_next_ = 0;
   std::vector<std::string> addresses_;
   bool opened_ = false;  // set_ has been opened
   unsigned generation_ = 0;

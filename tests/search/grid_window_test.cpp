@@ -112,6 +112,21 @@ TEST_F(GridTest, GrowingGameIsMarkedAndFailingGameKeepsItsPosition) {
   EXPECT_FALSE(live->Picture().isNull());
 }
 
+TEST_F(GridTest, FTurnsTheFocusedBoardAndEnterOpensItsGame) {
+  std::vector<std::string> opened;
+  grid.SetOpenGame([&](const std::string& url) { opened.push_back(url); });
+  Open({"/seiryu/kifu/seiryu_live.kif", "/tatsujin/kifu/tatsujin3_1.kif"});
+  TGridBoard* board = Board(1);
+  const QImage before = board->Picture();
+  QTest::keyClick(board, Qt::Key_F);
+  EXPECT_TRUE(board->Flipped());
+  ASSERT_TRUE(WaitFor([&] { return board->PictureFlipped(); }));
+  EXPECT_NE(board->Picture(), before);
+  EXPECT_FALSE(Board(0)->Flipped());
+  QTest::keyClick(board, Qt::Key_Return);
+  EXPECT_EQ(opened, std::vector<std::string>{demo.Base() + "/tatsujin/kifu/tatsujin3_1.kif"});
+}
+
 TEST_F(GridTest, TogglesHideEndedGamesAndResultsAndAreKept) {
   testing::ScratchFolder folder;
   TSettingsFile file(QStringLiteral("grid.ini"));
