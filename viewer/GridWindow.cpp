@@ -402,6 +402,7 @@ void TGridWindow::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
   tick_timer_->start();
   if (set_ && interval_ms_ > 0) follow_timer_->start();
+  UpdateEval();
 }
 
 void TGridWindow::hideEvent(QHideEvent* event) {
