@@ -7,10 +7,12 @@
 #include <set>
 #include <thread>
 
+#include "game/RecordFollow.h"
 #include "game/RecordFormat.h"
 #include "game/RecordUsi.h"
 #include "game/RecordWriter.h"
 #include "game/Sfen.h"
+#include "net/FollowFetch.h"
 #include "net/HttpDate.h"
 #include "net/PageFetch.h"
 #include "search/Discovery.h"
@@ -62,14 +64,16 @@ std::u16string FollowErrorText(const std::exception& e) {
 
 }  // namespace
 
-TFollowFetch::TFollowFetch() : fetcher_(std::make_unique<TPageFetcher>()) {
+TFollowFetch::TFollowFetch()
+    : fetcher_(std::make_unique<TPageFetcher>()), state_(std::make_unique<TFollowState>()) {
   FollowAddressRedirects(fetcher_->FHttp);
 }
 
 TFollowFetch::~TFollowFetch() = default;
 
 TFollowReply TFollowFetch::Download(const std::string& url) {
-  fetcher_->FetchLines(url);
+  // A 304 or an equal body leaves the last good lines in Lines().
+  fetcher_->FetchFollowLines(url, *state_);
   TFollowReply reply;
   for (const std::string& line : fetcher_->Lines()) reply.bytes += line + "\r\n";
   reply.last_modified = fetcher_->FHttp.Response.HeaderLines.Value("Last-Modified");

@@ -20,6 +20,7 @@
 namespace zelvaro {
 
 class TPageFetcher;
+class TFollowState;
 
 // The most games one set follows; further records are named in Message().
 inline constexpr size_t kMaxFollowedGames = 64;
@@ -36,8 +37,9 @@ struct TFollowReply {
 };
 
 // The download of one followed address, kept from one round to the next so
-// that what a follow learns of its address (validators, a kept connection)
-// stays with it. Not thread-safe (Abort aside): one download at a time.
+// that what a follow learns of its address stays with it: its validators
+// (a record that did not change is not sent again) and the shared kept
+// connections. Not thread-safe (Abort aside): one download at a time.
 class TFollowFetch {
  public:
   TFollowFetch();
@@ -48,6 +50,7 @@ class TFollowFetch {
 
  private:
   std::unique_ptr<TPageFetcher> fetcher_;
+  std::unique_ptr<TFollowState> state_;
 };
 
 using TFollowFetchFactory = std::function<std::unique_ptr<TFollowFetch>()>;
@@ -82,9 +85,9 @@ struct TGame {
   bool Followed() const { return state.status != TGameStatus::kEnded; }
 };
 
-// Words that end a game: who wins when the side of the word's row said it
-// (1 the mover, -1 the other side, 0 nobody). 中断 and 封じ手 resume and
-// are no ending: nullopt.
+// For a word that ends a game (EndsGame, game/RecordFollow.h): who wins
+// when the side of the word's row said it (1 the mover, -1 the other side,
+// 0 nobody or not known). 中断 and 封じ手 resume and are no ending: nullopt.
 std::optional<int> EndingWinner(std::u16string_view word);
 
 // 「まで98手で先手の勝ち」, 「まで120手で千日手」.
