@@ -52,6 +52,18 @@ std::string OriginOf(std::string_view url) {
   return origin.size() > scheme + 3 ? origin : std::string();
 }
 
+// A web page rather than a record: its markup shows in its first bytes.
+bool LooksLikeHtml(std::string_view bytes) {
+  std::string head(bytes.substr(0, 2048));
+  for (char& c : head) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  for (std::string_view tag : {"<!doctype html", "<html", "<body", "<a href"}) {
+    if (head.find(tag) != std::string::npos) return true;
+  }
+  return false;
+}
+
 int64_t Now() {
   return std::chrono::duration_cast<std::chrono::seconds>(
              std::chrono::system_clock::now().time_since_epoch())
@@ -113,7 +125,11 @@ void ReadGame(TGame& game, const TFollowReply& reply, int64_t now) {
       RecordRefusal(reply.bytes, TRecordEncoding::kDetect, file_name);
   // Text that holds no record line was no page with record links either
   // (Open looks for links first).
-  if (refusal == kNotRecordNoLines) return FailGame(game, std::u16string(kNoRecordNoLinks));
+  // A page's "key：value" text is no record header.
+  if (refusal == kNotRecordNoLines ||
+      (refusal.empty() && !FormatByContent(reply.bytes) && LooksLikeHtml(reply.bytes))) {
+    return FailGame(game, std::u16string(kNoRecordNoLinks));
+  }
   if (!refusal.empty()) return FailGame(game, std::u16string(refusal));
   auto record = std::make_shared<TKifRecord>();
   try {

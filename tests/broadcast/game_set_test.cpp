@@ -209,7 +209,8 @@ TEST_F(GameSetTest, PagesExpandInOrderEachRecordOnceAtMost64) {
 TEST_F(GameSetTest, RoundsReportChangesAndLeaveEndedGames) {
   Serve("http://h/a.kif", Kif(kThree));
   Serve("http://h/b.kif", Kif(kThree));
-  Serve("http://h/page.html", "<html><p>nothing here</p></html>\n");
+  // A page without record links, even with a line that reads like a header.
+  Serve("http://h/page.html", "<html>\n開始：10時\n</html>\n");
   set.Open({"http://h/a.kif", "http://h/b.kif", "http://h/page.html", "http://h/gone.kif"});
   set.Round();
   ASSERT_EQ(set.Games().size(), 4u);
