@@ -13,7 +13,7 @@
 #include <QTimer>
 #include <nlohmann/json.hpp>
 
-#include "game/KifReader.h"
+#include "game/Record.h"
 #include "search/PageLineFetcher.h"
 #include "search/untSubForm.h"
 #include "tests/search/DemoBroadcast.h"
