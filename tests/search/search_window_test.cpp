@@ -346,6 +346,8 @@ TEST_F(SearchWindowTest, DoubleClickHandsTheRecordToTheViewer) {
   EXPECT_EQ(ReadFile(kRecordFileName), expected);
   EXPECT_TRUE(form->FViewer->isVisible());
   EXPECT_FALSE(form->FViewer->Button1->isVisible());
+  // The viewer reads the record aside: wait for the reading to end.
+  EXPECT_TRUE(testing::WaitFor([&] { return form->FViewer->ListView1->RowCount() > 1; }));
   EXPECT_EQ(form->FViewer->ListView1->RowCount(), 3);  // row 0 and two moves
   EXPECT_EQ(form->FViewer->windowTitle(), QStringLiteral("Zelvaro - [ 竜王戦 ]"));
   EXPECT_EQ(form->FViewer->SenteName, u"先手A");
