@@ -3,11 +3,6 @@
 #include <algorithm>
 #include <cctype>
 
-#include "game/CsaReader.h"
-#include "game/Ki2Reader.h"
-#include "game/SfenRecord.h"
-#include "toolkit/TextCodec.h"
-
 namespace zelvaro {
 namespace {
 
@@ -59,11 +54,12 @@ bool IsCsaStatement(std::string_view s) {
   return false;
 }
 
-// "▲" "△" "☗" "☖" at the start of a line, in CP932 or UTF-8, and what follows.
+// "▲" "△" "▼" "▽" "☗" "☖" at the start of a line, in CP932 or UTF-8, and what follows.
 bool IsKi2MoveLine(std::string_view line) {
   line = TrimBlanks(line);
   for (std::string_view mark :
-       {"\x81\xa3", "\x81\xa2", "\xe2\x96\xb2", "\xe2\x96\xb3", "\xe2\x98\x97", "\xe2\x98\x96"}) {
+       {"\x81\xa3", "\x81\xa2", "\x81\xa5", "\x81\xa4", "\xe2\x96\xb2", "\xe2\x96\xb3", "\xe2\x96\xbc",
+        "\xe2\x96\xbd", "\xe2\x98\x97", "\xe2\x98\x96"}) {
     if (line.substr(0, mark.size()) == mark && line.size() > mark.size() + 1) return true;
   }
   return false;
@@ -82,6 +78,9 @@ bool IsSfenBoard(std::string_view s) {
 std::optional<TRecordFormat> FormatByContent(std::string_view bytes) {
   if (bytes.substr(0, kUtf8Bom.size()) == kUtf8Bom) bytes.remove_prefix(kUtf8Bom.size());
   int kif = 0, csa = 0, ki2 = 0;
+  // Lines that could be CSA (a statement's first letter, a comment, "/")
+  // among those that are not empty: a CSA record is made of nothing else.
+  int csa_shaped = 0, filled = 0;
   bool first = true;
   for (const std::string& whole : SplitLines(bytes.substr(0, 1 << 20))) {
     const std::string_view line = TrimBlanks(whole);
@@ -94,6 +93,8 @@ std::optional<TRecordFormat> FormatByContent(std::string_view bytes) {
         return TRecordFormat::kSfen;
       }
     }
+    ++filled;
+    if (std::string_view("VNP$+-T%'/").find(line[0]) != std::string_view::npos) ++csa_shaped;
     if (whole[0] == '*' || whole[0] == '#') continue;
     if (IsKifMoveLine(whole)) ++kif;
     if (IsKi2MoveLine(whole)) ++ki2;
@@ -102,7 +103,9 @@ std::optional<TRecordFormat> FormatByContent(std::string_view bytes) {
       if (IsCsaStatement(statement)) ++csa;
     }
   }
-  if (csa > 0 && kif == 0 && ki2 == 0) return TRecordFormat::kCsa;
+  // Text that only here and there starts like a statement (random text
+  // holds "N+" or "$X:" lines by chance) is no CSA record.
+  if (csa > 0 && kif == 0 && ki2 == 0 && csa_shaped * 10 >= filled * 9) return TRecordFormat::kCsa;
   if (kif > 0) return TRecordFormat::kKif;
   if (ki2 > 0) return TRecordFormat::kKi2;
   return std::nullopt;
@@ -117,63 +120,6 @@ TRecordFormat DetectRecordFormat(std::string_view bytes, std::string_view file_n
   if (EndsWithNoCase(file_name, ".sfen")) return TRecordFormat::kSfen;
   if (EndsWithNoCase(file_name, ".usi")) return TRecordFormat::kUsi;
   return TRecordFormat::kKif;
-}
-
-std::vector<std::u16string> DecodeRecordBytes(std::string_view bytes, TRecordEncoding encoding,
-                                              std::string_view file_name, TRecordFormat format) {
-  bool utf8 = false;
-  switch (format) {
-    case TRecordFormat::kCsa:
-      utf8 = CsaDeclaresUtf8(bytes) ||
-             (encoding == TRecordEncoding::kDetect && IsUtf8Record(bytes, file_name));
-      break;
-    case TRecordFormat::kKi2:
-      // .ki2u is KI2 in UTF-8, as .kifu is KIF.
-      utf8 = encoding == TRecordEncoding::kDetect &&
-             IsUtf8Record(bytes, EndsWithNoCase(file_name, ".ki2u") ? ".kifu" : file_name);
-      break;
-    case TRecordFormat::kSfen:
-    case TRecordFormat::kUsi:
-      utf8 = true;  // ASCII
-      break;
-    default:
-      return DecodeRecordLines(bytes, encoding, file_name);
-  }
-  if (utf8 && bytes.substr(0, kUtf8Bom.size()) == kUtf8Bom) bytes.remove_prefix(kUtf8Bom.size());
-  std::vector<std::u16string> lines;
-  for (const std::string& line : SplitLines(bytes)) {
-    lines.push_back(utf8 ? Utf8ToUtf16(line) : SjisToUtf16(line));
-  }
-  return lines;
-}
-
-TRecordFormat ReadRecordBytes(TKifRecord& record, std::string_view bytes, TRecordEncoding encoding,
-                              std::string_view file_name) {
-  const TRecordFormat format = DetectRecordFormat(bytes, file_name);
-  std::vector<std::u16string> lines = DecodeRecordBytes(bytes, encoding, file_name, format);
-  switch (format) {
-    case TRecordFormat::kCsa:
-      lines = CsaToKifLines(lines);
-      break;
-    case TRecordFormat::kSfen:
-    case TRecordFormat::kUsi:
-      lines = SfenToKifLines(lines);  // may throw: the record is not touched yet
-      break;
-    case TRecordFormat::kKi2: {
-      const TKi2Conversion ki2 = Ki2ToKifLines(lines);
-      TKifReader reader(record);
-      reader.Begin(u"");
-      reader.ReadLines(ki2.kif_lines);
-      ShowKi2Moves(record, ki2);
-      return format;
-    }
-    default:
-      break;
-  }
-  TKifReader reader(record);
-  reader.Begin(u"");
-  reader.ReadLines(lines);
-  return format;
 }
 
 bool FormatOfFileName(std::string_view file_name, TRecordFormat& format) {

@@ -5,13 +5,15 @@
 // download.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QTest>
 #include <QTimer>
 #include <nlohmann/json.hpp>
 
-#include "game/KifReader.h"
+#include "game/Record.h"
 #include "search/PageLineFetcher.h"
 #include "search/untSubForm.h"
 #include "tests/search/DemoBroadcast.h"
@@ -48,12 +50,12 @@ class FollowTest : public ::testing::Test {
   void Open(int row) {
     form->ListView1->Select(row);
     form->ListViewDoubleClick();
-    ASSERT_TRUE(testing::WaitFor([&] { return !form->HandingOver(); }));
+    ASSERT_TRUE(testing::WaitFor([&] { return !form->HandingOver() && !form->FViewer->Follower->Reading(); }));
   }
   // Refreshes and waits until the refresh has ended.
   void Refresh() {
     viewer->RefreshRecord();
-    ASSERT_TRUE(testing::WaitFor([&] { return !viewer->Refreshing(); }));
+    ASSERT_TRUE(testing::WaitFor([&] { return !viewer->Follower->Refreshing(); }));
   }
   int Rows() const { return viewer->ListView1->RowCount(); }
   int Selected() const { return viewer->ListView1->SelectedIndex(); }
@@ -77,7 +79,7 @@ TEST_F(FollowTest, RefreshFollowsTheDemoBroadcastsLiveGame) {
   Open(0);
   ASSERT_TRUE(viewer->isVisible());
   ASSERT_EQ(Rows(), 6);
-  EXPECT_TRUE(viewer->Following());
+  EXPECT_TRUE(viewer->Follower->Following());
   const QString header = Html();
 
   // The header on show stays; the new move appears.
@@ -144,12 +146,12 @@ TEST_F(FollowTest, TheTimerFollowsAGrowingGame) {
   Open(0);
   const int opened = Rows();
   Select(opened - 1);
-  viewer->SetRefreshInterval(150);
+  viewer->Follower->SetRefreshInterval(150);
   QTRY_VERIFY_WITH_TIMEOUT(Rows() >= opened + 2, 10000);
   EXPECT_EQ(Selected(), Rows() - 1);
   // Closed: no more refreshes.
   viewer->Button4Click();
-  EXPECT_FALSE(viewer->RefreshTimerActive());
+  EXPECT_FALSE(viewer->Follower->RefreshTimerActive());
 }
 
 // Over a fetcher that serves from a table: what is asked for, and when.
@@ -185,7 +187,7 @@ TEST_F(FollowGuardTest, ARefreshRunsBesideASearch) {
   Refresh();
   EXPECT_EQ(Count(kA), 2u);
   EXPECT_TRUE(form->Searching());
-  EXPECT_TRUE(viewer->RefreshNote().isEmpty());
+  EXPECT_TRUE(viewer->Follower->RefreshNote().isEmpty());
   fetcher->Release(first_page);
   ASSERT_TRUE(testing::WaitFor([&] { return !form->Searching(); }));
   EXPECT_EQ(form->ListView1->RowCount(), 2) << "the search lists nothing new";
@@ -197,7 +199,7 @@ TEST_F(FollowGuardTest, ARefreshAnsweredAfterAnotherGameWasOpenedChangesNothing)
   viewer->RefreshRecord();
   ASSERT_TRUE(testing::WaitFor([&] { return Count(kA) == 2u; }));
   Open(1);
-  EXPECT_FALSE(viewer->Refreshing()) << "opening B abandons the refresh of A";
+  EXPECT_FALSE(viewer->Follower->Refreshing()) << "opening B abandons the refresh of A";
   fetcher->Release(kA);
   QTest::qWait(50);
   EXPECT_EQ(viewer->windowTitle(), QStringLiteral("Zelvaro - [ 王位戦 ]"));
@@ -231,7 +233,7 @@ TEST_F(FollowGuardTest, F5DuringARefreshAsksForNothingTwice) {
   ASSERT_TRUE(testing::WaitFor([&] { return Count(kA) == 2u; }));
   for (int i = 0; i < 3; ++i) QTest::keyClick(viewer, Qt::Key_F5);
   fetcher->Release(kA);
-  ASSERT_TRUE(testing::WaitFor([&] { return !viewer->Refreshing(); }));
+  ASSERT_TRUE(testing::WaitFor([&] { return !viewer->Follower->Refreshing(); }));
   QTest::qWait(30);
   EXPECT_EQ(Count(kA), 2u);
 }
@@ -258,9 +260,45 @@ TEST_F(FollowTest, ABrokenDownloadNeverTouchesTheRecordFile) {
   Refresh();
   EXPECT_EQ(LoadRecordLines(kRecordFileName), file);
   EXPECT_EQ(Rows(), 4);
-  EXPECT_TRUE(viewer->RefreshNote().startsWith(QStringLiteral("更新できません: ")))
-      << viewer->RefreshNote().toStdString();
+  EXPECT_TRUE(viewer->Follower->RefreshNote().startsWith(QStringLiteral("更新できません: ")))
+      << viewer->Follower->RefreshNote().toStdString();
   EXPECT_TRUE(messages.messages.empty());
+}
+
+// The hand-over's download stays a plain one; the refreshes keep one
+// connection and send the validators back, and neither an equal body nor a
+// 304 rewrites the record file.
+TEST_F(FollowTest, RefreshesAreConditionalAndUnchangedRecordsAreNotWrittenAgain) {
+  const std::string record =
+      Utf8ToSjis("棋戦：竜王戦\r\n先手：甲\r\n後手：乙\r\n"
+                 "手数----指手---------消費時間--\r\n   1 ７六歩(77)    ( 0:01/00:00:01)\r\n");
+  const std::string length = "Content-Length: " + std::to_string(record.size()) + "\r\n";
+  const std::string tagged = "HTTP/1.1 200 OK\r\nETag: W/\"7\"\r\n" + length + "\r\n" + record;
+  testing::ScriptedServer server(
+      {{testing::ReadRequest(), testing::Send("HTTP/1.1 200 OK\r\n" + length + "\r\n" + record)},
+       {testing::ReadRequest(), testing::Send(tagged), testing::ReadRequest(),
+        testing::Send("HTTP/1.1 304 Not Modified\r\n\r\n")}});
+  Make({"http://srv.test", "http://sp.test"}, MakePageFetcher);
+  AddGame(server.Url("/ryuou/kifu/x.kif"));
+  Open(0);
+  ASSERT_EQ(Rows(), 2);
+  auto inode = [] {
+    struct stat info {};
+    return ::stat(kRecordFileName, &info) == 0 ? info.st_ino : ino_t{0};
+  };
+  const ino_t written = inode();
+  Refresh();
+  Refresh();
+  EXPECT_EQ(inode(), written) << "an unchanged record is not written again";
+  EXPECT_EQ(Rows(), 2);
+  EXPECT_TRUE(viewer->Follower->RefreshNote().isEmpty()) << viewer->Follower->RefreshNote().toStdString();
+  const std::vector<std::string> requests = server.Requests();
+  ASSERT_EQ(requests.size(), 3u);
+  EXPECT_NE(requests[0].find("\r\nConnection: close\r\n"), std::string::npos);
+  EXPECT_EQ(requests[1].find("Connection:"), std::string::npos);
+  EXPECT_EQ(requests[1].find("If-None-Match"), std::string::npos);
+  EXPECT_NE(requests[2].find("\r\nIf-None-Match: W/\"7\"\r\n"), std::string::npos) << requests[2];
+  EXPECT_EQ(server.Accepted(), 2);
 }
 
 void ClickRow(TListView* list, int row) {
@@ -310,9 +348,9 @@ TEST_F(FollowTest, TheWindowsAnswerWhileDownloadsWait) {
   EXPECT_EQ(Selected(), 2);
   EXPECT_NE(Html(), header) << "the click showed its row";
   QTest::qWait(300);
-  EXPECT_TRUE(viewer->Refreshing()) << "the silent server still has not answered";
+  EXPECT_TRUE(viewer->Follower->Refreshing()) << "the silent server still has not answered";
   viewer->close();
-  EXPECT_FALSE(viewer->Refreshing()) << "closing the viewer abandons the refresh";
+  EXPECT_FALSE(viewer->Follower->Refreshing()) << "closing the viewer abandons the refresh";
   EXPECT_EQ(Rows(), rows);
 }
 
@@ -354,8 +392,12 @@ TEST(FollowCliTest, OneLinePerDownload) {
   const auto third = next_line();
   ASSERT_TRUE(cli.waitForFinished(10000));
   EXPECT_EQ(cli.exitCode(), 0);
+  EXPECT_GT(first.value("body_bytes", 0), 300);
   EXPECT_EQ(first, nlohmann::json::parse(R"j({"moves":5,"last_row":["5","▲６八銀(79)",)j"
-                                         R"j(" 0分(計1分)"," "],"changed":true})j"));
+                                         R"j(" 0分(計1分)"," "],"changed":true,)j"
+                                         R"j("http_status":200,"finished":false,)j"
+                                         R"j("body_bytes":)j" +
+                                         first.value("body_bytes", nlohmann::json()).dump() + "}"));
   EXPECT_EQ(second.at("moves"), 6);
   EXPECT_EQ(second.at("last_row").at(0), "6");
   EXPECT_EQ(second.at("changed"), true);
