@@ -31,10 +31,9 @@
 #include <vector>
 
 #include "cli/Command.h"
-#include "game/KifReader.h"
+#include "game/Record.h"
 #include "game/RecordFollow.h"
 #include "net/PageFetch.h"
-#include "game/RecordFormat.h"
 #include "search/Discovery.h"
 #include "toolkit/TextCodec.h"
 

@@ -6,6 +6,7 @@ MODE is one of
   silent    never answers anything
   noready   answers usi but never isready
   crash     exits after the first info of a search
+  orphan    as crash, but leaves a sleeping child that keeps the output open
   flood     thousands of info lines a second while searching
   garbage   garbage lines (bytes, an overlong line, broken infos) among good ones
   late      answers stop with bestmove only after 1.5 s
@@ -63,7 +64,11 @@ class Search:
                 self.ended = True
                 say("bestmove 7g7f ponder 3c3d")
                 break
-            if mode == "crash":
+            if mode == "orphan":
+                import subprocess
+                subprocess.Popen(["sleep", "15"], stdout=sys.stdout, stderr=sys.stdout,
+                                 stdin=subprocess.DEVNULL)
+            if mode in ("crash", "orphan"):
                 time.sleep(0.05)
                 out.flush()
                 import os
