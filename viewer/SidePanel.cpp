@@ -194,6 +194,16 @@ void TSidePanel::UpdateEvalGraph() {
   }
   EvalGraph->SetVerdicts(JudgeMainLine(results, moves, EvalGraph->Scale()));
   ShowVerdictOnShow();
+  QMap<int, QString> marks;
+  for (size_t n = 1; n < line.size(); ++n) {
+    const TMoveVerdict* verdict = EvalGraph->VerdictAt(static_cast<int>(n));
+    const std::string_view name = verdict ? MoveMarkName(verdict->mark) : std::string_view();
+    marks[line[n]] = QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+  }
+  if (marks != marks_) {
+    marks_ = marks;
+    emit MarksChanged(marks_);
+  }
 }
 
 void TSidePanel::ShowAnalysisStatus() {

@@ -167,18 +167,15 @@ void BM_MarksOf150MoveGame(benchmark::State& state) {
     clock.start();
     f.form->AnalysisAction->setChecked(true);
     auto marked = [&] {
-      const auto& scores = f.form->EvalGraph->Scores();
-      if (scores.size() < 2) return false;
-      for (size_t n = 0; n < scores.size(); ++n) {
-        if (!scores[n]) return false;
-      }
-      // The verdicts follow the scores in the same update.
-      return f.form->EvalGraph->SummaryText().contains(QStringLiteral("平均損失"));
+      const auto& scores = f.form->SidePanel->EvalGraph->Scores();
+      // The verdicts are made in the same update as the points.
+      return scores.size() > 1 &&
+             std::all_of(scores.begin(), scores.end(), [](const auto& s) { return s.has_value(); });
     };
     const bool done = WaitUntil(marked, 600'000);
     const double seconds = clock.nsecsElapsed() / 1e9;
     state.SetIterationTime(seconds);
-    const double points = static_cast<double>(f.form->EvalGraph->Scores().size());
+    const double points = static_cast<double>(f.form->SidePanel->EvalGraph->Scores().size());
     state.counters["points"] = points;
     state.counters["ratio"] = seconds / (points * kPerPositionMs / 1000.0);
     if (!done) return state.SkipWithError("the game was not marked within 10 minutes");

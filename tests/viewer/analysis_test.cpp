@@ -126,6 +126,10 @@ TEST_F(AnalysisTest, MarksShowOnTheGraphInThePanelAndInTheTallies) {
       << tally[1].toStdString();
   EXPECT_EQ(form.SidePanel->EvalGraph->VerdictAt(6)->mark, TMoveMark::kNone);
   EXPECT_EQ(form.SidePanel->EvalGraph->VerdictAt(7)->mark, TMoveMark::kSlack);
+  EXPECT_FALSE(form.ListView1->isColumnHidden(4));
+  EXPECT_EQ(form.ListView1->headerItem()->text(4), QStringLiteral("評価"));
+  EXPECT_EQ(form.ListView1->SubItem(7, 3), QStringLiteral("緩手"));
+  EXPECT_EQ(form.ListView1->SubItem(6, 3), QString());
   form.SidePanel->EvalGraph->resize(300, 160);
   auto click = [&](int index) {
     QTest::mouseClick(form.SidePanel->EvalGraph, Qt::LeftButton, {},
