@@ -23,7 +23,7 @@
 #include "game/KifReader.h"
 #include "net/PageFetch.h"
 #include "game/RecordFormat.h"
-#include "search/Discovery.h"
+#include "broadcast/Discovery.h"
 #include "toolkit/TextCodec.h"
 
 namespace zelvaro::cli {

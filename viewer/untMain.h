@@ -62,7 +62,7 @@
 #include "viewer/CommentPanel.h"
 #include "viewer/EngineProcess.h"
 #include "viewer/EvalGraph.h"
-#include "viewer/RecordFetch.h"
+#include "broadcast/RecordFetch.h"
 #include "viewer/Settings.h"
 #include "viewer/TimeChart.h"
 #include "viewer/untOptionForm.h"

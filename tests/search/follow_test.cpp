@@ -12,7 +12,7 @@
 #include <nlohmann/json.hpp>
 
 #include "game/KifReader.h"
-#include "search/PageLineFetcher.h"
+#include "broadcast/PageLineFetcher.h"
 #include "search/untSubForm.h"
 #include "tests/search/DemoBroadcast.h"
 #include "tests/net/ScriptedServer.h"

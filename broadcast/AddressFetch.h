@@ -6,8 +6,8 @@
 
 #include <string>
 
+#include "broadcast/RecordFetch.h"
 #include "net/PageFetch.h"
-#include "viewer/RecordFetch.h"
 
 namespace zelvaro {
 
