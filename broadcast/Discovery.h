@@ -17,6 +17,7 @@
 #include <string_view>
 #include <vector>
 
+#include "net/FollowFetch.h"
 #include "regex/untRegex.h"
 
 namespace zelvaro {
@@ -123,6 +124,16 @@ class ILineFetcher {
   // Callable from any thread while FetchLines runs on another: it ends at
   // once with an error, and so does every later FetchLines.
   virtual void Abort() {}
+  // FetchLines as one download of a record being followed, with what
+  // `state` remembers of the address (TPageFetcher::FetchFollowLines). A
+  // fetcher that sends no validators compares the lines with the last ones.
+  virtual TFollowAnswer FetchFollowLines(std::string_view url, TFollowState& state) {
+    FetchLines(url);
+    TFollowAnswer answer;
+    answer.http_status = 200;
+    answer.changed = state.Remember(Lines(), {}, {});
+    return answer;
+  }
 };
 
 // What a search reports while it runs, always in the search's order: pages

@@ -38,17 +38,40 @@ THandOverResult FetchHandOver(TRecordFetch& fetch, std::string_view file_name);
 // bytes and throws what the fetcher throws, so part of a record is never
 // kept; Keep writes them to `path` with WriteRecordFile (on the window
 // thread, the file's one writer).
+//
+// With a `follow` state the download is one of a follow (a refresh): it
+// keeps its connection and sends the validators the address gave
+// (ILineFetcher::FetchFollowLines); Result says whether the record changed,
+// and Keep leaves a file that already holds the record alone. A download
+// that starts a follow (kStart) is a plain one that leaves its lines in the
+// state, so that the first refresh can tell an unchanged record.
 class TRecordDownloadFetch : public TRecordFetch {
  public:
-  TRecordDownloadFetch(std::string url, std::unique_ptr<ILineFetcher> fetcher, std::string path);
+  enum Kind { kRefresh, kStart };
+  TRecordDownloadFetch(std::string url, std::unique_ptr<ILineFetcher> fetcher, std::string path,
+                       std::shared_ptr<TFollowState> follow = nullptr, Kind kind = kRefresh);
   std::string Fetch() override;
   void Abort() override { fetcher_->Abort(); }
   void Keep(const std::string& bytes) override;
+  TRecordFetchResult Result() const override { return result_; }
 
  private:
   const std::string url_;
   const std::unique_ptr<ILineFetcher> fetcher_;
   const std::string path_;
+  const std::shared_ptr<TFollowState> follow_;
+  const Kind kind_;
+  TRecordFetchResult result_;
 };
+
+// One download of a follow through `fetcher`: the lines (the last good ones
+// when unchanged) as a record file's bytes, and how it went in `result`
+// (also when it throws: then the server's Retry-After, if any).
+std::string FetchFollowedRecord(ILineFetcher& fetcher, const std::string& url, TFollowState& state,
+                                TRecordFetchResult& result);
+
+// Whether the file at `path` holds exactly `bytes` (false when it cannot be
+// read).
+bool FileHolds(const std::string& path, const std::string& bytes);
 
 }  // namespace zelvaro

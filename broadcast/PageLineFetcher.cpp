@@ -10,6 +10,9 @@ class TPageLineFetcher : public ILineFetcher {
   void FetchLines(std::string_view url) override { fetcher_.FetchLines(url); }
   const std::vector<std::string>& Lines() const override { return fetcher_.Lines(); }
   void Abort() override { fetcher_.Abort(); }
+  TFollowAnswer FetchFollowLines(std::string_view url, TFollowState& state) override {
+    return fetcher_.FetchFollowLines(url, state);
+  }
 
  private:
   TPageFetcher fetcher_;

@@ -4,11 +4,30 @@
 // complete and good.
 #pragma once
 
+#include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace zelvaro {
+
+// How a fetch of a followed record went.
+struct TRecordFetchResult {
+  // False when the record is the one the last good download of the same
+  // address gave (the server answered "304 Not Modified", or sent the same
+  // bytes): nothing new to read or keep.
+  bool changed = true;
+  // The status of the final HTTP answer (200, 304); 0 without one (a file,
+  // a failure before any answer).
+  int http_status = 0;
+  // Bytes of the record's body received (0 for a 304 or a file).
+  int64_t body_bytes = 0;
+  // After a failure: how long the server asked us to wait (a 429 or 503
+  // with Retry-After), if it did.
+  std::optional<std::chrono::seconds> retry_after;
+};
 
 class TRecordFetch {
  public:
@@ -22,6 +41,9 @@ class TRecordFetch {
   // window shows them: a download saves the record file here. Throws (an
   // EFileError) when that fails; the refresh then changes nothing.
   virtual void Keep(const std::string& bytes) { (void)bytes; }
+  // After Fetch (returned or thrown): how it went. A fetch that does not
+  // follow anything reports every record as changed.
+  virtual TRecordFetchResult Result() const { return {}; }
   // After Fetch: the reply's Content-Type ("text/plain; charset=UTF-8"),
   // empty when there is none (a file, say).
   virtual std::string ContentType() const { return {}; }

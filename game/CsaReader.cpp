@@ -5,6 +5,7 @@
 #include <string>
 
 #include "game/KifReader.h"
+#include "game/Notation.h"
 #include "game/RecordWriter.h"
 #include "game/Rules.h"
 #include "game/untKyokumen.h"
@@ -78,6 +79,9 @@ class CsaConverter {
     }
     FlushMove();
     if (!start_shown_) ShowStart();
+    if (errors_left_ > 0) {
+      errors_.push_back(u"ほか " + Ascii(std::to_string(errors_left_)) + u" 件");
+    }
     return std::move(out_);
   }
 
@@ -85,10 +89,70 @@ class CsaConverter {
   void Comment(std::u16string_view line) {
     std::u16string_view text = line.substr(1);
     if (StartsWith(text, u"CSA encoding=") || StartsWith(text, u"encoding=")) return;
-    if (!text.empty() && text[0] == u'*') text.remove_prefix(1);
     // A comment belongs to the move above it: the move line goes first.
     FlushMove();
+    if (StartsWith(text, u"**")) {
+      const std::u16string evaluation = Evaluation(text.substr(2));
+      if (!evaluation.empty()) out_.push_back(u"*" + evaluation);
+      return;
+    }
+    if (!text.empty() && text[0] == u'*') text.remove_prefix(1);
     out_.push_back(u"*" + std::u16string(text));
+  }
+
+  // "'** 30 +8822UM -3122GI": a program's score after the move above and the
+  // moves it expects next, shown as "評価値 30 読み筋 ▲２二角成 △同　銀". The
+  // moves are read from the position after the move above; from the first
+  // one that cannot be read the rest stays as written.
+  std::u16string Evaluation(std::u16string_view text) {
+    std::vector<std::u16string_view> words;
+    for (size_t at = 0; at < text.size();) {
+      while (at < text.size() && (text[at] == u' ' || text[at] == u'\t')) ++at;
+      const size_t end = std::min(text.find_first_of(u" \t", at), text.size());
+      if (end > at) words.push_back(text.substr(at, end - at));
+      at = end;
+    }
+    if (words.empty()) return {};
+    std::u16string out = u"評価値 " + std::u16string(words[0]);
+    if (words.size() == 1) return out;
+    out += u" 読み筋";
+    TKyokumen p;
+    p.CopyBoardFrom(position_);
+    p.Turn = SideOfNext();
+    p.LastSquare = moves_ == 0 ? 0 : position_.LastSquare;
+    bool readable = true;
+    for (size_t i = 1; i < words.size(); ++i) {
+      const std::optional<TMove> m = readable ? CsaMove(p, words[i]) : std::nullopt;
+      readable = m.has_value() && IsLegal(p, *m);
+      if (readable) {
+        out += u" " + Ki2MoveText(p, *m);
+        PlayMove(p, *m);
+      } else {
+        out += u" " + std::u16string(words[i]);
+      }
+    }
+    return out;
+  }
+
+  // A CSA move "+7776FU" in `p` as a rules move; nullopt when it names none.
+  static std::optional<TMove> CsaMove(const TKyokumen& p, std::u16string_view s) {
+    if (s.size() != 7 || (s[0] == u'+') != (p.Turn == 1) || (s[0] != u'+' && s[0] != u'-')) {
+      return std::nullopt;
+    }
+    const int32_t from = SquareOf(s.substr(1, 2)), to = SquareOf(s.substr(3, 2));
+    const int32_t after = PieceOfCsaName(Narrow(s.substr(5, 2)));
+    if (from < 0 || !IsSquare(to) || after == 0) return std::nullopt;
+    TMove m;
+    m.to = to;
+    if (from == 0) {
+      m.drop = after;
+      return m;
+    }
+    if (!IsSquare(from)) return std::nullopt;
+    m.from = from;
+    m.promote = KindOf(p.Board[static_cast<size_t>(from)]) + 1 == after &&
+                KindOf(p.Board[static_cast<size_t>(from)]) != after;
+    return m;
   }
 
   void Statement(std::u16string_view s) {
@@ -105,7 +169,7 @@ class CsaConverter {
     } else if ((c == u'+' || c == u'-') && s.size() == 1) {
       first_side_ = c == u'+' ? 1 : -1;
       ShowStart();
-    } else if ((c == u'+' || c == u'-') && s.size() >= 7) {
+    } else if (c == u'+' || c == u'-') {
       Move(s);
     } else if (c == u'T') {
       Time(s.substr(1));
@@ -169,13 +233,25 @@ class CsaConverter {
       }
       set_up_ = true;
     } else if (kind >= u'1' && kind <= u'9') {
-      // "P1-KY-KE ... ": nine cells of three characters, file 9 first.
+      // "P1-KY-KE ... ": nine cells, file 9 first, each " * " or a piece
+      // "-KY"; read by tokens, so that cells written "*" with one blank
+      // between them ("P2 * -HI * * * * * -KA *") read the same.
       if (!board_cleared_) ClearBoard();
       const int rank = kind - u'0';
+      size_t at = 2;
       for (int column = 0; column < 9; ++column) {
-        const size_t at = 2 + 3 * static_cast<size_t>(column);
-        if (at + 3 > s.size()) break;
-        position_.Board[(9 - column) * 10 + rank] = CodeOf(s.substr(at, 3));
+        while (at < s.size() && (s[at] == u' ' || s[at] == u'\t')) ++at;
+        if (at >= s.size()) break;
+        int32_t code = kEmpty;
+        if (s[at] == u'*') {
+          ++at;
+        } else if (at + 3 <= s.size()) {
+          code = CodeOf(s.substr(at, 3));
+          at += 3;
+        } else {
+          break;
+        }
+        position_.Board[(9 - column) * 10 + rank] = code;
       }
     } else if (kind == u'+' || kind == u'-') {
       // "P+63RY00KI00AL": pieces one by one; 00 puts one in hand, 00AL the rest.
@@ -246,16 +322,29 @@ class CsaConverter {
     FlushMove();
     if (!start_shown_) ShowStart();
     const int32_t side = s[0] == u'+' ? 1 : -1;
-    const int32_t from = SquareOf(s.substr(1, 2)), to = SquareOf(s.substr(3, 2));
-    const int32_t after = PieceOfCsaName(Narrow(s.substr(5, 2)));
+    const bool shaped = s.size() == 7;
+    const int32_t from = shaped ? SquareOf(s.substr(1, 2)) : -1;
+    const int32_t to = shaped ? SquareOf(s.substr(3, 2)) : -1;
+    const int32_t after = shaped ? PieceOfCsaName(Narrow(s.substr(5, 2))) : 0;
     TRowMove move;
     move.side = side;
     move.to = to;
     move.from = from;
     move.same = moves_ > 0 && to == position_.LastSquare;
     std::u16string text;
-    if (from < 0 || !IsSquare(to) || after == 0) {
-      text = std::u16string(s);  // not a move: shown as written, applied to nothing
+    if (from < 0 || (from != 0 && !IsSquare(from)) || !IsSquare(to) || after == 0) {
+      // Not a move: shown as written, applied to nothing, and told. It
+      // takes the number of the move after it, which replaces it on the
+      // line, so the game's moves keep their numbers and sides.
+      text = std::u16string(s.substr(0, 40));
+      pending_number_ = moves_ + 1;
+      pending_move_ = text;
+      if (errors_.size() < kMaxErrors) {
+        errors_.push_back(u"指し手エラー " + text);
+      } else {
+        ++errors_left_;
+      }
+      return;
     } else if (from == 0) {
       move.kind = TRowMove::kDrop;
       move.piece = after;
@@ -269,7 +358,7 @@ class CsaConverter {
       move.promote = move.piece != after;
       text = KifMoveText(move);
     }
-    ++moves_;
+    pending_number_ = ++moves_;
     position_.Turn = side;
     if (NamesDestination(text)) {
       try {
@@ -281,38 +370,56 @@ class CsaConverter {
     pending_move_ = text;
   }
 
+  // "T12" or, in version 3.0, "T6.123": the seconds of the move read last.
+  // The rows keep whole seconds: a move's own time drops the fraction, as
+  // the clock of a CSA game counts it, and the totals add the fractions up.
+  // A time after comment lines still belongs to the move above them.
   void Time(std::u16string_view s) {
-    if (pending_move_.empty()) return;
-    int64_t seconds = 0;
+    const bool late = pending_move_.empty();
+    if (late && (last_move_line_ < 0 || last_timed_)) return;
+    int64_t millis = 0;
     size_t i = 0;
-    for (; i < s.size() && IsDigit(s[i]) && seconds < 100000000; ++i)
-      seconds = seconds * 10 + (s[i] - u'0');
+    for (; i < s.size() && IsDigit(s[i]) && millis < 100000000000; ++i)
+      millis = millis * 10 + (s[i] - u'0');
     if (i == 0) return;
+    millis *= 1000;
+    if (i < s.size() && s[i] == u'.') {
+      int64_t scale = 100;
+      for (++i; i < s.size() && IsDigit(s[i]); ++i, scale /= 10) millis += (s[i] - u'0') * scale;
+    }
+    const int64_t seconds = millis / 1000;
     const int side = (moves_ % 2 == 1) == (first_side_ == 1) ? 0 : 1;
-    spent_[side] += seconds;
-    const int64_t total = spent_[side];
+    spent_[side] += millis;
+    const int64_t total = spent_[side] / 1000;
     char field[64];
     std::snprintf(field, sizeof field, "(%2lld:%02lld/%02lld:%02lld:%02lld)",
                   static_cast<long long>(seconds / 60), static_cast<long long>(seconds % 60),
                   static_cast<long long>(total / 3600), static_cast<long long>(total / 60 % 60),
                   static_cast<long long>(total % 60));
-    pending_time_ = Ascii(field);
+    if (late) {
+      out_[static_cast<size_t>(last_move_line_)] += u"   " + Ascii(field);
+      last_timed_ = true;
+    } else {
+      pending_time_ = Ascii(field);
+    }
   }
 
   void Ending(std::u16string_view s) {
     FlushMove();
     if (!start_shown_) ShowStart();
-    ++moves_;
+    pending_number_ = ++moves_;
     pending_move_ = TerminalWord(Narrow(s), moves_ % 2 == 1 ? first_side_ : -first_side_);
   }
 
   // Writes the move line read last, with its time once that has come.
   void FlushMove() {
     if (pending_move_.empty()) return;
-    std::u16string number = Ascii(std::to_string(moves_));
+    std::u16string number = Ascii(std::to_string(pending_number_));
     std::u16string line(number.size() < 4 ? 4 - number.size() : 0, u' ');
     line += number + u" " + pending_move_;
-    if (!pending_time_.empty()) line += u"   " + pending_time_;
+    last_timed_ = !pending_time_.empty();
+    if (last_timed_) line += u"   " + pending_time_;
+    last_move_line_ = static_cast<int64_t>(out_.size());
     out_.push_back(std::move(line));
     pending_move_.clear();
     pending_time_.clear();
@@ -324,13 +431,25 @@ class CsaConverter {
   int32_t first_side_ = 1;
   int moves_ = 0;
   std::u16string pending_move_, pending_time_;
-  int64_t spent_[2] = {0, 0};
+  int pending_number_ = 0;        // the number of pending_move_
+  int64_t last_move_line_ = -1;  // the line of the move written last
+  bool last_timed_ = false;      // whether it has its time
+  int64_t spent_[2] = {0, 0};    // milliseconds
+  static constexpr size_t kMaxErrors = 100;
+  int64_t errors_left_ = 0;
+
+ public:
+  std::vector<std::u16string> errors_;
 };
 
 }  // namespace
 
-std::vector<std::u16string> CsaToKifLines(const std::vector<std::u16string>& lines) {
-  return CsaConverter().Convert(lines);
+std::vector<std::u16string> CsaToKifLines(const std::vector<std::u16string>& lines,
+                                          std::vector<std::u16string>* errors) {
+  CsaConverter converter;
+  std::vector<std::u16string> out = converter.Convert(lines);
+  if (errors) *errors = std::move(converter.errors_);
+  return out;
 }
 
 bool CsaDeclaresUtf8(std::string_view bytes) {

@@ -10,7 +10,8 @@
 namespace zelvaro {
 namespace {
 
-constexpr std::u16string_view kMarks = u"▲△☗☖";
+// The side marks records use: ▲ ☗ ▼ for sente, △ ☖ ▽ for gote.
+constexpr std::u16string_view kMarks = u"▲△☗☖▼▽";
 constexpr std::u16string_view kWords = u"右左直上引寄打";
 
 bool IsBlank(char16_t c) { return c == u' ' || c == u'\t' || c == u'　'; }
@@ -153,6 +154,21 @@ std::optional<TMove> Resolve(const TKyokumen& p, std::u16string_view text) {
   return Only(p, named);
 }
 
+// A move's square as the rules texts write it: "26歩", "2六歩" and "２６歩"
+// (the file a half-width digit, the rank a digit) read as "２六歩".
+std::u16string WithKanjiRank(std::u16string_view move) {
+  auto digit = [](char16_t c) -> int {
+    if (c >= u'1' && c <= u'9') return c - u'0';
+    if (c >= u'１' && c <= u'９') return c - u'０';
+    return 0;
+  };
+  if (move.size() < 2 || digit(move[0]) == 0) return std::u16string(move);
+  const size_t kanji = std::u16string_view(u"一二三四五六七八九").find(move[1]);
+  const int rank = kanji != std::u16string_view::npos ? static_cast<int>(kanji) + 1 : digit(move[1]);
+  if (rank == 0) return std::u16string(move);
+  return SquareText(digit(move[0]) * 10 + rank) + std::u16string(move.substr(2));
+}
+
 // The terminal word a "まで…" line ends in, empty for none.
 std::u16string EndingOf(std::u16string_view line) {
   struct Entry {
@@ -193,7 +209,10 @@ class Ki2Converter {
       }
       if (!lines_.empty() && StartsWith(line, u"まで")) {
         const std::u16string word = EndingOf(line);
-        if (!word.empty()) Emit(word, word, Current(), false);
+        if (!word.empty() && !lines_.back().ended) {
+          Emit(word, word, Current(), false);
+          lines_.back().ended = true;
+        }
       }
       out_.kif_lines.push_back(line);
     }
@@ -204,6 +223,7 @@ class Ki2Converter {
   struct Line {
     int32_t base;                      // the number before its first move
     std::vector<TKyokumen> positions;  // [i]: before move base + 1 + i, Turn the side to move
+    bool ended = false;                // a "まで" line has ended it
   };
 
   // The start as the KIF reader reads the header lines.
@@ -239,6 +259,15 @@ class Ki2Converter {
     if (digits == 0) return 0;
     n = std::max(n, 1);
     while (lines_.size() > 1 && lines_.back().base + 1 >= n) lines_.pop_back();
+    // As the KIF reader: a line that ends before move n - 1, or on a
+    // terminal word there, holds no move n - 1.
+    while (lines_.size() > 1 &&
+           (lines_.back().base + static_cast<int64_t>(lines_.back().positions.size()) - 1 < n - 1 ||
+            (lines_.back().ended &&
+             lines_.back().base + static_cast<int64_t>(lines_.back().positions.size()) - 1 <=
+                 n - 1))) {
+      lines_.pop_back();
+    }
     const Line& from = lines_.back();
     const int64_t at =
         std::clamp<int64_t>(n - 1 - from.base, 0, static_cast<int64_t>(from.positions.size()) - 1);
@@ -258,7 +287,24 @@ class Ki2Converter {
     }
   }
 
-  void Move(std::u16string_view written) {
+  void Move(std::u16string_view text) {
+    const std::u16string written = WithKanjiRank(text);
+    if (lines_.back().ended) {
+      // After 投了 and the like the game is over: not read, the first told.
+      if (out_.reports.empty()) {
+        out_.reports.push_back(u"終局の後の指し手は読みません: " + std::u16string(text));
+      }
+      return;
+    }
+    // "△投了" written as a move: the line's end, as a "まで" line says it.
+    for (std::u16string_view word : {u"投了", u"中断", u"千日手", u"持将棋", u"詰み", u"不詰",
+                                     u"切れ負け", u"反則勝ち", u"反則負け", u"入玉勝ち"}) {
+      if (written == word) {
+        Emit(written, written, Current(), false);
+        lines_.back().ended = true;
+        return;
+      }
+    }
     TKyokumen p = Current();
     const std::optional<TMove> m = Resolve(p, written);
     if (!m) {
@@ -308,6 +354,7 @@ TKi2Conversion Ki2ToKifLines(const std::vector<std::u16string>& lines) {
 
 void ShowKi2Moves(TKifRecord& record, const TKi2Conversion& conv) {
   if (record.rows.size() != conv.written.size() + 1) return;  // not the rows we wrote
+  record.reports.insert(record.reports.end(), conv.reports.begin(), conv.reports.end());
   for (size_t k = 0; k < conv.written.size(); ++k) {
     TKifRecord::Row& row = record.rows[k + 1];
     row.move = row.move.substr(0, 1) + conv.written[k];

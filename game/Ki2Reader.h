@@ -11,6 +11,11 @@
 // reported as "指し手エラー" like a KIF move that cannot be applied, and the
 // reading goes on.
 //
+// Records of other programs read as well: ▼/▽ as the side marks, digits
+// half-width ("▲26歩") or the rank a digit, and moves with no blank between
+// them ("▲７六歩△３四歩"). Moves after the line's "まで" line (the game is
+// over) are not read; the first is reported.
+//
 // Everything else reads as in KIF: header lines, 手合割, board diagrams and
 // 持駒, comments "*" (to the move above), "変化：N手". A "まで…" line ending
 // in a result (投了 as "…の勝ち", 中断, 千日手, 持将棋, 詰, 不詰, 反則勝ち/負け,
@@ -30,6 +35,7 @@ struct TKi2Conversion {
   std::vector<std::u16string> kif_lines;
   std::vector<std::u16string> written;  // per move row; terminal rows hold their word
   std::vector<bool> unapplied;          // per move row: the move could not be found
+  std::vector<std::u16string> reports;  // what the reading tells besides
 };
 TKi2Conversion Ki2ToKifLines(const std::vector<std::u16string>& lines);
 

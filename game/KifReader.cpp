@@ -246,7 +246,7 @@ constexpr std::u16string_view kEndWords[] = {
 // neither a character (of UTF-8 when they are valid UTF-8, else of CP932)
 // nor a control character text files hold.
 bool IsText(std::string_view bytes) {
-  const bool utf8 = IsValidUtf8(bytes);
+  const bool utf8 = IsValidUtf8(bytes) || LooksEucJp(bytes);  // multi-byte text either way
   size_t bad = 0;
   for (size_t i = 0; i < bytes.size(); ++i) {
     const auto b = static_cast<unsigned char>(bytes[i]);
@@ -325,6 +325,18 @@ std::u16string HeaderHtml(std::u16string_view line) {
 
 }  // namespace
 
+namespace {
+
+// Whether a row's text ends the game on its line: a terminal word other than
+// 封じ手, after which the game goes on the next day.
+bool EndsGame(std::u16string_view move) {
+  return !StartsWith(move, u"封じ手") &&
+         std::any_of(std::begin(kEndWords), std::end(kEndWords),
+                     [&](std::u16string_view word) { return StartsWith(move, word); });
+}
+
+}  // namespace
+
 bool IsRecordLine(std::u16string_view line) {
   MoveLineShape move;
   if (ParseMoveLine(line, move)) {
@@ -367,13 +379,18 @@ std::u16string_view RecordRefusal(std::string_view bytes, TRecordEncoding encodi
                                   std::string_view file_name) {
   if (const auto refusal = RefusalByBytes(bytes)) return *refusal;
   const bool utf8 = encoding == TRecordEncoding::kDetect && IsUtf8Record(bytes, file_name);
+  const bool euc = !utf8 && encoding == TRecordEncoding::kDetect && LooksEucJp(bytes);
   if (utf8 && bytes.substr(0, kUtf8Bom.size()) == kUtf8Bom) bytes.remove_prefix(kUtf8Bom.size());
   size_t start = 0;
   while (start < bytes.size()) {
     size_t end = bytes.find_first_of("\r\n", start);
     if (end == std::string_view::npos) end = bytes.size();
     const std::string_view line = bytes.substr(start, end - start);
-    if (IsRecordLine(utf8 ? Utf8ToUtf16(line) : SjisToUtf16(line))) return {};
+    if (IsRecordLine(utf8  ? Utf8ToUtf16(line)
+                     : euc ? EucJpToUtf16(line)
+                           : SjisToUtf16(line))) {
+      return {};
+    }
     start = end + 1;
   }
   return kNotRecordNoLines;
@@ -461,10 +478,11 @@ bool IsUtf8Record(std::string_view bytes, std::string_view file_name) {
 std::vector<std::u16string> DecodeRecordLines(std::string_view bytes, TRecordEncoding encoding,
                                               std::string_view file_name) {
   const bool utf8 = encoding == TRecordEncoding::kDetect && IsUtf8Record(bytes, file_name);
+  const bool euc = !utf8 && encoding == TRecordEncoding::kDetect && LooksEucJp(bytes);
   if (utf8 && bytes.substr(0, kUtf8Bom.size()) == kUtf8Bom) bytes.remove_prefix(kUtf8Bom.size());
   std::vector<std::u16string> lines;
   for (const std::string& line : SplitLines(bytes)) {
-    lines.push_back(utf8 ? Utf8ToUtf16(line) : SjisToUtf16(line));
+    lines.push_back(utf8 ? Utf8ToUtf16(line) : euc ? EucJpToUtf16(line) : SjisToUtf16(line));
   }
   return lines;
 }
@@ -499,6 +517,7 @@ void TKifReader::Begin(std::u16string_view header_prefix) {
   mark_variation_ = false;
   current_row_ = 0;
   foul_report_ = -1;
+  after_end_reported_ = false;
   record_.start_number = 1;
   spent_ = {{0, 0}};
 }
@@ -522,6 +541,16 @@ void TKifReader::ReadLine(std::u16string_view line) {
   MoveLineShape move;
   const bool move_line = ParseMoveLine(line, move);
 
+  // "手数＝123" above a diagram: the moves played before the start, so the
+  // next is move 124; the first move line's number takes its place.
+  if (!moves_begun_ && StartsWith(line, u"手数＝")) {
+    int32_t played = 0;
+    for (char16_t c : Mid(line, 4, 5)) {
+      if (!IsDigit(c)) break;
+      played = played * 10 + (c - u'0');
+    }
+    if (played > 0 && played < kMaxMoveNumber) record_.start_number = played + 1;
+  }
   // b. Header line; before the moves it may also describe the start. The
   // document shows the header fields and the diagram, not the lines that
   // only steer the reading.
@@ -659,8 +688,9 @@ void TKifReader::StartVariation(int32_t branch_number) {
   // Of the lines left, the nearest that reaches move branch_number - 1; one
   // that ends before it is no base (and encloses nothing that follows).
   while (lines_.size() > 1 &&
-         lines_.back().base_number + static_cast<int64_t>(lines_.back().rows.size()) - 1 <
-             branch_number - 1) {
+         (lines_.back().base_number + static_cast<int64_t>(lines_.back().rows.size()) - 1 <
+              branch_number - 1 ||
+          (lines_.back().ended > 0 && lines_.back().ended <= branch_number - 1))) {
     lines_.pop_back();
   }
   const Line& from = lines_.back();
@@ -687,6 +717,18 @@ void TKifReader::ReadMoveLine(int32_t number, std::u16string_view move, std::u16
   // A number below the line's start (move 0, say) has no position before it
   // on the line: its row shows the one above it and extends nothing.
   const bool placed = number >= 1 && index >= 0;
+  if (placed && on.ended > 0) {
+    if (number <= on.ended) {
+      on.ended = 0;  // the line starts again before its end
+    } else if (NamesDestination(move)) {
+      if (!after_end_reported_) {
+        record_.reports.push_back(u"終局の後の指し手は読みません: " + Decimal(number) +
+                                  u"手目 " + std::u16string(move));
+      }
+      after_end_reported_ = true;
+      return;
+    }
+  }
   int parent = current_row_;
   size_t changed_from = on.rows.size();  // the first entry of the line this move changes
   if (placed) {
@@ -738,6 +780,7 @@ void TKifReader::ReadMoveLine(int32_t number, std::u16string_view move, std::u16
   if (applied) ReadByRules(parent, added, move, record_.row_positions.back());
   mark_variation_ = false;
   current_row_ = row;
+  if (placed && on.ended == 0 && !moved && EndsGame(move)) on.ended = number;
   if (placed) {
     on.rows.push_back(row);
     if (on.index == 0) {

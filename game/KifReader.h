@@ -24,6 +24,11 @@
 //    position after move N-1 of the nearest line, going back through the
 //    lines that enclose it, that holds move N-1 (the main line when none
 //    does); its rows follow the main line's in file order and never change it.
+//    A line that has ended (投了, 中断 ... at or before N-1) holds no move N-1.
+//  - the end: moves after a row that ends the game on its line (投了, 中断,
+//    千日手 ...; not 封じ手) are no part of the game, as other readers take
+//    them: they are not read, and the first is reported; further terminal
+//    words are still rows.
 //  - the header document: the header lines, without "変化：" lines, "&"
 //    lines and the board diagram's rows; the diagram is shown apart in a
 //    fixed-width face, and "\n" or "¥n" inside a value breaks the line.
@@ -218,6 +223,7 @@ class TKifReader {
     int32_t base_number;    // the move number before its first move
     std::vector<int> rows;  // rows[i]: the row of the position after move base_number + i
     int index;              // its TKifRecord::Row::line
+    int32_t ended = 0;      // the number of its row that ends the game (投了 ...), 0 before one
   };
 
   void ReadStartLine(std::u16string_view line);
@@ -252,6 +258,7 @@ class TKifReader {
   bool mark_variation_ = false;  // the next move row is a variation's first
   int current_row_ = 0;          // where comment lines go
   int foul_report_ = -1;         // the index of the report on fouls, -1 before the first
+  bool after_end_reported_ = false;  // a move after the end of its line was told
   // Per row: seconds spent so far by sente and gote on its line.
   std::vector<std::array<int64_t, 2>> spent_;
   std::u16string limit_text_, byoyomi_text_;  // after "持ち時間：" and "秒読み："

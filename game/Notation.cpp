@@ -115,11 +115,25 @@ std::u16string Ki2MoveText(const TKyokumen& p, const TMove& m, bool side_mark) {
   const int32_t kind = KindOf(code);
   out += Ki2PieceName(kind);
   if (!IsLegal(p, m)) return out;
-  // The other pieces of the same kind that could legally go there.
+  // The other pieces of the same kind that can go there as the piece moves,
+  // as the rules of notation count them: one that may not because its king
+  // would be left in check (a pinned piece, a move that does not answer a
+  // check) still needs the words to be told apart.
   std::vector<int32_t> others;
-  for (const TMove& o : LegalMovesTo(p, m.to)) {
-    if (o.IsDrop() || o.from == m.from || p.Board[o.from] != code) continue;
-    if (std::find(others.begin(), others.end(), o.from) == others.end()) others.push_back(o.from);
+  for (int32_t from = 11; from <= 99; ++from) {
+    if (!IsSquare(from) || from == m.from || p.Board[static_cast<size_t>(from)] != code) continue;
+    for (bool promote : {false, true}) {
+      TMove o;
+      o.from = from;
+      o.to = m.to;
+      o.promote = promote;
+      const TFoul foul = CheckMove(p, o);
+      if (foul == TFoul::kNone || foul == TFoul::kLeavesKingInCheck ||
+          foul == TFoul::kDeadPiece) {
+        others.push_back(from);
+        break;
+      }
+    }
   }
   if (m.IsDrop()) {
     if (!others.empty()) out += u"打";

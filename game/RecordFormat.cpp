@@ -59,11 +59,12 @@ bool IsCsaStatement(std::string_view s) {
   return false;
 }
 
-// "▲" "△" "☗" "☖" at the start of a line, in CP932 or UTF-8, and what follows.
+// "▲" "△" "▼" "▽" "☗" "☖" at the start of a line, in CP932 or UTF-8, and what follows.
 bool IsKi2MoveLine(std::string_view line) {
   line = TrimBlanks(line);
   for (std::string_view mark :
-       {"\x81\xa3", "\x81\xa2", "\xe2\x96\xb2", "\xe2\x96\xb3", "\xe2\x98\x97", "\xe2\x98\x96"}) {
+       {"\x81\xa3", "\x81\xa2", "\x81\xa5", "\x81\xa4", "\xe2\x96\xb2", "\xe2\x96\xb3", "\xe2\x96\xbc",
+        "\xe2\x96\xbd", "\xe2\x98\x97", "\xe2\x98\x96"}) {
     if (line.substr(0, mark.size()) == mark && line.size() > mark.size() + 1) return true;
   }
   return false;
@@ -82,6 +83,9 @@ bool IsSfenBoard(std::string_view s) {
 std::optional<TRecordFormat> FormatByContent(std::string_view bytes) {
   if (bytes.substr(0, kUtf8Bom.size()) == kUtf8Bom) bytes.remove_prefix(kUtf8Bom.size());
   int kif = 0, csa = 0, ki2 = 0;
+  // Lines that could be CSA (a statement's first letter, a comment, "/")
+  // among those that are not empty: a CSA record is made of nothing else.
+  int csa_shaped = 0, filled = 0;
   bool first = true;
   for (const std::string& whole : SplitLines(bytes.substr(0, 1 << 20))) {
     const std::string_view line = TrimBlanks(whole);
@@ -94,6 +98,8 @@ std::optional<TRecordFormat> FormatByContent(std::string_view bytes) {
         return TRecordFormat::kSfen;
       }
     }
+    ++filled;
+    if (std::string_view("VNP$+-T%'/").find(line[0]) != std::string_view::npos) ++csa_shaped;
     if (whole[0] == '*' || whole[0] == '#') continue;
     if (IsKifMoveLine(whole)) ++kif;
     if (IsKi2MoveLine(whole)) ++ki2;
@@ -102,7 +108,9 @@ std::optional<TRecordFormat> FormatByContent(std::string_view bytes) {
       if (IsCsaStatement(statement)) ++csa;
     }
   }
-  if (csa > 0 && kif == 0 && ki2 == 0) return TRecordFormat::kCsa;
+  // Text that only here and there starts like a statement (random text
+  // holds "N+" or "$X:" lines by chance) is no CSA record.
+  if (csa > 0 && kif == 0 && ki2 == 0 && csa_shaped * 10 >= filled * 9) return TRecordFormat::kCsa;
   if (kif > 0) return TRecordFormat::kKif;
   if (ki2 > 0) return TRecordFormat::kKi2;
   return std::nullopt;
@@ -139,10 +147,13 @@ std::vector<std::u16string> DecodeRecordBytes(std::string_view bytes, TRecordEnc
     default:
       return DecodeRecordLines(bytes, encoding, file_name);
   }
+  // Old CSA archives are EUC-JP, downloaded or not.
+  const bool euc = !utf8 && (format == TRecordFormat::kCsa || encoding == TRecordEncoding::kDetect) &&
+                   LooksEucJp(bytes);
   if (utf8 && bytes.substr(0, kUtf8Bom.size()) == kUtf8Bom) bytes.remove_prefix(kUtf8Bom.size());
   std::vector<std::u16string> lines;
   for (const std::string& line : SplitLines(bytes)) {
-    lines.push_back(utf8 ? Utf8ToUtf16(line) : SjisToUtf16(line));
+    lines.push_back(utf8 ? Utf8ToUtf16(line) : euc ? EucJpToUtf16(line) : SjisToUtf16(line));
   }
   return lines;
 }
@@ -151,9 +162,10 @@ TRecordFormat ReadRecordBytes(TKifRecord& record, std::string_view bytes, TRecor
                               std::string_view file_name) {
   const TRecordFormat format = DetectRecordFormat(bytes, file_name);
   std::vector<std::u16string> lines = DecodeRecordBytes(bytes, encoding, file_name, format);
+  std::vector<std::u16string> errors;  // found before the KIF reader sees the lines
   switch (format) {
     case TRecordFormat::kCsa:
-      lines = CsaToKifLines(lines);
+      lines = CsaToKifLines(lines, &errors);
       break;
     case TRecordFormat::kSfen:
     case TRecordFormat::kUsi:
@@ -173,6 +185,7 @@ TRecordFormat ReadRecordBytes(TKifRecord& record, std::string_view bytes, TRecor
   TKifReader reader(record);
   reader.Begin(u"");
   reader.ReadLines(lines);
+  record.reports.insert(record.reports.end(), errors.begin(), errors.end());
   return format;
 }
 

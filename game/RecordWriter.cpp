@@ -274,6 +274,58 @@ std::u16string Ki2Ending(std::u16string_view word, int32_t side, int moves) {
 
 }  // namespace
 
+std::vector<int> RowsInWritingOrder(const TKifRecord& record) {
+  // The rows of each line, and the line each variation branches from: the
+  // first line (in file order, before it) that has a row from the same
+  // position, i.e. the move the variation stands in for.
+  int count = 0;
+  for (const TKifRecord::Row& r : record.rows) count = std::max(count, r.line + 1);
+  std::vector<std::vector<int>> rows(static_cast<size_t>(count));
+  for (size_t row = 1; row < record.rows.size(); ++row) {
+    const int line = record.rows[row].line;
+    if (line >= 0) rows[static_cast<size_t>(line)].push_back(static_cast<int>(row));
+  }
+  std::vector<int> owner(static_cast<size_t>(count), 0);
+  std::vector<int> fork(static_cast<size_t>(count), -1);  // the parent row of its first move
+  for (int k = 1; k < count; ++k) {
+    if (rows[static_cast<size_t>(k)].empty()) continue;
+    const int parent = record.rows[static_cast<size_t>(rows[static_cast<size_t>(k)][0])].parent;
+    fork[static_cast<size_t>(k)] = parent;
+    for (int j = 0; j < k; ++j) {
+      const auto& of = rows[static_cast<size_t>(j)];
+      if (std::any_of(of.begin(), of.end(), [&](int row) {
+            return record.rows[static_cast<size_t>(row)].parent == parent;
+          })) {
+        owner[static_cast<size_t>(k)] = j;
+        break;
+      }
+    }
+  }
+  // Each line, then its variations from its last move back to its first,
+  // each followed at once by its own.
+  std::vector<int> order;
+  std::vector<bool> done(static_cast<size_t>(count), false);
+  const auto emit = [&](const auto& self, int line) -> void {
+    done[static_cast<size_t>(line)] = true;
+    const auto& own = rows[static_cast<size_t>(line)];
+    order.insert(order.end(), own.begin(), own.end());
+    for (auto it = own.rbegin(); it != own.rend(); ++it) {
+      const int parent = record.rows[static_cast<size_t>(*it)].parent;
+      for (int k = 1; k < count; ++k) {
+        if (!done[static_cast<size_t>(k)] && owner[static_cast<size_t>(k)] == line &&
+            fork[static_cast<size_t>(k)] == parent) {
+          self(self, k);
+        }
+      }
+    }
+  };
+  emit(emit, 0);
+  for (int k = 1; k < count; ++k) {
+    if (!done[static_cast<size_t>(k)]) emit(emit, k);
+  }
+  return order;
+}
+
 std::vector<std::u16string> Ki2Lines(const TKifRecord& record) {
   std::vector<std::u16string> lines;
   // No move numbers: the start says who moves first.
@@ -288,15 +340,15 @@ std::vector<std::u16string> Ki2Lines(const TKifRecord& record) {
     on_line = 0;
   };
   int line_index = 0;
-  for (size_t row = 1; row < record.rows.size(); ++row) {
-    const TKifRecord::Row& r = record.rows[row];
+  for (const int row : RowsInWritingOrder(record)) {
+    const TKifRecord::Row& r = record.rows[static_cast<size_t>(row)];
     if (r.line != line_index) {
       flush();
       line_index = r.line;
       lines.emplace_back();
       lines.push_back(u"変化：" + r.caption + u"手");
     }
-    const TRowMove move = MoveOfRow(record, static_cast<int>(row));
+    const TRowMove move = MoveOfRow(record, row);
     if (move.kind == TRowMove::kWord) {
       flush();
       const int number = std::stoi(Utf16ToUtf8(r.caption));
@@ -316,9 +368,9 @@ std::vector<std::u16string> Ki2Lines(const TKifRecord& record) {
       moves += Padded(text, 12);
       if (++on_line == 6) flush();
     }
-    if (!record.row_positions[row].Comment.empty()) {
+    if (!record.row_positions[static_cast<size_t>(row)].Comment.empty()) {
       flush();
-      AddComment(lines, record.row_positions[row].Comment, u"*");
+      AddComment(lines, record.row_positions[static_cast<size_t>(row)].Comment, u"*");
     }
   }
   flush();
@@ -329,24 +381,27 @@ std::vector<std::u16string> KifLines(const TKifRecord& record, bool utf8) {
   std::vector<std::u16string> lines;
   lines.push_back(utf8 ? u"#KIF version=2.0 encoding=UTF-8"
                        : u"#KIF version=2.0 encoding=Shift_JIS");
+  if (record.rows.size() == 1 && record.start_number > 1) {
+    lines.push_back(u"手数＝" + Ascii(std::to_string(record.start_number - 1)));
+  }
   AddHeaderAndStart(lines, record, FirstSide(record));
   const TKyokumen& start = record.row_positions[0];
   lines.push_back(u"手数----指手---------消費時間--");
   AddComment(lines, start.Comment, u"*");
   int line_index = 0;
-  for (size_t row = 1; row < record.rows.size(); ++row) {
-    const TKifRecord::Row& r = record.rows[row];
+  for (const int row : RowsInWritingOrder(record)) {
+    const TKifRecord::Row& r = record.rows[static_cast<size_t>(row)];
     if (r.line != line_index) {
       line_index = r.line;
       lines.emplace_back();
       lines.push_back(u"変化：" + r.caption + u"手");
     }
-    const TRowMove move = MoveOfRow(record, static_cast<int>(row));
+    const TRowMove move = MoveOfRow(record, row);
     std::u16string text(r.caption.size() < 4 ? 4 - r.caption.size() : 0, u' ');
     text += r.caption + u" " + Padded(KifMoveText(move), 14) + u" " + KifTimeField(r);
     while (!text.empty() && text.back() == u' ') text.pop_back();
     lines.push_back(std::move(text));
-    AddComment(lines, record.row_positions[row].Comment, u"*");
+    AddComment(lines, record.row_positions[static_cast<size_t>(row)].Comment, u"*");
   }
   return lines;
 }

@@ -50,6 +50,13 @@ int32_t PieceOfCsaName(std::string_view letters);
 // "後手番" when gote is to move.
 std::vector<std::u16string> BodLines(const TKyokumen& position, int32_t side_to_move);
 
+// The rows 1.. in the order KIF and KI2 write them: the main line, then
+// each line's variations from its last move back to its first, each followed
+// at once by its own variations. Every "変化：N手" then branches from the
+// line written just before it or from the line that encloses it, which is
+// how readers of KIF and KI2 take it, whatever order the record was read in.
+std::vector<int> RowsInWritingOrder(const TKifRecord& record);
+
 // Whole records as wide lines (the encoding is the caller's: KIF and KI2
 // files are CP932, .kifu UTF-8). KIF and KI2 hold the variations; CSA the
 // main line. KifLines' first line declares `utf8` or Shift_JIS.

@@ -36,6 +36,10 @@ std::vector<std::u16string> SfenToKifLines(const std::vector<std::u16string>& li
   } else {
     out = BodLines(position, first_side);
   }
+  // Without moves only "手数＝" keeps the number the position stands at.
+  if (usi.moves.empty() && number > 1) {
+    out.insert(out.begin(), u"手数＝" + Utf8ToUtf16(std::to_string(number - 1)));
+  }
   position.LastSquare = 0;
   int32_t side = to_move;
   for (size_t i = 0; i < usi.moves.size(); ++i) {

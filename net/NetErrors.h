@@ -93,6 +93,8 @@ class EHttpProtocolError : public EHttpError {
       : EHttpError(statusLine), ErrorCode(code), ErrorMessage(std::move(body)) {}
   int32_t ErrorCode;
   std::string ErrorMessage;
+  // The reply's Retry-After value, as sent (empty: none).
+  std::string RetryAfter;
 };
 
 // A reply whose head or framing cannot be read: no status line, too many

@@ -45,6 +45,7 @@ void TPageFetcher::FetchLines(std::string_view url) {
   decoding_ = Decoding::kUndecided;
   held_.clear();
   decoded_ = 0;
+  received_ = 0;
   scan_from_ = 0;
 
   FHttp.Get(url, &FSink);
@@ -62,8 +63,67 @@ void TPageFetcher::FetchLines(std::string_view url) {
   }
 }
 
+TFollowAnswer TPageFetcher::FetchFollowLines(std::string_view url, TFollowState& state,
+                                             TConnectionPool& pool) {
+  THttpRequest& request = FHttp.Request;
+  // Only this download differs from the fetcher's other requests.
+  struct Restore {
+    THttpClient& http;
+    std::string connection;
+    TConnectionPool* pool;
+    ~Restore() {
+      http.Request.Connection = std::move(connection);
+      http.Request.IfNoneMatch.clear();
+      http.Request.IfModifiedSince.clear();
+      http.Pool = pool;
+    }
+  } restore{FHttp, request.Connection, FHttp.Pool};
+  request.Connection.clear();
+  FHttp.Pool = &pool;
+
+  TFollowAnswer answer;
+  const std::shared_ptr<const TRecordLines> last = state.Last();
+  const TFollowState::TValidators validators = state.Next();
+  answer.conditional = last && validators.Any();
+  auto ask = [&](const TFollowState::TValidators& sent) {
+    request.IfNoneMatch = sent.etag;
+    request.IfModifiedSince = sent.last_modified;
+    FetchLines(url);
+  };
+  try {
+    try {
+      ask(answer.conditional ? validators : TFollowState::TValidators{});
+    } catch (const EHttpProtocolError& e) {
+      if (!answer.conditional || (e.ErrorCode != 400 && e.ErrorCode != 412)) throw;
+      // A server that does not take our validators: asked once more as a
+      // plain download, and never again with them.
+      state.RefuseValidators();
+      answer.conditional = false;
+      ask({});
+    }
+  } catch (const EHttpProtocolError& e) {
+    if (e.ErrorCode != 304) throw;
+    if (!answer.conditional) {
+      throw EHttpError("サーバーが条件なしの要求に「変更なし」と答えました (" + e.Message() +
+                       ", but the request carried no validators)");
+    }
+    FLines = *last;
+    answer.http_status = 304;
+    answer.body_bytes = 0;
+    answer.changed = false;
+    return answer;
+  }
+  answer.http_status = FHttp.Response.StatusCode;
+  answer.body_bytes = received_;
+  const THeaderList& head = FHttp.Response.HeaderLines;
+  answer.changed = state.Remember(FLines, head.Value("ETag"), head.Value("Last-Modified"),
+                                  head.Value("Content-Type"));
+  return answer;
+}
+
 void TPageFetcher::ReceiveChunk(const char* bytes, int64_t count) {
   if (count <= 0) return;
+  received_ += count;
   if (FHttp.Response.ContentEncoding != "gzip") {
     AppendText(bytes, count);
     return;

@@ -30,6 +30,7 @@
 #include <string_view>
 #include <vector>
 
+#include "net/FollowFetch.h"
 #include "net/untHttp.h"
 #include "streams/Stream.h"
 #include "streams/untGZIP.h"
@@ -67,6 +68,18 @@ class TPageFetcher {
   // RequestTimeout as ERequestTimeout); FLines then holds the lines
   // completed before it.
   void FetchLines(std::string_view url);
+
+  // FetchLines as a download of a record being followed: the request
+  // leaves out "Connection: close" (the connection is kept in `pool` for the
+  // next download from that place: one connection per place at a time) and
+  // sends the validators `state` holds. A 304 to them, or a body equal to
+  // the last good one, is "unchanged" (FLines then holds the last good
+  // lines); a 400 or 412 to them is asked again once without, and `state`
+  // sends none again. A good download's validators and lines go to `state`.
+  // A 304 to a request without validators is an EHttpError; every other
+  // error is FetchLines's. Every other request setting is FetchLines's.
+  TFollowAnswer FetchFollowLines(std::string_view url, TFollowState& state,
+                                 TConnectionPool& pool = TConnectionPool::Shared());
 
   // Callable from any thread while FetchLines runs on another: the request
   // ends at once with EAborted (FHttp.Abort), and every later one too.
@@ -108,6 +121,7 @@ class TPageFetcher {
   Decoding decoding_ = Decoding::kUndecided;
   std::string held_;       // first bytes of a "gzip" body while undecided
   int64_t decoded_ = 0;    // bytes of text this response has given
+  int64_t received_ = 0;   // bytes of this response's body, as sent
   int64_t scan_from_ = 0;  // FBuffer holds no LF that ends a line before here
 
  public:

@@ -276,6 +276,7 @@ size_t TTcpConnection::ReceiveSome(char* dest, size_t size) {
     throw;
   }
   if (n == 0) peerClosed_ = true;
+  received_ += n;
   return n;
 }
 

@@ -110,6 +110,9 @@ class TTcpConnection {
   // bytes it sent are still buffered. Notices a close without waiting.
   bool Connected();
   bool HasTransport() const { return transport_ != nullptr; }
+  // Bytes received over the life of this object, whatever became of them:
+  // tells whether a server answered anything at all.
+  uint64_t BytesReceived() const { return received_; }
 
   // The next line without its LF and one CR before it. Throws
   // EConnClosedGracefully when the server closes first (any partial line is
@@ -149,6 +152,7 @@ class TTcpConnection {
 
   std::unique_ptr<TTransport> transport_;
   std::optional<Clock::time_point> deadline_;
+  uint64_t received_ = 0;
   bool peerClosed_ = false;
   std::vector<char> input_;
   size_t start_ = 0;

@@ -160,9 +160,8 @@ void THttpClient::DoRequest(THttpMethod method, std::string_view url, TStream* s
     for (;;) {
       ++passCount_;
       PrepareRequest(method, location, source);
-      ConnectToHost();
-      SendRequest(method, source);
-      ReadReplyHead();
+      const bool reused = ConnectToHost();
+      Exchange(method, source, reused);
 
       int32_t code = Response.StatusCode;
       int hundreds = code < 0 ? -1 : code / 100;
@@ -188,17 +187,52 @@ void THttpClient::DoRequest(THttpMethod method, std::string_view url, TStream* s
   } catch (const EHttpProtocolError&) {
     // The error body was read whole, so the connection may serve again.
     FinishReply();
+    ReleasePlace();
     passCount_ = 0;
     throw;
   } catch (...) {
     // Where the reply stopped is unknown: never reuse this connection.
     connection_.Disconnect();
     Response.KeepAlive = false;
+    ReleasePlace();
     passCount_ = 0;
     throw;
   }
   FinishReply();
+  ReleasePlace();
   passCount_ = 0;
+}
+
+void THttpClient::Exchange(THttpMethod method, TStream* source, bool reused) {
+  const uint64_t received = connection_.BytesReceived();
+  try {
+    SendRequest(method, source);
+    ReadReplyHead();
+  } catch (const ETcpError& e) {
+    // A kept connection may have been closed by the server (an idle
+    // timeout, a reset) just before the request went out: asked again once
+    // on a new connection, unless the server had begun to answer.
+    const bool closed = dynamic_cast<const EConnClosedGracefully*>(&e) != nullptr ||
+                        dynamic_cast<const ESocketError*>(&e) != nullptr ||
+                        dynamic_cast<const ENotConnected*>(&e) != nullptr;
+    if (!reused || !closed || connection_.Aborted() || connection_.BytesReceived() != received)
+      throw;
+    connection_.Disconnect();
+    ConnectToHost();
+    SendRequest(method, source);
+    ReadReplyHead();
+  }
+}
+
+void THttpClient::ReleasePlace() {
+  if (!lease_) return;
+  if (Response.KeepAlive && connection_.HasTransport() && !connection_.HasBufferedBytes() &&
+      connection_.Connected()) {
+    lease_->Keep(connection_.Detach());
+  } else {
+    connection_.Disconnect();
+  }
+  lease_.reset();
 }
 
 void THttpClient::PrepareRequest(THttpMethod method, std::string_view url, TStream* source) {
@@ -270,7 +304,7 @@ void THttpClient::PrepareRequest(THttpMethod method, std::string_view url, TStre
   }
 }
 
-void THttpClient::ConnectToHost() {
+bool THttpClient::ConnectToHost() {
   // Where the connection goes, and what runs over it.
   const std::string host = proxy_ ? proxy_->ProxyServer : targetHost_;
   const uint16_t port = proxy_ ? proxy_->ProxyPort : targetPort_;
@@ -278,6 +312,27 @@ void THttpClient::ConnectToHost() {
   const std::string tunnel_host = tunnel ? targetHost_ : std::string();
   const uint16_t tunnel_port = tunnel ? targetPort_ : 0;
   const std::string tls_host = tls_ ? targetHost_ : std::string();
+  if (Pool != nullptr) {
+    std::string key = UpperCase(host) + ":" + std::to_string(port) + "|" + UpperCase(tunnel_host) +
+                      ":" + std::to_string(tunnel_port) + "|" + UpperCase(tls_host);
+    if (lease_ && lease_->Key() != key) ReleasePlace();
+    if (!lease_) {
+      // Only a connection held with its place's lease is ever open.
+      connection_.Disconnect();
+      std::optional<TConnectionPool::TLease> acquired =
+          Pool->Acquire(key, [this] { return connection_.Aborted(); });
+      if (!acquired) throw EAborted();
+      lease_.emplace(std::move(*acquired));
+      if (std::unique_ptr<TTransport> kept = lease_->Take()) {
+        connection_.Attach(std::move(kept));
+        connection_.Host = host;
+        connection_.Port = port;
+        connection_.TunnelHost = tunnel_host;
+        connection_.TunnelPort = tunnel_port;
+        connection_.TlsHost = tls_host;
+      }
+    }
+  }
   if (connection_.HasTransport() &&
       (!EqualsIgnoreCase(connection_.Host, host) || connection_.Port != port ||
        !EqualsIgnoreCase(connection_.TunnelHost, tunnel_host) ||
@@ -295,10 +350,10 @@ void THttpClient::ConnectToHost() {
   connection_.TlsHost = tls_host;
   connection_.ConnectTimeout = ConnectTimeout;
   connection_.ReadTimeout = ReadTimeout;
-  if (!connection_.Connected()) {
-    connection_.Disconnect();
-    connection_.Connect();
-  }
+  if (connection_.Connected()) return true;
+  connection_.Disconnect();
+  connection_.Connect();
+  return false;
 }
 
 std::string THttpClient::BuildRequestHead(THttpMethod method) {
@@ -339,7 +394,12 @@ std::string THttpClient::BuildRequestHead(THttpMethod method) {
   add("From", r.From);
   add("Referer", r.Referer);
   add("User-Agent", r.UserAgent);
-  addDate("If-Modified-Since", r.LastModified);
+  if (!r.IfModifiedSince.empty()) {
+    add("If-Modified-Since", r.IfModifiedSince);
+  } else {
+    addDate("If-Modified-Since", r.LastModified);
+  }
+  add("If-None-Match", r.IfNoneMatch);
   if (r.ContentRangeEnd > 0) {
     add("Range",
         "bytes=" + std::to_string(r.ContentRangeStart) + "-" + std::to_string(r.ContentRangeEnd));
@@ -537,7 +597,9 @@ void THttpClient::ReadChunked(TStream* target) {
 void THttpClient::RaiseProtocolError(THttpMethod method) {
   TStringStream body;
   if (ReplyHasBody(method)) ReadBody(&body);
-  throw EHttpProtocolError(Response.StatusCode, Response.StatusLine, body.DataString());
+  EHttpProtocolError error(Response.StatusCode, Response.StatusLine, body.DataString());
+  error.RetryAfter = Response.HeaderLines.Value("Retry-After");
+  throw error;
 }
 
 void THttpClient::FinishReply() {

@@ -17,6 +17,7 @@
 #include <string_view>
 #include <vector>
 
+#include "net/ConnectionPool.h"
 #include "net/Cookies.h"
 #include "net/HeaderList.h"
 #include "net/HttpDate.h"
@@ -85,6 +86,11 @@ class TRequestHeaderInfo : public TEntityHeaderInfo {
 
 class THttpRequest : public TRequestHeaderInfo {
  public:
+  // Validators of a conditional request, sent exactly as given: the
+  // "If-Modified-Since" line (in place of one made from LastModified) and
+  // the "If-None-Match" line right after it. Empty: not sent.
+  std::string IfModifiedSince;
+  std::string IfNoneMatch;
   THttpMethod Method = THttpMethod::Get;
   std::string Target;         // the request target of the last request line
   TStream* Source = nullptr;  // body of a POST or PUT; not owned
@@ -151,6 +157,12 @@ class THttpClient {
   // (net/Proxy.h); else requests go direct.
   TProxyParams ProxyParams;
   bool UseEnvironmentProxy = false;
+  // With a pool, the connection is taken from it and left in it: a
+  // keep-alive reply's connection serves the next request to the same
+  // place (from this client or another one using the pool), and while one
+  // request uses a place's connection, another to that place waits. Not
+  // owned; must outlive the client.
+  TConnectionPool* Pool = nullptr;
   // Created when the first reply is read with AllowCookies on.
   std::unique_ptr<TCookieManager> CookieManager;
 
@@ -199,7 +211,14 @@ class THttpClient {
 
  private:
   void PrepareRequest(THttpMethod method, std::string_view url, TStream* source);
-  void ConnectToHost();
+  // Whether the connection was open already (kept from an earlier reply).
+  bool ConnectToHost();
+  // Sends the request and reads the reply's head; a kept connection the
+  // server has closed before answering anything is opened anew once.
+  void Exchange(THttpMethod method, TStream* source, bool reused);
+  // Leaves the connection in the pool (when it may serve again) and ends
+  // the hold on its place.
+  void ReleasePlace();
   void SendRequest(THttpMethod method, TStream* source);
   void ReadReplyHead();
   void ReadOneHead();
@@ -217,6 +236,7 @@ class THttpClient {
   std::string targetHost_;
   uint16_t targetPort_ = 80;
   int passCount_ = 0;
+  std::optional<TConnectionPool::TLease> lease_;
 };
 
 // The request settings every download of the program uses: the browser-like

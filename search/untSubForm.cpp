@@ -149,8 +149,9 @@ TForm2::TForm2(TBroadcastHosts hosts, TFetcherFactory make_fetcher, QWidget* par
   FViewer = new TForm1(this);
   FViewer->setObjectName(QStringLiteral("Viewer"));
   FViewer->hide();
-  FViewer->SetAddressDownload(
-      [](const std::string& url) { return std::make_shared<TAddressFetch>(url); });
+  FViewer->SetAddressDownload([states = follow_states_](const std::string& url) {
+    return std::make_shared<TAddressFetch>(url, states->For(url));
+  });
 }
 
 TForm2::~TForm2() {
@@ -260,7 +261,15 @@ void TForm2::EndSearch() {
 void TForm2::Button2Click() { close(); }
 
 std::shared_ptr<TRecordFetch> TForm2::RecordDownload(const std::string& url) const {
-  return std::make_shared<TRecordDownloadFetch>(url, make_fetcher_(), FViewer->RecordFile());
+  // A plain download; its lines start what the follow remembers.
+  return std::make_shared<TRecordDownloadFetch>(url, make_fetcher_(), FViewer->RecordFile(),
+                                                follow_states_->For(url),
+                                                TRecordDownloadFetch::kStart);
+}
+
+std::shared_ptr<TRecordFetch> TForm2::FollowDownload(const std::string& url) const {
+  return std::make_shared<TRecordDownloadFetch>(url, make_fetcher_(), FViewer->RecordFile(),
+                                                follow_states_->For(url));
 }
 
 void TForm2::ListViewDoubleClick() {
@@ -294,7 +303,7 @@ void TForm2::HandOver(const std::string& url, const std::shared_ptr<TRecordFetch
     ShowMessage(QString::fromStdString(FetchErrorMessage(e)), QString::fromLatin1(kErrorCaption));
     return;
   }
-  FViewer->FollowRecord([this, url] { return RecordDownload(url); });
+  FViewer->FollowRecord([this, url] { return FollowDownload(url); });
   FViewer->Button1->hide();
   FViewer->show();
   FViewer->raise();

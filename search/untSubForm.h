@@ -68,6 +68,9 @@ class TForm2 : public QWidget {
 
   // One download of the game at `url` into the record file.
   std::shared_ptr<TRecordFetch> RecordDownload(const std::string& url) const;
+  // One refresh of the game at `url` being followed: as RecordDownload, on
+  // a kept connection and with the validators the address gave.
+  std::shared_ptr<TRecordFetch> FollowDownload(const std::string& url) const;
   const TBroadcastHosts& Hosts() const { return hosts_; }
 
   // Keeps the broadcast server's address in `file`, which must outlive the
@@ -106,6 +109,8 @@ class TForm2 : public QWidget {
 
   TBroadcastHosts hosts_;
   TFetcherFactory make_fetcher_;
+  // What the addresses followed from here remember between downloads.
+  std::shared_ptr<TFollowStates> follow_states_ = std::make_shared<TFollowStates>();
   std::unique_ptr<Listener> listener_;
   std::unique_ptr<TParallelSearch> search_;
   TLatestWork hand_over_;

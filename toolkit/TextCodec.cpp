@@ -151,6 +151,91 @@ std::string Utf16ToSjis(std::u16string_view text) {
   return out;
 }
 
+namespace {
+
+// Bytes that make valid EUC-JP: 0xA1-0xFE pairs, 0x8E + half-width kana,
+// 0x8F + a JIS X 0212 pair. Counts the multi-byte characters.
+bool ValidEucJp(std::string_view s, size_t& multi) {
+  multi = 0;
+  auto high = [&](size_t i) {
+    return i < s.size() && static_cast<unsigned char>(s[i]) >= 0xA1 &&
+           static_cast<unsigned char>(s[i]) <= 0xFE;
+  };
+  for (size_t i = 0; i < s.size();) {
+    const auto b = static_cast<unsigned char>(s[i]);
+    if (b < 0x80) {
+      ++i;
+    } else if (b == 0x8E) {
+      const auto t = i + 1 < s.size() ? static_cast<unsigned char>(s[i + 1]) : 0;
+      if (t < 0xA1 || t > 0xDF) return false;
+      i += 2;
+      ++multi;
+    } else if (b == 0x8F) {
+      if (!high(i + 1) || !high(i + 2)) return false;
+      i += 3;
+      ++multi;
+    } else if (high(i) && high(i + 1)) {
+      i += 2;
+      ++multi;
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool ValidUtf8(std::string_view s) {
+  const std::u16string text = Utf8ToUtf16(s);
+  return text.find(u'\uFFFD') == std::u16string::npos;
+}
+
+}  // namespace
+
+std::u16string EucJpToUtf16(std::string_view bytes) {
+  // One converter per thread, living as long as the thread: a reading on a
+  // worker never shares it and never outlives it.
+  thread_local Iconv dec("UTF-16LE", "EUC-JP-MS");
+  std::u16string out;
+  out.reserve(bytes.size());
+  char buffer[8];
+  size_t n = 0;
+  for (size_t i = 0; i < bytes.size();) {
+    const auto b = static_cast<unsigned char>(bytes[i]);
+    if (b < 0x80) {
+      out.push_back(b);
+      ++i;
+      continue;
+    }
+    const size_t len = b == 0x8F ? 3 : 2;
+    if (i + len <= bytes.size() && dec.Convert(bytes.data() + i, len, buffer, sizeof buffer, &n) &&
+        n >= 2) {
+      for (size_t k = 0; k + 1 < n; k += 2) {
+        out.push_back(static_cast<char16_t>(static_cast<unsigned char>(buffer[k]) |
+                                            (static_cast<unsigned char>(buffer[k + 1]) << 8)));
+      }
+      i += len;
+      continue;
+    }
+    out.push_back(static_cast<char16_t>(kEscapeBase + b));
+    ++i;
+  }
+  return out;
+}
+
+bool LooksEucJp(std::string_view bytes) {
+  size_t multi = 0;
+  if (!ValidEucJp(bytes, multi) || multi == 0 || ValidUtf8(bytes)) return false;
+  size_t kana = 0, wide = 0;
+  for (char16_t c : SjisToUtf16(bytes)) {
+    if (c >= 0xFF61 && c <= 0xFF9F) {
+      ++kana;
+    } else if (c >= 0x80 && (c < 0xDC80 || c > 0xDCFF)) {
+      ++wide;
+    }
+  }
+  return kana > wide;
+}
+
 std::u16string Utf8ToUtf16(std::string_view s) {
   std::u16string out;
   out.reserve(s.size());

@@ -27,6 +27,18 @@ std::string Utf16ToSjis(std::u16string_view text);
 std::u16string Utf8ToUtf16(std::string_view bytes);
 std::string Utf16ToUtf8(std::u16string_view text);
 
+// EUC-JP (with the Microsoft extensions, as old CSA and KIF files on
+// Windows-era servers were written) to UTF-16. A byte that starts no valid
+// EUC-JP character decodes to U+DC00 + byte, as for CP932.
+std::u16string EucJpToUtf16(std::string_view bytes);
+
+// Whether a record's bytes are EUC-JP rather than CP932 or UTF-8: valid
+// EUC-JP holding at least one two-byte character, not valid UTF-8, and, read
+// as CP932, more half-width katakana than two-byte characters (Japanese text
+// in CP932 is mostly two-byte characters; EUC-JP read as CP932 turns into
+// runs of half-width katakana). Plain ASCII is not EUC-JP.
+bool LooksEucJp(std::string_view bytes);
+
 // Shorthands for the common hops between the record's bytes and UTF-8.
 inline std::string SjisToUtf8(std::string_view bytes) { return Utf16ToUtf8(SjisToUtf16(bytes)); }
 inline std::string Utf8ToSjis(std::string_view bytes) { return Utf16ToSjis(Utf8ToUtf16(bytes)); }

@@ -59,8 +59,27 @@ TEST(Ki2Notation, WordsThatTellPiecesApart) {
       {"4k4/9/3ggg3/9/9/9/9/9/K8 w - 1", "4c5d", u"△５四金左"},
       {"4k4/9/3ggg3/9/9/9/9/9/K8 w - 1", "6c5d", u"△５四金右"},
       {"4k4/9/3ggg3/9/9/9/9/9/K8 w - 1", "5c5d", u"△５四金直"},
-      // A pinned gold could not go there: no word is needed.
-      {"5r2k/9/3G1G3/9/9/9/9/9/5K3 b - 1", "6c5b", u"▲５二金"},
+      // A gold that can reach the square counts even when pinned, and even
+      // when its move would not answer a check: the words are written.
+      {"5r2k/9/3G1G3/9/9/9/9/9/5K3 b - 1", "6c5b", u"▲５二金左"},
+      {"6gB1/9/5g3/4k4/9/9/9/9/4K4 w - 1", "3a4b", u"△４二金上"},  // ４三 pinned
+      {"6g2/9/5g3/4k4/9/9/9/9/4K4 w - 1", "3a4b", u"△４二金上"},
+      {"6g2/9/5g3/4k4/9/9/9/9/4K4 w - 1", "4c4b", u"△４二金引"},
+      // Dragons: movement first, then left and right (never 直), both where
+      // one alone does not tell them apart; a dragon pinned still counts.
+      {"k8/9/7+R+R/9/9/9/9/9/4K4 b - 1", "2c2b", u"▲２二竜左"},
+      {"k8/9/7+R+R/9/9/9/9/9/4K4 b - 1", "1c2b", u"▲２二竜右"},
+      {"k6+R1/9/8+R/9/9/9/9/9/4K4 b - 1", "2a2c", u"▲２三竜引"},
+      {"k6+R1/9/8+R/9/9/9/9/9/4K4 b - 1", "1c2c", u"▲２三竜寄"},
+      {"k6+R1/9/8+R/9/9/9/9/9/4K4 b - 1", "2a2b", u"▲２二竜引"},
+      {"k6+R1/9/8+R/9/9/9/9/9/4K4 b - 1", "1c2b", u"▲２二竜上"},
+      {"k6+Rr/9/8+R/9/9/9/9/9/8K b - 1", "2a2b", u"▲２二竜引"},  // １三 pinned
+      {"k7+R/9/8+R/9/9/9/9/9/4K4 b - 1", "1a1b", u"▲１二竜引"},
+      {"k7+R/9/8+R/9/9/9/9/9/4K4 b - 1", "1c1b", u"▲１二竜上"},
+      {"k8/9/9/9/+R7+R/9/9/9/4K4 b - 1", "9e5e", u"▲５五竜左"},
+      {"k8/9/9/9/+R7+R/9/9/9/4K4 b - 1", "1e5e", u"▲５五竜右"},
+      {"+R2k5/9/9/+R8/9/9/9/9/4K4 b - 1", "9a9b", u"▲９二竜引"},
+      {"+R2k5/9/9/+R8/9/9/9/9/4K4 b - 1", "9d9b", u"▲９二竜上"},
       // Promotion and drops.
       {"k8/4P4/9/9/9/9/9/9/4K4 b - 1", "5b5a+", u"▲５一歩成"},
       {"k8/9/9/4S4/9/9/9/9/4K4 b - 1", "5d5c", u"▲５三銀不成"},

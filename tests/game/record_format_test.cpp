@@ -2,6 +2,8 @@
 // KIF, and the writers: what is written, read back, is the same game.
 #include <gtest/gtest.h>
 
+#include <iconv.h>
+
 #include <filesystem>
 
 #include "game/Notation.h"
@@ -98,7 +100,8 @@ TEST(CsaReader, StatementsMovesTimesAndComments) {
   EXPECT_EQ(Read("$TIME_LIMIT:01:30+00\nPI\n+\n").time_limit, (TTimeLimit{5400, 0, 0}));
   EXPECT_EQ(Read("$TIME:300+0+10\nPI\n+\n").time_limit, (TTimeLimit{300, 0, 10}));
   EXPECT_EQ(U8(record.row_positions[0].Comment), "a file comment<BR>before move 1<BR>");
-  EXPECT_EQ(U8(record.row_positions[2].Comment), "* 30 +8822UM<BR>");
+  // "'**": a program's score and the moves it expects, in words.
+  EXPECT_EQ(U8(record.row_positions[2].Comment), "評価値 30 読み筋 ▲２二角成<BR>");
   const TKyokumen& p = record.MainPosition(5);
   EXPECT_EQ(p.Board[55], kKaku);
   EXPECT_EQ(p.Board[22], kGin + kGoteOffset);
@@ -174,6 +177,100 @@ TEST(CsaReader, Encodings) {
   EXPECT_EQ(U8(Read(Utf8ToSjis("N+先\n+7776FU\n")).sente_name), "先");
 }
 
+TEST(CsaReader, Version3AsItsStandardWritesIt) {
+  struct Case {
+    const char* csa;
+    std::vector<std::string> rows;
+    int32_t square, code;  // a square of the start and what stands there
+  } cases[] = {
+      // Board cells with one blank between them, and in three columns.
+      {"P1-KY-KE-GI-KI-OU-KI-GI-KE-KY\nP2 * -HI * * * * * -KA *\n"
+       "P3-FU-FU-FU-FU-FU-FU-FU-FU-FU\nP4 * * * * * * * * *\nP5 * * * * * * * * *\n"
+       "P6 * * * * * * * * *\nP7+FU+FU+FU+FU+FU+FU+FU+FU+FU\nP8 * +KA * * * * * +HI *\n"
+       "P9+KY+KE+GI+KI+OU+KI+GI+KE+KY\n+\n+2726FU\n",
+       {"1 ▲２六歩(27)   "}, 22, kKaku + kGoteOffset},
+      {"P1 *  *  *  *  *  *  *  * -OU\nP9 *  *  *  * +OU *  *  * +KY\n+\n+1918KY\n",
+       {"1 ▲１八香(19)   "}, 19, kKyo},
+      // Fractions: the move keeps whole seconds, the total adds them up;
+      // a time after comment lines is the move's above them.
+      {"PI\n+\n+7776FU\nT6.5\n-3334FU\n'a comment\n'*another\nT6.123\n+2726FU,T0.6\n",
+       {"1 ▲７六歩(77)  0分(計0分)  ", "2 △３四歩(33)  0分(計0分) ｺﾒﾝﾄ",
+        "3 ▲２六歩(27)  0分(計0分)  "},
+       33, kFu + kGoteOffset},
+  };
+  for (const Case& c : cases) {
+    const TKifRecord r = Read(c.csa);
+    EXPECT_EQ(Rows(r), c.rows) << c.csa;
+    EXPECT_EQ(r.row_positions[0].Board[static_cast<size_t>(c.square)], c.code) << c.csa;
+  }
+  const TKifRecord timed = Read(cases[2].csa);
+  EXPECT_EQ(timed.rows[2].seconds, 6);
+  EXPECT_EQ(timed.rows[3].seconds, 0);
+  EXPECT_EQ(timed.rows[3].total_seconds, 7);  // 6.5 + 0.6
+}
+
+TEST(CsaReader, JunkIsNoMoveAndNoRecord) {
+  struct Case {
+    const char* line;
+    const char* report;
+  } cases[] = {
+      {"+hello", "指し手エラー +hello"},
+      {"-9999ZZ", "指し手エラー -9999ZZ"},
+      {"+0055XX", "指し手エラー +0055XX"},
+      {"+7776FU and more", "指し手エラー +7776FU and more"},
+  };
+  for (const Case& c : cases) {
+    const TKifRecord r = Read(std::string("PI\n+\n+7776FU\n") + c.line + "\n-3334FU\n");
+    ASSERT_EQ(r.rows.size(), 4u) << c.line;
+    ASSERT_EQ(r.reports.size(), 1u) << c.line;
+    EXPECT_EQ(U8(r.reports[0]), c.report);
+    // The row shows the line and moves nothing; the next move takes its number.
+    EXPECT_FALSE(r.rows[2].moved) << c.line;
+    EXPECT_EQ(r.row_positions[2].Board, r.MainPosition(1).Board) << c.line;
+    EXPECT_EQ(U8(r.rows[3].move), "△３四歩(33)") << c.line;
+    EXPECT_EQ(r.MainPosition(2).Board[34], kFu + kGoteOffset) << c.line;
+  }
+  // Reports stop at a hundred and count the rest.
+  std::string many = "PI\n+\n";
+  for (int i = 0; i < 150; ++i) many += "+junk\n";
+  const TKifRecord r = Read(many);
+  ASSERT_EQ(r.reports.size(), 101u);
+  EXPECT_EQ(U8(r.reports.back()), "ほか 50 件");
+  // Text in which a line now and then looks like a statement is no record.
+  std::string text;
+  for (int i = 0; i < 200; ++i) text += i % 20 == 0 ? "N+garbage name\n" : "lorem ipsum dolor\n";
+  EXPECT_EQ(FormatByContent(text), std::nullopt);
+  EXPECT_EQ(RecordRefusal(text, TRecordEncoding::kDetect, "x.csa"), kNotRecordNoLines);
+  EXPECT_EQ(FormatByContent("V2.2\nN+a\nPI\n+\n+7776FU\nT1\n'c\n%TORYO\n"),
+            TRecordFormat::kCsa);
+}
+
+TEST(RecordEncodings, EucJpIsReadLikeCp932AndUtf8) {
+  // "N+先手名" and "棋戦：名人戦" written in EUC-JP.
+  const std::string csa = "V2.2\nN+\xC0\xE8\xBC\xEA\xCC\xBE\nPI\n+\n+7776FU\n";
+  const std::string kif = "\xB4\xFD\xC0\xEF\xA1\xA7\xCC\xBE\xBF\xCD\xC0\xEF\n";
+  EXPECT_EQ(U8(Read(csa).sente_name), "先手名");
+  EXPECT_EQ(U8(Read(csa, "", TRecordEncoding::kCp932).sente_name), "先手名");
+  EXPECT_EQ(U8(Read(kif, "a.kif").tournament_name), "名人戦");
+  EXPECT_EQ(RecordRefusal(kif, TRecordEncoding::kDetect, "a.kif"), u"");
+  // CP932 stays CP932, and EUC-JP is told by its bytes alone.
+  EXPECT_EQ(U8(Read(Utf8ToSjis("棋戦：名人戦\n"), "a.kif").tournament_name), "名人戦");
+  EXPECT_FALSE(LooksEucJp(Utf8ToSjis("棋戦：名人戦 ｺﾒﾝﾄ")));
+  EXPECT_FALSE(LooksEucJp("plain ascii"));
+  EXPECT_TRUE(LooksEucJp(kif));
+  EXPECT_EQ(EucJpToUtf16("a\xB4\xFD\xFF"), u"a棋\xDCFF");
+}
+
+TEST(SfenRecord, BareSfenKeepsItsMoveNumber) {
+  for (const char* sfen : {"4k4/9/9/9/9/9/9/9/4K4 b G 124", "4k4/9/9/9/9/9/9/9/4K4 w G 7",
+                           "lnsgkgsnl/1r5b1/ppppppppp/9/9/9/PPPPPPPPP/1B5R1/LNSGKGSNL b - 1"}) {
+    const TKifRecord r = Read(sfen);
+    EXPECT_EQ(SfenOfRow(r, 0), sfen);
+    // Written as KIF and read back, the number stays.
+    EXPECT_EQ(SfenOfRow(Read(WriteRecord(r, TRecordFormat::kKif), "x.kif"), 0), sfen);
+  }
+}
+
 TEST(SfenRecord, PositionsMovesAndHands) {
   TKifRecord r = Read("position startpos moves 7g7f 3c3d 8h2b+ 3a2b");
   EXPECT_EQ(Rows(r), (std::vector<std::string>{"1 ▲７六歩(77)   ", "2 △３四歩(33)   ",
@@ -211,6 +308,8 @@ TEST(Ki2Reader, EveryLegalMoveReadsBack) {
       "8k/9/9/3SSS3/9/9/9/9/K8 b 2G 1",     // silvers into the zone, drops
       "k8/9/3ss4/9/9/4N1N2/9/9/8K b N 1",   // knights: 成 不成 打 右 左
       "lnsgkgsnl/1r5b1/ppppppppp/9/9/9/PPPPPPPPP/1B5R1/LNSGKGSNL w - 1",  // gote to move
+      "6gB1/9/5g3/4k4/9/9/9/9/4K4 w - 1",  // a pinned gold still asks for 上
+      "k6+Rr/9/8+R/9/9/9/9/9/8K b - 1",    // a pinned dragon still asks for 引
   };
   int moves = 0;
   for (const char* sfen : kPositions) {
@@ -257,6 +356,78 @@ TEST(Ki2Reader, WrittenFormsAndMovesThatCannotBeFound) {
   EXPECT_EQ(r.row_positions[4].Board[84], kFu + kGoteOffset);
 }
 
+TEST(Ki2Reader, OtherProgramsForms) {
+  const std::vector<std::string> kOpening = {"1 ▲７六歩   ", "2 △３四歩   ", "3 ▲２六歩   "};
+  for (const char* ki2 : {
+           "▲７六歩 △３四歩 ▲２六歩",   // as KI2 writes it
+           "▲76歩 △34歩 ▲26歩",         // half-width digits
+           "▲7六歩 △3四歩 ▲2六歩",       // the file half-width
+           "▲７６歩　△３４歩　▲２６歩",  // the rank a full-width digit
+           "▼７六歩 ▽３四歩 ▼２六歩",     // ▼ ▽ for the sides
+           "▲７六歩▽３四歩▲２六歩",       // no blanks between the moves
+           "☗76歩☖34歩\n☗26歩",
+       }) {
+    const TKifRecord r = Read(std::string("手合割：平手\n") + ki2 + "\n", "x.ki2");  // UTF-8
+    EXPECT_EQ(Rows(r), kOpening) << ki2;
+    EXPECT_TRUE(r.reports.empty()) << ki2;
+    EXPECT_EQ(r.MainPosition(3).Board[26], kFu) << ki2;
+  }
+  EXPECT_EQ(DetectRecordFormat(Utf8ToSjis("▼７六歩 ▽３四歩\n")), TRecordFormat::kKi2);
+  EXPECT_EQ(DetectRecordFormat("\xe2\x96\xbc" "76\xe6\xad\xa9\n"), TRecordFormat::kKi2);  // ▼76歩
+}
+
+// Moves after the line's end are no part of the game, in KIF and KI2 alike:
+// not read, the first reported; a variation does not branch from a line that
+// ended before its move.
+TEST(RecordReaders, MovesAfterTheEnd) {
+  struct Case {
+    const char* text;
+    const char* name;
+    size_t rows;
+    const char* report;
+  } cases[] = {
+      {"   1 ７六歩(77)\n   2 投了\n   3 ２六歩(27)\n   4 ８四歩(83)\n", "x.kif", 2,
+       "終局の後の指し手は読みません: 3手目 ２六歩(27)"},
+      {"▲７六歩 △３四歩\nまで2手で先手の勝ち\n▲２六歩 △８四歩\n", "x.ki2", 3,
+       "終局の後の指し手は読みません: ２六歩"},
+      {"▲７六歩 △投了 ▲２六歩\nまで1手で先手の勝ち\n", "x.ki2", 2,
+       "終局の後の指し手は読みません: ２六歩"},
+      // A second word is still a row (投了 then 中断, as broadcasts write).
+      {"   1 ７六歩(77)\n   2 投了\n   3 中断\n", "x.kif", 3, nullptr},
+  };
+  for (const Case& c : cases) {
+    const TKifRecord r = Read(Utf8ToSjis(c.text), c.name);
+    EXPECT_EQ(r.rows.size(), c.rows + 1) << c.text;
+    if (c.report) {
+      ASSERT_EQ(r.reports.size(), 1u) << c.text;
+      EXPECT_EQ(U8(r.reports[0]), c.report);
+    } else {
+      EXPECT_TRUE(r.reports.empty()) << c.text;
+    }
+  }
+  // 変化：3手 after a variation that ended at move 2 branches from the main
+  // line; written back in either format it stays there, and the variations
+  // are written deepest branch first.
+  const std::string kif = Utf8ToSjis(
+      "   1 ７六歩(77)\n   2 ３四歩(33)\n   3 ２六歩(27)\n   4 ８四歩(83)\n"
+      "変化：2手\n   2 投了\n変化：3手\n   3 ６六歩(67)\n   4 ８四歩(83)\n");
+  const TKifRecord r = Read(kif, "x.kif");
+  ASSERT_EQ(r.rows.size(), 8u);
+  EXPECT_EQ(r.rows[6].parent, 2);
+  EXPECT_EQ(RowsInWritingOrder(r), (std::vector<int>{1, 2, 3, 4, 6, 7, 5}));
+  for (TRecordFormat format : {TRecordFormat::kKif, TRecordFormat::kKi2}) {
+    const TKifRecord back = Read(WriteRecord(r, format), "x");
+    ASSERT_EQ(back.rows.size(), 8u) << FormatName(format);
+    EXPECT_TRUE(back.reports.empty()) << FormatName(format);
+    for (int row : {6, 7}) {  // the variation from move 3 comes first now
+      EXPECT_EQ(back.row_positions[static_cast<size_t>(row - 1)].Board,
+                r.row_positions[static_cast<size_t>(row)].Board)
+          << FormatName(format) << " row " << row;
+    }
+    EXPECT_EQ(back.rows[5].parent, 2) << FormatName(format);
+  }
+}
+
 // The KI2 and CSA records of the corpus that have a KIF twin give the same
 // positions as the twin after every move.
 TEST(RecordFormat, CorpusTwinsAgree) {
@@ -287,6 +458,48 @@ TEST(RecordFormat, CorpusTwinsAgree) {
       EXPECT_EQ(report.find(u"指し手エラー"), std::u16string::npos) << prefix;
     EXPECT_GT(r.rows.size(), 3u) << prefix;
   }
+}
+
+// CP932 bytes as EUC-JP (as old servers kept records); empty when some
+// character has no EUC-JP form.
+std::string ToEucJp(const std::string& cp932) {
+  const iconv_t cd = iconv_open("EUC-JP-MS", "CP932");
+  if (cd == reinterpret_cast<iconv_t>(-1)) return {};
+  std::string out(cp932.size() * 2 + 16, '\0');
+  char* in = const_cast<char*>(cp932.data());
+  char* dst = out.data();
+  size_t in_left = cp932.size(), out_left = out.size();
+  const size_t r = iconv(cd, &in, &in_left, &dst, &out_left);
+  iconv_close(cd);
+  if (r == static_cast<size_t>(-1) || in_left != 0) return {};
+  out.resize(out.size() - out_left);
+  return out;
+}
+
+// Every corpus record with Japanese text, written in EUC-JP, reads as it
+// does in CP932.
+TEST(RecordFormat, CorpusInEucJpReadsAlike) {
+  const fs::path corpus = ZELVARO_SOURCE_DIR "/../shared/kif-corpus";
+  if (!fs::is_directory(corpus)) GTEST_SKIP() << "no corpus at " << corpus;
+  int compared = 0;
+  for (const auto& entry : fs::directory_iterator(corpus)) {
+    const std::string name = entry.path().filename().string();
+    if (entry.path().extension() == ".md") continue;
+    const std::string bytes = ReadRecordFile(entry.path().string());
+    const std::string euc = ToEucJp(bytes);
+    if (euc.empty() || euc == bytes) continue;  // ASCII, or a character EUC-JP lacks
+    SCOPED_TRACE(name);
+    const TKifRecord a = Read(bytes, name), b = Read(euc, name);
+    ASSERT_EQ(a.rows.size(), b.rows.size());
+    for (size_t row = 0; row < a.rows.size(); ++row) {
+      EXPECT_EQ(a.row_positions[row].Board, b.row_positions[row].Board) << row;
+      EXPECT_EQ(U8(a.rows[row].move), U8(b.rows[row].move)) << row;
+    }
+    EXPECT_EQ(U8(a.sente_name), U8(b.sente_name));
+    EXPECT_EQ(U8(a.header_body), U8(b.header_body));
+    ++compared;
+  }
+  EXPECT_GE(compared, 30);
 }
 
 TEST(RecordWriter, BoardDiagram) {

@@ -5,6 +5,8 @@
 // download.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QTest>
@@ -263,6 +265,42 @@ TEST_F(FollowTest, ABrokenDownloadNeverTouchesTheRecordFile) {
   EXPECT_TRUE(messages.messages.empty());
 }
 
+// The hand-over's download stays a plain one; the refreshes keep one
+// connection and send the validators back, and neither an equal body nor a
+// 304 rewrites the record file.
+TEST_F(FollowTest, RefreshesAreConditionalAndUnchangedRecordsAreNotWrittenAgain) {
+  const std::string record =
+      Utf8ToSjis("棋戦：竜王戦\r\n先手：甲\r\n後手：乙\r\n"
+                 "手数----指手---------消費時間--\r\n   1 ７六歩(77)    ( 0:01/00:00:01)\r\n");
+  const std::string length = "Content-Length: " + std::to_string(record.size()) + "\r\n";
+  const std::string tagged = "HTTP/1.1 200 OK\r\nETag: W/\"7\"\r\n" + length + "\r\n" + record;
+  testing::ScriptedServer server(
+      {{testing::ReadRequest(), testing::Send("HTTP/1.1 200 OK\r\n" + length + "\r\n" + record)},
+       {testing::ReadRequest(), testing::Send(tagged), testing::ReadRequest(),
+        testing::Send("HTTP/1.1 304 Not Modified\r\n\r\n")}});
+  Make({"http://srv.test", "http://sp.test"}, MakePageFetcher);
+  AddGame(server.Url("/ryuou/kifu/x.kif"));
+  Open(0);
+  ASSERT_EQ(Rows(), 2);
+  auto inode = [] {
+    struct stat info {};
+    return ::stat(kRecordFileName, &info) == 0 ? info.st_ino : ino_t{0};
+  };
+  const ino_t written = inode();
+  Refresh();
+  Refresh();
+  EXPECT_EQ(inode(), written) << "an unchanged record is not written again";
+  EXPECT_EQ(Rows(), 2);
+  EXPECT_TRUE(viewer->RefreshNote().isEmpty()) << viewer->RefreshNote().toStdString();
+  const std::vector<std::string> requests = server.Requests();
+  ASSERT_EQ(requests.size(), 3u);
+  EXPECT_NE(requests[0].find("\r\nConnection: close\r\n"), std::string::npos);
+  EXPECT_EQ(requests[1].find("Connection:"), std::string::npos);
+  EXPECT_EQ(requests[1].find("If-None-Match"), std::string::npos);
+  EXPECT_NE(requests[2].find("\r\nIf-None-Match: W/\"7\"\r\n"), std::string::npos) << requests[2];
+  EXPECT_EQ(server.Accepted(), 2);
+}
+
 // The longest gap between the ticks of a 50 ms timer on the window thread.
 class TickWatch {
  public:
@@ -379,8 +417,12 @@ TEST(FollowCliTest, OneLinePerDownload) {
   const auto third = next_line();
   ASSERT_TRUE(cli.waitForFinished(10000));
   EXPECT_EQ(cli.exitCode(), 0);
+  EXPECT_GT(first.value("body_bytes", 0), 300);
   EXPECT_EQ(first, nlohmann::json::parse(R"j({"moves":5,"last_row":["5","▲６八銀(79)",)j"
-                                         R"j(" 0分(計1分)"," "],"changed":true})j"));
+                                         R"j(" 0分(計1分)"," "],"changed":true,)j"
+                                         R"j("http_status":200,"finished":false,)j"
+                                         R"j("body_bytes":)j" +
+                                         first.value("body_bytes", nlohmann::json()).dump() + "}"));
   EXPECT_EQ(second.at("moves"), 6);
   EXPECT_EQ(second.at("last_row").at(0), "6");
   EXPECT_EQ(second.at("changed"), true);
