@@ -2,7 +2,7 @@
 
 #include <fstream>
 
-#include "game/KifReader.h"
+#include "game/Record.h"
 #include "toolkit/TextCodec.h"
 
 namespace zelvaro {

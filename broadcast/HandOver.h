@@ -13,7 +13,7 @@
 namespace zelvaro {
 
 // Writes `lines`, each followed by CR LF and with its bytes unchanged, to
-// `path` with WriteRecordFile (game/KifReader.h): the old record or the new
+// `path` with WriteRecordFile (game/Record.h): the old record or the new
 // one, never a part. Throws EFileError naming the file and the reason; the
 // old file is then left as it was.
 void SaveRecordLines(const std::string& path, const std::vector<std::string>& lines);

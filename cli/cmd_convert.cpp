@@ -10,7 +10,7 @@
 #include <string>
 
 #include "cli/Command.h"
-#include "game/RecordFormat.h"
+#include "game/Record.h"
 #include "game/RecordUsi.h"
 #include "game/RecordWriter.h"
 #include "toolkit/Exception.h"

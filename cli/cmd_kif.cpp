@@ -15,9 +15,8 @@
 #include "cli/BoardCommands.h"
 #include "cli/BoardPicture.h"
 #include "cli/Command.h"
-#include "game/KifReader.h"
+#include "game/Record.h"
 #include "game/RecordUsi.h"
-#include "game/RecordFormat.h"
 #include "game/TimeLimit.h"
 #include "toolkit/Exception.h"
 #include "toolkit/TextCodec.h"
@@ -36,7 +35,7 @@ Json PositionJson(const TKifRecord& record, int row) {
   return {{"board", p.Board},
           {"sente_hand", p.SenteHand},
           {"gote_hand", p.GoteHand},
-          {"turn", p.Turn},
+          {"turn", row == 0 ? p.Turn : record.rows.at(static_cast<size_t>(row)).side},  // mover
           {"last_square", p.LastSquare},
           {"comment", U8(p.Comment)},
           {"sfen", SfenOfRow(record, row)}};

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "game/KifReader.h"
+#include "game/Record.h"
 
 namespace zelvaro {
 

@@ -63,14 +63,14 @@ class CsaConverter {
   std::vector<std::u16string> Convert(const std::vector<std::u16string>& lines) {
     LayOutStartingPosition(position_);
     for (const std::u16string& line : lines) {
-      if (line == u"/") break;  // the next game of the file
+      if (line == u"/" || Full()) break;  // the next game of the file, or the row cut
       if (line.empty()) continue;
       if (line[0] == u'\'') {
         Comment(line);
         continue;
       }
       size_t at = 0;
-      while (at <= line.size()) {
+      while (at <= line.size() && !Full()) {
         size_t comma = line.find(u',', at);
         if (comma == std::u16string::npos) comma = line.size();
         Statement(std::u16string_view(line).substr(at, comma - at));
@@ -79,9 +79,6 @@ class CsaConverter {
     }
     FlushMove();
     if (!start_shown_) ShowStart();
-    if (errors_left_ > 0) {
-      errors_.push_back(u"ほか " + Ascii(std::to_string(errors_left_)) + u" 件");
-    }
     return std::move(out_);
   }
 
@@ -316,6 +313,10 @@ class CsaConverter {
     position_.Turn = first_side_;
   }
 
+  // The KIF reader reads no rows past kMaxRecordRows: the row that makes it
+  // report the cut is the last one converted.
+  bool Full() const { return rows_ + (pending_move_.empty() ? 0 : 1) >= kMaxRecordRows; }
+
   int32_t SideOfNext() const { return (moves_ % 2 == 0) ? first_side_ : -first_side_; }
 
   void Move(std::u16string_view s) {
@@ -339,11 +340,8 @@ class CsaConverter {
       text = std::u16string(s.substr(0, 40));
       pending_number_ = moves_ + 1;
       pending_move_ = text;
-      if (errors_.size() < kMaxErrors) {
-        errors_.push_back(u"指し手エラー " + text);
-      } else {
-        ++errors_left_;
-      }
+      // As many as rows before the cut; the record keeps a hundred.
+      errors_.push_back(u"指し手エラー " + text);
       return;
     } else if (from == 0) {
       move.kind = TRowMove::kDrop;
@@ -367,6 +365,7 @@ class CsaConverter {
         // The KIF reader tells it when it reads the line.
       }
     }
+    position_.Turn = -side;
     pending_move_ = text;
   }
 
@@ -421,6 +420,7 @@ class CsaConverter {
     if (last_timed_) line += u"   " + pending_time_;
     last_move_line_ = static_cast<int64_t>(out_.size());
     out_.push_back(std::move(line));
+    ++rows_;
     pending_move_.clear();
     pending_time_.clear();
   }
@@ -430,13 +430,12 @@ class CsaConverter {
   bool board_cleared_ = false, set_up_ = false, start_shown_ = false;
   int32_t first_side_ = 1;
   int moves_ = 0;
+  size_t rows_ = 0;  // move lines written
   std::u16string pending_move_, pending_time_;
   int pending_number_ = 0;        // the number of pending_move_
   int64_t last_move_line_ = -1;  // the line of the move written last
   bool last_timed_ = false;      // whether it has its time
   int64_t spent_[2] = {0, 0};    // milliseconds
-  static constexpr size_t kMaxErrors = 100;
-  int64_t errors_left_ = 0;
 
  public:
   std::vector<std::u16string> errors_;

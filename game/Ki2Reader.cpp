@@ -191,6 +191,7 @@ class Ki2Converter {
   TKi2Conversion Convert(const std::vector<std::u16string>& lines) {
     std::vector<std::u16string> head;
     for (const std::u16string& line : lines) {
+      if (Full()) break;
       const std::u16string_view trimmed = TrimStart(line);
       const bool moves = !trimmed.empty() && kMarks.find(trimmed[0]) != std::u16string_view::npos;
       if (moves) {
@@ -240,6 +241,9 @@ class Ki2Converter {
   }
 
   const TKyokumen& Current() const { return lines_.back().positions.back(); }
+  // The KIF reader reads no rows past kMaxRecordRows: the move that makes it
+  // report the cut is the last one converted.
+  bool Full() const { return out_.written.size() >= kMaxRecordRows; }
 
   // Starts the variation a "変化：N手" line opens; returns N, 0 when unread.
   int32_t Variation(std::u16string_view line) {
@@ -277,7 +281,7 @@ class Ki2Converter {
 
   // "▲７六歩    △３四歩 ▲同　歩": each move from its mark to the next.
   void Moves(std::u16string_view text) {
-    while (!text.empty()) {
+    while (!text.empty() && !Full()) {
       size_t next = text.find_first_of(kMarks, 1);
       if (next == std::u16string_view::npos) next = text.size();
       std::u16string_view move = text.substr(1, next - 1);
@@ -308,7 +312,9 @@ class Ki2Converter {
     TKyokumen p = Current();
     const std::optional<TMove> m = Resolve(p, written);
     if (!m) {
-      // Applied to nothing: the KIF reader reports it and keeps the position.
+      // Applied to nothing: the KIF reader reports it and keeps the position;
+      // the turn passes, as the move numbers say.
+      p.Turn = -p.Turn;
       Emit(std::u16string(written) + u"(?\?)", std::u16string(written), p, true);
       return;
     }
@@ -322,7 +328,7 @@ class Ki2Converter {
     const std::u16string kif = KifMoveText(move);
     TKyokumen after = p;
     try {
-      after.ApplyMove(kif);  // Turn: the mover, as the KIF reader sets it
+      after.ApplyMove(kif);  // moves the side to move's piece
     } catch (const Exception&) {
     }
     after.Turn = -p.Turn;
@@ -332,7 +338,6 @@ class Ki2Converter {
   void Emit(const std::u16string& kif, std::u16string written, TKyokumen after, bool unapplied) {
     Line& line = lines_.back();
     const int32_t number = line.base + static_cast<int32_t>(line.positions.size());
-    if (unapplied) after.Turn = -after.Turn;
     line.positions.push_back(std::move(after));
     const std::u16string digits = Utf8ToUtf16(std::to_string(number));
     out_.kif_lines.push_back(std::u16string(digits.size() < 4 ? 4 - digits.size() : 0, u' ') +
@@ -353,9 +358,10 @@ TKi2Conversion Ki2ToKifLines(const std::vector<std::u16string>& lines) {
 }
 
 void ShowKi2Moves(TKifRecord& record, const TKi2Conversion& conv) {
-  if (record.rows.size() != conv.written.size() + 1) return;  // not the rows we wrote
-  record.reports.insert(record.reports.end(), conv.reports.begin(), conv.reports.end());
-  for (size_t k = 0; k < conv.written.size(); ++k) {
+  const bool cut = record.rows.size() == kMaxRecordRows && conv.written.size() >= kMaxRecordRows;
+  if (record.rows.size() != conv.written.size() + 1 && !cut) return;  // not the rows we wrote
+  for (const std::u16string& report : conv.reports) record.AddReport(report);
+  for (size_t k = 0; k + 1 < record.rows.size(); ++k) {
     TKifRecord::Row& row = record.rows[k + 1];
     row.move = row.move.substr(0, 1) + conv.written[k];
     if (!conv.unapplied[k]) continue;
@@ -363,8 +369,8 @@ void ShowKi2Moves(TKifRecord& record, const TKi2Conversion& conv) {
     const auto it = std::find(record.reports.begin(), record.reports.end(), told + u"(?\?)");
     if (it != record.reports.end()) {
       *it = told;
-    } else {
-      record.reports.push_back(told);
+    } else if (record.reports.size() <= kMaxReports) {  // else counted in the last report
+      record.AddReport(told);
     }
   }
 }

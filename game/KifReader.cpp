@@ -1,19 +1,10 @@
 #include "game/KifReader.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cctype>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <fstream>
 #include <iterator>
 #include <limits>
 
 #include "game/Notation.h"
-#include "game/RecordFormat.h"
 #include "toolkit/Exception.h"
 #include "toolkit/TextCodec.h"
 
@@ -21,7 +12,6 @@ namespace zelvaro {
 namespace {
 
 constexpr std::u16string_view kBr = u"<BR>";
-constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
 // Characters [from, from + count) of a text, positions from 1; a range past
 // the end yields fewer characters or none.
@@ -180,93 +170,10 @@ const Handicap kHandicaps[] = {
     {u"十枚落ち", {82, 22, 11, 91, 21, 81, 31, 71, 41, 61}},
 };
 
-bool IsValidUtf8(std::string_view s) {
-  size_t i = 0;
-  while (i < s.size()) {
-    const auto b = static_cast<unsigned char>(s[i]);
-    if (b < 0x80) {
-      ++i;
-      continue;
-    }
-    size_t length;
-    uint32_t cp;
-    if (b >= 0xC2 && b <= 0xDF) {
-      length = 2, cp = b & 0x1F;
-    } else if (b >= 0xE0 && b <= 0xEF) {
-      length = 3, cp = b & 0x0F;
-    } else if (b >= 0xF0 && b <= 0xF4) {
-      length = 4, cp = b & 0x07;
-    } else {
-      return false;
-    }
-    if (i + length > s.size()) return false;
-    for (size_t k = 1; k < length; ++k) {
-      const auto c = static_cast<unsigned char>(s[i + k]);
-      if ((c & 0xC0) != 0x80) return false;
-      cp = (cp << 6) | (c & 0x3F);
-    }
-    if ((length == 3 && cp < 0x800) || (length == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
-        (cp >= 0xD800 && cp <= 0xDFFF)) {
-      return false;
-    }
-    i += length;
-  }
-  return true;
-}
-
-bool EndsWithNoCase(std::string_view s, std::string_view suffix) {
-  if (s.size() < suffix.size()) return false;
-  return std::equal(suffix.begin(), suffix.end(), s.end() - suffix.size(),
-                    [](char a, char b) { return std::tolower(a) == std::tolower(b); });
-}
-
-// A "#KIF version=2.0 encoding=Shift_JIS" line says the file is CP932.
-bool DeclaresCp932(std::string_view bytes) {
-  for (const std::string& line : SplitLines(bytes.substr(0, 4096))) {
-    if (line.rfind("#KIF", 0) != 0) continue;
-    std::string lower(line);
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    const size_t at = lower.find("encoding=");
-    if (at == std::string::npos) continue;
-    const std::string value = lower.substr(at + 9);
-    for (std::string_view name : {"shift_jis", "shift-jis", "sjis", "cp932", "windows-31j"}) {
-      if (value.rfind(name, 0) == 0) return true;
-    }
-  }
-  return false;
-}
-
 // Move texts that end a game or a reading without naming a square.
 constexpr std::u16string_view kEndWords[] = {
     u"投了",     u"中断",     u"千日手",   u"持将棋", u"詰み",   u"不詰",   u"切れ負け",
     u"反則勝ち", u"反則負け", u"入玉勝ち", u"不戦勝", u"不戦敗", u"封じ手", u"Time-up"};
-
-// Whether `bytes` are text: no NUL byte, and at most one in a hundred that is
-// neither a character (of UTF-8 when they are valid UTF-8, else of CP932)
-// nor a control character text files hold.
-bool IsText(std::string_view bytes) {
-  const bool utf8 = IsValidUtf8(bytes) || LooksEucJp(bytes);  // multi-byte text either way
-  size_t bad = 0;
-  for (size_t i = 0; i < bytes.size(); ++i) {
-    const auto b = static_cast<unsigned char>(bytes[i]);
-    if (b == 0) return false;
-    if (b < 0x20 || b == 0x7F) {
-      if (b != '\t' && b != '\n' && b != '\r' && b != '\f' && b != 0x1A) ++bad;
-      continue;
-    }
-    if (utf8 || b < 0x80 || (b >= 0xA1 && b <= 0xDF)) continue;
-    if ((b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC)) {
-      const auto t = i + 1 < bytes.size() ? static_cast<unsigned char>(bytes[i + 1]) : 0;
-      if ((t >= 0x40 && t <= 0x7E) || (t >= 0x80 && t <= 0xFC)) {
-        ++i;
-        continue;
-      }
-    }
-    ++bad;
-  }
-  return bad * 100 <= bytes.size();
-}
 
 bool EndsWith(std::u16string_view s, std::u16string_view suffix) {
   return s.size() >= suffix.size() && s.substr(s.size() - suffix.size()) == suffix;
@@ -350,151 +257,6 @@ bool IsRecordLine(std::u16string_view line) {
          line.substr(0, colon).find_first_of(u" \t　") == std::u16string_view::npos;
 }
 
-namespace {
-
-// What the bytes alone decide: empty or no text is refused, a CSA, KI2,
-// SFEN or USI text is a record (an empty refusal); none when the lines must
-// be looked at for a KIF move or header line.
-std::optional<std::u16string_view> RefusalByBytes(std::string_view bytes) {
-  if (bytes.find_first_not_of(" \t\r\n\f\x1A") == std::string_view::npos) return kNotRecordEmpty;
-  if (!IsText(bytes)) return kNotRecordBinary;
-  if (const std::optional<TRecordFormat> format = FormatByContent(bytes);
-      format && *format != TRecordFormat::kKif) {
-    return std::u16string_view();
-  }
-  return std::nullopt;
-}
-
-}  // namespace
-
-std::u16string_view RecordRefusal(std::string_view bytes, const std::vector<std::u16string>& lines,
-                                  std::string_view /*file_name*/) {
-  if (const auto refusal = RefusalByBytes(bytes)) return *refusal;
-  const bool record = std::any_of(lines.begin(), lines.end(),
-                                  [](const std::u16string& line) { return IsRecordLine(line); });
-  return record ? std::u16string_view() : kNotRecordNoLines;
-}
-
-std::u16string_view RecordRefusal(std::string_view bytes, TRecordEncoding encoding,
-                                  std::string_view file_name) {
-  if (const auto refusal = RefusalByBytes(bytes)) return *refusal;
-  const bool utf8 = encoding == TRecordEncoding::kDetect && IsUtf8Record(bytes, file_name);
-  const bool euc = !utf8 && encoding == TRecordEncoding::kDetect && LooksEucJp(bytes);
-  if (utf8 && bytes.substr(0, kUtf8Bom.size()) == kUtf8Bom) bytes.remove_prefix(kUtf8Bom.size());
-  size_t start = 0;
-  while (start < bytes.size()) {
-    size_t end = bytes.find_first_of("\r\n", start);
-    if (end == std::string_view::npos) end = bytes.size();
-    const std::string_view line = bytes.substr(start, end - start);
-    if (IsRecordLine(utf8  ? Utf8ToUtf16(line)
-                     : euc ? EucJpToUtf16(line)
-                           : SjisToUtf16(line))) {
-      return {};
-    }
-    start = end + 1;
-  }
-  return kNotRecordNoLines;
-}
-
-std::u16string CaptionFor(std::u16string_view tournament_name) {
-  return u"Zelvaro - [ " + std::u16string(tournament_name) + u" ]";
-}
-
-std::vector<std::string> SplitLines(std::string_view bytes) {
-  std::vector<std::string> lines;
-  size_t start = 0;
-  for (size_t i = 0; i < bytes.size(); ++i) {
-    if (bytes[i] != '\r' && bytes[i] != '\n') continue;
-    lines.emplace_back(bytes.substr(start, i - start));
-    if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
-    start = i + 1;
-  }
-  if (start < bytes.size()) lines.emplace_back(bytes.substr(start));
-  return lines;
-}
-
-std::string ReadRecordFile(const std::string& path) {
-  const EFileError cannot_open("ファイル " + path + " は開けません");
-  std::ifstream in(path, std::ios::binary);
-  std::string bytes;
-  try {
-    if (in) bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  } catch (const std::ios_base::failure&) {
-    throw cannot_open;  // a read that fails part way, e.g. on a folder
-  }
-  if (!in && !in.eof()) throw cannot_open;
-  return bytes;
-}
-
-std::vector<std::string> LoadRecordLines(const std::string& path) {
-  return SplitLines(ReadRecordFile(path));
-}
-
-namespace {
-
-[[noreturn]] void FailToSave(const std::string& path, int error) {
-  throw EFileError("\"" + path + "\" を保存できません: " + std::strerror(error));
-}
-
-}  // namespace
-
-void WriteRecordFile(const std::string& path, std::string_view bytes) {
-  const std::string temp = path + ".part";
-  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) FailToSave(path, errno);
-  size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      const int error = errno;
-      ::close(fd);
-      ::unlink(temp.c_str());
-      FailToSave(path, error);
-    }
-    done += static_cast<size_t>(n);
-  }
-  if (::close(fd) != 0) {
-    const int error = errno;
-    ::unlink(temp.c_str());
-    FailToSave(path, error);
-  }
-  if (std::rename(temp.c_str(), path.c_str()) != 0) {
-    const int error = errno;
-    ::unlink(temp.c_str());
-    FailToSave(path, error);
-  }
-}
-
-bool IsUtf8Record(std::string_view bytes, std::string_view file_name) {
-  if (bytes.substr(0, kUtf8Bom.size()) == kUtf8Bom) return true;
-  if (!IsValidUtf8(bytes)) return false;
-  if (EndsWithNoCase(file_name, ".kifu")) return true;
-  const bool ascii = std::all_of(bytes.begin(), bytes.end(),
-                                 [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-  return !ascii && !DeclaresCp932(bytes);
-}
-
-std::vector<std::u16string> DecodeRecordLines(std::string_view bytes, TRecordEncoding encoding,
-                                              std::string_view file_name) {
-  const bool utf8 = encoding == TRecordEncoding::kDetect && IsUtf8Record(bytes, file_name);
-  const bool euc = !utf8 && encoding == TRecordEncoding::kDetect && LooksEucJp(bytes);
-  if (utf8 && bytes.substr(0, kUtf8Bom.size()) == kUtf8Bom) bytes.remove_prefix(kUtf8Bom.size());
-  std::vector<std::u16string> lines;
-  for (const std::string& line : SplitLines(bytes)) {
-    lines.push_back(utf8 ? Utf8ToUtf16(line) : euc ? EucJpToUtf16(line) : SjisToUtf16(line));
-  }
-  return lines;
-}
-
-TKifRecord::TKifRecord() : rows(1), row_positions(1), main_line{0} {
-  rows[0].caption = kFirstRowCaption;
-  rows[0].move = kFirstRowMove;
-  rows[0].time = kFirstRowTime;
-  rows[0].other = kNoMark;
-  LayOutStartingPosition(row_positions[0]);
-}
-
 void TKifReader::Begin(std::u16string_view header_prefix) {
   TKifRecord fresh;
   record_.rows = std::move(fresh.rows);
@@ -517,6 +279,7 @@ void TKifReader::Begin(std::u16string_view header_prefix) {
   mark_variation_ = false;
   current_row_ = 0;
   foul_report_ = -1;
+  fouls_listed_ = fouls_named_size_ = 0;
   after_end_reported_ = false;
   record_.start_number = 1;
   spent_ = {{0, 0}};
@@ -526,11 +289,8 @@ void TKifReader::ReadLines(const std::vector<std::u16string>& lines) {
   for (const std::u16string& line : lines) ReadLine(line);
 }
 
-void TKifReader::ReadLines(const std::vector<std::string>& cp932_lines) {
-  for (const std::string& bytes : cp932_lines) ReadLine(SjisToUtf16(bytes));
-}
-
 void TKifReader::ReadLine(std::u16string_view line) {
+  if (rows_cut_) return;  // nothing past the cut is read
   // a. A lone "*" is an empty comment line; other one-character lines say nothing.
   if (line == u"*") {
     AddComment({});
@@ -598,12 +358,12 @@ void TKifReader::ReadLine(std::u16string_view line) {
   // g. Move line.
   if (move_line) {
     if (move.digits.size() > 6 || IntOrZero(Utf16ToUtf8(move.digits)) > kMaxMoveNumber) {
-      record_.reports.push_back(u"手数 " + std::u16string(move.digits) + u" は " +
-                                Decimal(kMaxMoveNumber) + u" を超えるので読みません");
+      record_.AddReport(u"手数 " + std::u16string(move.digits) + u" は " + Decimal(kMaxMoveNumber) +
+                        u" を超えるので読みません");
       return;
     }
     if (record_.rows.size() >= kMaxRecordRows) {
-      if (!rows_cut_) record_.reports.emplace_back(kRowsCutReport);
+      if (!rows_cut_) record_.AddReport(std::u16string(kRowsCutReport));
       rows_cut_ = true;
       return;
     }
@@ -625,8 +385,8 @@ void TKifReader::ReadStartLine(std::u16string_view line) {
       }
     } else if (name != u"その他" && !handicap_reported_) {
       handicap_reported_ = true;
-      record_.reports.push_back(u"手合割「" + std::u16string(name) +
-                                u"」は読めないので平手の初期局面から読みます");
+      record_.AddReport(u"手合割「" + std::u16string(name) +
+                        u"」は読めないので平手の初期局面から読みます");
     }
   } else if (StartsWith(line, u"先手の持駒：") || StartsWith(line, u"下手の持駒：")) {
     ReadHand(Mid(line, 7), start_.SenteHand);
@@ -722,8 +482,8 @@ void TKifReader::ReadMoveLine(int32_t number, std::u16string_view move, std::u16
       on.ended = 0;  // the line starts again before its end
     } else if (NamesDestination(move)) {
       if (!after_end_reported_) {
-        record_.reports.push_back(u"終局の後の指し手は読みません: " + Decimal(number) +
-                                  u"手目 " + std::u16string(move));
+        record_.AddReport(u"終局の後の指し手は読みません: " + Decimal(number) + u"手目 " +
+                          std::u16string(move));
       }
       after_end_reported_ = true;
       return;
@@ -745,7 +505,7 @@ void TKifReader::ReadMoveLine(int32_t number, std::u16string_view move, std::u16
   const int row = static_cast<int>(record_.rows.size());
   TKyokumen position;
   position.CopyBoardFrom(record_.row_positions[parent]);
-  position.Turn = side;
+  position.Turn = side;  // the mover is the side to move before its move
   bool moved = false;
   bool applied = false;
   if (placed && NamesDestination(move)) {
@@ -754,9 +514,13 @@ void TKifReader::ReadMoveLine(int32_t number, std::u16string_view move, std::u16
       position.ApplyMove(move);
       applied = true;
     } catch (const Exception&) {
-      record_.reports.push_back(u"指し手エラー " + std::u16string(move));
+      record_.AddReport(u"指し手エラー " + std::u16string(move));
     }
   }
+  // After it, the other side is to move; a row that moved nothing leaves
+  // the turn where it was.
+  const int32_t to_move = moved ? -side : record_.rows[static_cast<size_t>(parent)].side_to_move;
+  position.Turn = to_move;
   record_.row_positions.push_back(std::move(position));
   const std::array<int64_t, 2> spent_before = spent_[static_cast<size_t>(parent)];
   spent_.push_back(spent_before);
@@ -776,7 +540,7 @@ void TKifReader::ReadMoveLine(int32_t number, std::u16string_view move, std::u16
   added.line = on.index;
   added.parent = parent;
   added.moved = moved;
-  added.side_to_move = moved ? -side : record_.rows[static_cast<size_t>(parent)].side_to_move;
+  added.side_to_move = to_move;
   if (applied) ReadByRules(parent, added, move, record_.row_positions.back());
   mark_variation_ = false;
   current_row_ = row;
@@ -803,7 +567,7 @@ void TKifReader::ReadByRules(int parent, TKifRecord::Row& row, std::u16string_vi
                              const TKyokumen& after) {
   TKyokumen before;
   before.CopyBoardFrom(record_.row_positions[static_cast<size_t>(parent)]);
-  before.Turn = after.Turn;
+  before.Turn = row.side;
   const std::optional<TKifMove> read = ReadKifMove(before, move);
   if (!read) return;
   if (read->foul == TFoul::kNone) {
@@ -819,12 +583,25 @@ void TKifReader::ReadByRules(int parent, TKifRecord::Row& row, std::u16string_vi
   row.other = kFoulMark;
   const std::u16string entry =
       row.caption + u"手目 " + row.move + u"（" + std::u16string(FoulText(read->foul)) + u"）";
-  if (foul_report_ < 0) {
+  if (foul_report_ < 0 && record_.reports.size() < kMaxReports) {
     foul_report_ = static_cast<int>(record_.reports.size());
-    record_.reports.push_back(u"反則の指し手があります: " + entry);
-  } else {
-    record_.reports[static_cast<size_t>(foul_report_)] += u"、" + entry;
+    record_.AddReport(u"反則の指し手があります: " + entry);
+    fouls_listed_ = 1;
+    return;
   }
+  if (foul_report_ < 0) {
+    record_.AddReport(entry);  // counted with the rest
+    return;
+  }
+  std::u16string& report = record_.reports[static_cast<size_t>(foul_report_)];
+  // The report names kMaxReports fouls and counts the rest.
+  if (fouls_listed_ < kMaxReports) {
+    report += u"、" + entry;
+    if (++fouls_listed_ == kMaxReports) fouls_named_size_ = report.size();
+    return;
+  }
+  report.resize(fouls_named_size_);
+  report += u"、ほか " + Decimal(static_cast<int64_t>(++fouls_listed_ - kMaxReports)) + u" 件";
 }
 
 void TKifReader::AddHeader(std::u16string_view html) {

@@ -10,7 +10,7 @@ namespace {
 constexpr std::u16string_view kFiles = u"１２３４５６７８９";
 constexpr std::u16string_view kRanks = u"一二三四五六七八九";
 
-int32_t SideOf(const TKyokumen& p) { return p.Turn == -1 ? -1 : 1; }
+int32_t SideOf(const TKyokumen& p) { return Sign(p.SideToMove()); }
 
 // The words that tell the piece moving from `from` apart from the other
 // pieces of its kind that could move to `to` (`others`, their origins).

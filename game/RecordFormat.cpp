@@ -3,11 +3,6 @@
 #include <algorithm>
 #include <cctype>
 
-#include "game/CsaReader.h"
-#include "game/Ki2Reader.h"
-#include "game/SfenRecord.h"
-#include "toolkit/TextCodec.h"
-
 namespace zelvaro {
 namespace {
 
@@ -125,68 +120,6 @@ TRecordFormat DetectRecordFormat(std::string_view bytes, std::string_view file_n
   if (EndsWithNoCase(file_name, ".sfen")) return TRecordFormat::kSfen;
   if (EndsWithNoCase(file_name, ".usi")) return TRecordFormat::kUsi;
   return TRecordFormat::kKif;
-}
-
-std::vector<std::u16string> DecodeRecordBytes(std::string_view bytes, TRecordEncoding encoding,
-                                              std::string_view file_name, TRecordFormat format) {
-  bool utf8 = false;
-  switch (format) {
-    case TRecordFormat::kCsa:
-      utf8 = CsaDeclaresUtf8(bytes) ||
-             (encoding == TRecordEncoding::kDetect && IsUtf8Record(bytes, file_name));
-      break;
-    case TRecordFormat::kKi2:
-      // .ki2u is KI2 in UTF-8, as .kifu is KIF.
-      utf8 = encoding == TRecordEncoding::kDetect &&
-             IsUtf8Record(bytes, EndsWithNoCase(file_name, ".ki2u") ? ".kifu" : file_name);
-      break;
-    case TRecordFormat::kSfen:
-    case TRecordFormat::kUsi:
-      utf8 = true;  // ASCII
-      break;
-    default:
-      return DecodeRecordLines(bytes, encoding, file_name);
-  }
-  // Old CSA archives are EUC-JP, downloaded or not.
-  const bool euc = !utf8 && (format == TRecordFormat::kCsa || encoding == TRecordEncoding::kDetect) &&
-                   LooksEucJp(bytes);
-  if (utf8 && bytes.substr(0, kUtf8Bom.size()) == kUtf8Bom) bytes.remove_prefix(kUtf8Bom.size());
-  std::vector<std::u16string> lines;
-  for (const std::string& line : SplitLines(bytes)) {
-    lines.push_back(utf8 ? Utf8ToUtf16(line) : euc ? EucJpToUtf16(line) : SjisToUtf16(line));
-  }
-  return lines;
-}
-
-TRecordFormat ReadRecordBytes(TKifRecord& record, std::string_view bytes, TRecordEncoding encoding,
-                              std::string_view file_name) {
-  const TRecordFormat format = DetectRecordFormat(bytes, file_name);
-  std::vector<std::u16string> lines = DecodeRecordBytes(bytes, encoding, file_name, format);
-  std::vector<std::u16string> errors;  // found before the KIF reader sees the lines
-  switch (format) {
-    case TRecordFormat::kCsa:
-      lines = CsaToKifLines(lines, &errors);
-      break;
-    case TRecordFormat::kSfen:
-    case TRecordFormat::kUsi:
-      lines = SfenToKifLines(lines);  // may throw: the record is not touched yet
-      break;
-    case TRecordFormat::kKi2: {
-      const TKi2Conversion ki2 = Ki2ToKifLines(lines);
-      TKifReader reader(record);
-      reader.Begin(u"");
-      reader.ReadLines(ki2.kif_lines);
-      ShowKi2Moves(record, ki2);
-      return format;
-    }
-    default:
-      break;
-  }
-  TKifReader reader(record);
-  reader.Begin(u"");
-  reader.ReadLines(lines);
-  record.reports.insert(record.reports.end(), errors.begin(), errors.end());
-  return format;
 }
 
 bool FormatOfFileName(std::string_view file_name, TRecordFormat& format) {

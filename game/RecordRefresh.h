@@ -13,7 +13,7 @@
 // The plan is computed from the two records alone; the window applies it.
 #pragma once
 
-#include "game/KifReader.h"
+#include "game/Record.h"
 
 namespace zelvaro {
 

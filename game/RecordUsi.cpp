@@ -34,7 +34,7 @@ TKyokumen RulesPositionOfRow(const TKifRecord& record, int row) {
   const TKifRecord::Row& r = RowAt(record, row);
   TKyokumen p;
   p.CopyBoardFrom(record.row_positions[static_cast<size_t>(row)]);
-  p.Turn = r.side_to_move;
+  p.Turn = r.side_to_move;  // as the row's position holds it
   return p;
 }
 
@@ -102,7 +102,7 @@ std::string PositionCommandOfRow(const TKifRecord& record, int row) {
 
 bool IsPlayablePositionOfRow(const TKifRecord& record, int row) {
   const TKyokumen p = RulesPositionOfRow(record, row);
-  return !IsInCheck(p, -p.Turn);
+  return !IsInCheck(p, Sign(Opponent(p.SideToMove())));
 }
 
 }  // namespace zelvaro

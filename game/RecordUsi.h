@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "game/KifReader.h"
+#include "game/Record.h"
 #include "game/Sfen.h"
 
 namespace zelvaro {

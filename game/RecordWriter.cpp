@@ -167,7 +167,7 @@ TRowMove MoveOfRow(const TKifRecord& record, int row) {
   const TKyokumen& after = record.row_positions.at(static_cast<size_t>(row));
   const TKyokumen& before = record.row_positions.at(static_cast<size_t>(r.parent));
   TRowMove move;
-  move.side = after.Turn;
+  move.side = row == 0 ? after.Turn : r.side;
   move.word =
       r.move.size() > 0 && (r.move[0] == u'▲' || r.move[0] == u'△') ? r.move.substr(1) : r.move;
   if (!NamesDestination(move.word)) return move;

@@ -13,8 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "game/KifReader.h"
-#include "game/RecordFormat.h"
+#include "game/Record.h"
 
 namespace zelvaro {
 

@@ -336,7 +336,7 @@ bool IsAttacked(const TKyokumen& p, int32_t square, int32_t by_side) {
 }
 
 TFoul CheckMove(const TKyokumen& p, const TMove& m) {
-  const int32_t side = p.Turn == -1 ? -1 : 1;
+  const int32_t side = Sign(p.SideToMove());
   const Board& b = p.Board;
   if (!IsSquare(m.to)) return TFoul::kOffBoard;
   if (m.IsDrop()) {
@@ -366,7 +366,7 @@ TFoul CheckMove(const TKyokumen& p, const TMove& m) {
 bool IsLegal(const TKyokumen& p, const TMove& m) { return CheckMove(p, m) == TFoul::kNone; }
 
 std::vector<TMove> LegalMoves(const TKyokumen& p) {
-  const int32_t side = p.Turn == -1 ? -1 : 1;
+  const int32_t side = Sign(p.SideToMove());
   std::vector<TMove> moves;
   moves.reserve(128);
   BoardMoves(p.Board, side, [&](const TMove& m) {
@@ -377,7 +377,7 @@ std::vector<TMove> LegalMoves(const TKyokumen& p) {
 }
 
 std::vector<TMove> LegalMovesTo(const TKyokumen& p, int32_t to) {
-  const int32_t side = p.Turn == -1 ? -1 : 1;
+  const int32_t side = Sign(p.SideToMove());
   std::vector<TMove> moves;
   if (!IsSquare(to)) return moves;
   BoardMoves(p.Board, side, [&](const TMove& m) {
@@ -388,7 +388,7 @@ std::vector<TMove> LegalMovesTo(const TKyokumen& p, int32_t to) {
 }
 
 bool HasLegalMove(const TKyokumen& p) {
-  const int32_t side = p.Turn == -1 ? -1 : 1;
+  const int32_t side = Sign(p.SideToMove());
   if (HasBoardEvasion(p.Board, side)) return true;
   bool found = false;
   Drops(p, side, 0, [&](const TMove&) { found = true; });
@@ -396,7 +396,7 @@ bool HasLegalMove(const TKyokumen& p) {
 }
 
 bool IsCheckmate(const TKyokumen& p) {
-  const int32_t side = p.Turn == -1 ? -1 : 1;
+  const int32_t side = Sign(p.SideToMove());
   return IsInCheck(p, side) && !HasLegalMove(p);
 }
 
@@ -419,7 +419,7 @@ int64_t CountMoveSequences(const TKyokumen& p, int depth) {
 
 void PlayMove(TKyokumen& p, const TMove& m) {
   if (!IsSquare(m.to) || (!m.IsDrop() && !IsSquare(m.from))) return;
-  const int32_t side = p.Turn == -1 ? -1 : 1;
+  const int32_t side = Sign(p.SideToMove());
   auto& hand = side == 1 ? p.SenteHand : p.GoteHand;
   if (m.IsDrop()) {
     const int k = HandIndexOf(m.drop);

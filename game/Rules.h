@@ -1,12 +1,11 @@
 // The rules of shogi over TKyokumen: how each piece moves, promotion, drops,
 // check, the legal moves of a position and checkmate.
 //
-// Here a position's Turn is the side to move (1 sente, -1 gote), and only the
-// squares 11..99 with file and rank 1..9 count; the cells that are no squares
-// are ignored. Hands are read as they stand (a negative counter holds no
-// piece). The record reader's row positions hold the side that MADE the move
-// in Turn instead; TKifRecord's helpers (RecordUsi.h) turn them into rules
-// positions.
+// A position's Turn is the side to move (1 sente, -1 gote), as everywhere,
+// and only the squares 11..99 with file and rank 1..9 count; the cells that
+// are no squares are ignored. Hands are read as they stand (a negative
+// counter holds no piece). A record row's position is a rules position too;
+// RulesPositionOfRow (RecordUsi.h) gives it without the row's comment.
 //
 //   TKyokumen p;  LayOutStartingPosition(p);          // Turn 1: sente to move
 //   for (const TMove& m : LegalMoves(p)) { ... }

@@ -42,7 +42,8 @@ std::vector<std::u16string> SfenToKifLines(const std::vector<std::u16string>& li
   }
   position.LastSquare = 0;
   int32_t side = to_move;
-  for (size_t i = 0; i < usi.moves.size(); ++i) {
+  // The KIF reader reads no rows past kMaxRecordRows.
+  for (size_t i = 0; i < usi.moves.size() && i < kMaxRecordRows; ++i) {
     const TMove& m = usi.moves[i];
     TRowMove move;
     move.to = m.to;

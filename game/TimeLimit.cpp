@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "game/KifReader.h"
+#include "game/Record.h"
 
 namespace zelvaro {
 namespace {

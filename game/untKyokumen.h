@@ -21,13 +21,25 @@ enum PieceCode : int32_t {
 // Hand counter order: 歩, 香, 桂, 銀, 金, 飛, 角 (rook before bishop).
 enum HandIndex { kHandFu, kHandKyo, kHandKei, kHandGin, kHandKin, kHandHisya, kHandKaku };
 
+// A side of the game. Its value is the sign TKyokumen::Turn, piece owners
+// and the rules' side arguments use.
+enum class TSide : int32_t { kSente = 1, kGote = -1 };
+constexpr int32_t Sign(TSide side) { return static_cast<int32_t>(side); }
+constexpr TSide Opponent(TSide side) {
+  return side == TSide::kSente ? TSide::kGote : TSide::kSente;
+}
+// The side a sign names: -1 gote, anything else sente.
+constexpr TSide SideOfSign(int32_t sign) { return sign == -1 ? TSide::kGote : TSide::kSente; }
+
 class TKyokumen {
  public:
   // Cell index = file * 10 + rank; cells 0..10 and multiples of 10 are no squares.
   std::array<int32_t, 100> Board{};
   std::array<int32_t, 7> SenteHand{};
   std::array<int32_t, 7> GoteHand{};
-  int32_t Turn = 1;  // 1 sente, -1 gote
+  // The side to move (Sign of a TSide: 1 sente, -1 gote), in every position:
+  // the rules', the record rows', the readers'. ApplyMove moves its pieces.
+  int32_t Turn = 1;
   std::u16string Comment;
   int32_t LastSquare = 0;
   // Origin square of the last board move; 0 after a drop. Terminal words
@@ -37,9 +49,11 @@ class TKyokumen {
   // Board[square] = piece. Throws ERangeError for a square outside 0..99.
   void SetSquare(int32_t piece, int32_t square);
 
-  // Applies one move ("７六歩(77)", "同　銀(31)", "同銀(31)", "５五角打",
-  // "２二角成(88)"). 同 may be followed by any number of ideographic or ASCII
-  // spaces; a 成 after the piece name promotes unless 不 stands before it.
+  // Applies one move of the side to move (Turn) and leaves Turn as it is:
+  // the caller passes the turn. Moves are written "７六歩(77)", "同　銀(31)",
+  // "同銀(31)", "５五角打", "２二角成(88)"; 同 may be followed by any number
+  // of ideographic or ASCII spaces; a 成 after the piece name promotes unless
+  // 不 stands before it.
   // Throws EConvertError when the two characters after the first "(" are no
   // integer and ERangeError when that integer lies outside 0..99; in both
   // cases the position is left exactly as it was.
@@ -48,6 +62,8 @@ class TKyokumen {
   // Copies what a following position inherits: board, hands, LastSquare and
   // LastOrigin (not Turn, not Comment).
   void CopyBoardFrom(const TKyokumen& other);
+
+  TSide SideToMove() const { return SideOfSign(Turn); }
 };
 
 // Lays out the even-game starting position on an empty position with

@@ -92,9 +92,11 @@ struct Tables {
   }
 };
 
+// Built on first use and never destroyed: a record may still be decoded on
+// another thread while exit() tears down the static objects.
 const Tables& GetTables() {
-  static const Tables tables;
-  return tables;
+  static const Tables* const tables = new Tables;
+  return *tables;
 }
 
 }  // namespace

@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "game/KifReader.h"
+#include "game/Record.h"
 
 class QMimeData;
 

@@ -7,7 +7,7 @@
 #include <QWidget>
 #include <array>
 
-#include "game/KifReader.h"
+#include "game/Record.h"
 
 namespace zelvaro {
 

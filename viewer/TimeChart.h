@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "game/KifReader.h"
+#include "game/Record.h"
 
 namespace zelvaro {
 

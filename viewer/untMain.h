@@ -50,7 +50,7 @@
 #include <string>
 
 #include "engine/RecordPositions.h"
-#include "game/KifReader.h"
+#include "game/Record.h"
 #include "game/RecordFormat.h"
 #include "game/RecordRefresh.h"
 #include "toolkit/qt/Background.h"

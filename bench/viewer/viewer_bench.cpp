@@ -14,7 +14,7 @@
 #include <memory>
 #include <string>
 
-#include "game/KifReader.h"
+#include "game/Record.h"
 #include "toolkit/TextCodec.h"
 #include "viewer/untMain.h"
 

@@ -24,10 +24,7 @@ std::string U8(std::u16string_view s) { return Utf16ToUtf8(s); }
 
 TKifRecord ReadCorpusRecord(const fs::path& path) {
   TKifRecord record;
-  TKifReader reader(record);
-  reader.Begin(u"");
-  reader.ReadLines(
-      DecodeRecordLines(ReadRecordFile(path.string()), TRecordEncoding::kDetect, path.string()));
+  ReadRecordBytes(record, ReadRecordFile(path.string()), TRecordEncoding::kDetect, path.string());
   return record;
 }
 

@@ -98,7 +98,11 @@ TEST(KifReader, WorkedExample) {
   EXPECT_EQ(r.Pos(4).Board[22], kGin + kGoteOffset);
   EXPECT_EQ(r.Pos(4).GoteHand[kHandKaku], 1);
   EXPECT_EQ(r.Pos(0).Board[77], kFu);  // the starting position is never touched
-  for (int i = 1; i <= 4; ++i) EXPECT_EQ(r.Pos(i).Turn, i % 2 ? 1 : -1);
+  // Each position holds the side to move next; the row holds its mover.
+  for (int i = 1; i <= 4; ++i) {
+    EXPECT_EQ(r.Pos(i).Turn, i % 2 ? -1 : 1);
+    EXPECT_EQ(r.Row(i).side, i % 2 ? 1 : -1);
+  }
 
   EXPECT_EQ(
       U8(r.header),
@@ -210,7 +214,7 @@ TEST(KifReader, StartPositions) {
     EXPECT_EQ(r.record.reports.size(), c.reports + (c.first_side == 1 ? 1 : 0));
     EXPECT_EQ(U8(r.Row(1).move), c.first_side == 1 ? "▲５二玉(51)" : "△５二玉(51)");
     EXPECT_EQ(r.Pos(1).Board[52], c.first_side == 1 ? kOu : kOu + kGoteOffset);
-    EXPECT_EQ(r.Pos(2).Turn, -c.first_side);
+    EXPECT_EQ(r.Pos(2).Turn, c.first_side);
     EXPECT_EQ(U8(r.record.gote_name), "上の人");
     EXPECT_EQ(U8(r.record.sente_name), "下の人");
   }
@@ -446,33 +450,6 @@ TEST(KifReader, HugeInputIsCut) {
   EXPECT_EQ(r.record.reports, std::vector<std::u16string>{std::u16string(kRowsCutReport)});
 }
 
-// What is not a record is refused with the reason.
-TEST(KifReader, RecordRefusal) {
-  const std::string random_binary("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\x01\x02\x03", 19);
-  struct Case {
-    std::string bytes;
-    std::u16string_view refusal;
-  };
-  const Case cases[] = {
-      {"", kNotRecordEmpty},
-      {"\r\n \n", kNotRecordEmpty},
-      {random_binary, kNotRecordBinary},
-      {std::string(300, '\x07') + "1 ７六歩(77)\n", kNotRecordBinary},
-      {"hello world\n12 abc def\nfoo: bar\n", kNotRecordNoLines},
-      {"*コメントだけ\n# 注釈\n", kNotRecordNoLines},
-      {"1 ７六歩(77)\n", {}},
-      {"   3 投了\n", {}},
-      {"棋戦：名人戦\n", {}},
-      {Utf8ToSjis("先手：甲\n"), {}},  // CP932
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.bytes);
-    const auto lines = DecodeRecordLines(c.bytes, TRecordEncoding::kDetect, "x.kif");
-    EXPECT_EQ(U8(RecordRefusal(c.bytes, lines, "x.kif")), U8(c.refusal));
-    EXPECT_EQ(U8(RecordRefusal(c.bytes, TRecordEncoding::kDetect, "x.kif")), U8(c.refusal));
-  }
-}
-
 // Moves that name nothing to do show the position before them.
 TEST(KifReader, MovesThatNameNothingToDo) {
   for (const char16_t* move : {u"投了", u"中断", u"封じ手", u"Time-up", u"詰み", u""}) {
@@ -482,7 +459,7 @@ TEST(KifReader, MovesThatNameNothingToDo) {
     EXPECT_EQ(U8(r.Row(2).move), "△" + U8(move));
     EXPECT_EQ(r.Pos(2).Board, r.Pos(1).Board);
     EXPECT_EQ(r.Pos(2).LastSquare, 76);
-    EXPECT_EQ(r.Pos(2).Turn, -1);
+    EXPECT_EQ(r.Pos(2).Turn, -1);  // still gote to move
   }
 }
 
@@ -491,7 +468,7 @@ TEST(KifReader, SideToMoveFollowsTheNumberOnly) {
   Reading r({u"手番：後手", MoveLine(1, u"３四歩(33)"), MoveLine(2, u"７六歩(77)")});
   EXPECT_EQ(U8(r.Row(1).move), "▲３四歩(33)");
   EXPECT_EQ(U8(r.Row(2).move), "△７六歩(77)");
-  EXPECT_EQ(r.Pos(1).Turn, 1);
+  EXPECT_EQ(r.Pos(1).Turn, -1);  // after sente's move gote is to move
   EXPECT_EQ(r.Pos(1).Board[34], kFu);
   EXPECT_EQ(r.Pos(2).Board[76], kFu + kGoteOffset);
 }
@@ -573,82 +550,6 @@ TEST(KifReader, ReadingAgainKeepsWhatTheNewRecordLacks) {
   EXPECT_EQ(r.record.rows.size(), 1u);
   EXPECT_EQ(U8(r.Pos(0).Comment), "始めのコメント<BR>");
   EXPECT_EQ(U8(r.record.caption), "Zelvaro - [ 順位戦 ]");
-}
-
-TEST(KifReader, SplitLines) {
-  struct Case {
-    std::string_view bytes;
-    std::vector<std::string> lines;
-  } cases[] = {
-      {"", {}},
-      {"a", {"a"}},
-      {"a\r\nb\r\n", {"a", "b"}},
-      {"a\nb\n", {"a", "b"}},
-      {"a\rb\r", {"a", "b"}},
-      {"a\r\r\nb", {"a", "", "b"}},
-      {"a\n\rb", {"a", "", "b"}},
-      {"\n\nx", {"", "", "x"}},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(std::string(c.bytes));
-    EXPECT_EQ(SplitLines(c.bytes), c.lines);
-  }
-}
-
-// Bytes to lines: CP932 unless the file is plainly UTF-8.
-TEST(KifReader, DecodeRecordLines) {
-  const std::string utf8 = "先手：佐藤\n   1 ７六歩(77)\n";
-  const std::string cp932 = Utf8ToSjis(utf8);
-  struct Case {
-    const char* name;
-    std::string bytes;
-    std::string file_name;
-    TRecordEncoding encoding;
-    bool read_right;  // false: read as CP932 although the bytes are UTF-8
-  } cases[] = {
-      {"CP932", cp932, "a.kif", TRecordEncoding::kDetect, true},
-      {"UTF-8 with BOM", "\xEF\xBB\xBF" + utf8, "a.kif", TRecordEncoding::kDetect, true},
-      {"UTF-8 without BOM", utf8, "a.kif", TRecordEncoding::kDetect, true},
-      {"UTF-8 declared Shift_JIS", "#KIF version=2.0 encoding=Shift_JIS\n" + utf8, "a.kif",
-       TRecordEncoding::kDetect, false},
-      {"CP932 named .kifu", cp932, "a.kifu", TRecordEncoding::kDetect, true},
-      {"a download is CP932", utf8, "a.kif", TRecordEncoding::kCp932, false},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    const auto lines = DecodeRecordLines(c.bytes, c.encoding, c.file_name);
-    ASSERT_GE(lines.size(), 2u);
-    EXPECT_EQ(lines[lines.size() - 2] == u"先手：佐藤", c.read_right);
-    if (c.read_right) {
-      EXPECT_EQ(lines.back(), u"   1 ７六歩(77)");
-    }
-  }
-  // Plain ASCII reads the same either way; .kifu is UTF-8 by convention.
-  const std::string ascii = "#KIF version=2.0 encoding=Shift_JIS\n   1 x\n";
-  EXPECT_EQ(DecodeRecordLines(ascii, TRecordEncoding::kDetect),
-            DecodeRecordLines(ascii, TRecordEncoding::kCp932));
-  EXPECT_TRUE(IsUtf8Record(ascii, "A.KIFU"));
-  EXPECT_FALSE(IsUtf8Record(ascii, "a.kif"));
-}
-
-TEST(KifReader, LoadRecordLines) {
-  const std::string path = "kif_reader_test_record.txt";
-  {
-    std::ofstream out(path, std::ios::binary);
-    out << Utf8ToSjis("先手：佐藤\r\n") << "   1 " << Utf8ToSjis("７六歩(77)") << "\r";
-  }
-  auto lines = LoadRecordLines(path);
-  ASSERT_EQ(lines.size(), 2u);
-  EXPECT_EQ(SjisToUtf8(lines[0]), "先手：佐藤");
-  std::remove(path.c_str());
-
-  try {
-    LoadRecordLines("no-such-dir/棋譜中継.txt");
-    FAIL() << "no error";
-  } catch (const EFileError& e) {
-    EXPECT_EQ(e.Message(), "ファイル no-such-dir/棋譜中継.txt は開けません");
-  }
-  EXPECT_THROW(ReadRecordFile("."), EFileError) << "a folder";
 }
 
 }  // namespace

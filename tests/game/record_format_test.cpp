@@ -235,7 +235,7 @@ TEST(CsaReader, JunkIsNoMoveAndNoRecord) {
   for (int i = 0; i < 150; ++i) many += "+junk\n";
   const TKifRecord r = Read(many);
   ASSERT_EQ(r.reports.size(), 101u);
-  EXPECT_EQ(U8(r.reports.back()), "ほか 50 件");
+  EXPECT_EQ(U8(r.reports.back()), "ほか 50 件のエラーがあります");
   // Text in which a line now and then looks like a statement is no record.
   std::string text;
   for (int i = 0; i < 200; ++i) text += i % 20 == 0 ? "N+garbage name\n" : "lorem ipsum dolor\n";

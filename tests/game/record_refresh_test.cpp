@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "game/KifReader.h"
 #include "game/RecordRefresh.h"
 #include "toolkit/TextCodec.h"
 

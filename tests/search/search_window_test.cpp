@@ -17,7 +17,7 @@
 #include <iterator>
 #include <random>
 
-#include "game/KifReader.h"
+#include "game/Record.h"
 #include "search/untSubForm.h"
 #include "tests/search/SearchTestSupport.h"
 #include "toolkit/TextCodec.h"

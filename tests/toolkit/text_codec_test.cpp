@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstdlib>
 #include <string>
+#include <thread>
 
 #include "toolkit/TextCodec.h"
 
@@ -61,6 +64,27 @@ TEST(TextCodec, Utf8RoundTripAndInvalidInput) {
   EXPECT_EQ(Utf16ToUtf8(std::u16string(u"\xDC81")), "\xEF\xBF\xBD");
   EXPECT_EQ(SjisToUtf8("\x8A\xFB"), "棋");
   EXPECT_EQ(Utf8ToSjis("棋"), "\x8A\xFB");
+}
+
+// A record still read off the window thread when the program ends: the
+// tables must outlive the static objects torn down by exit().
+TEST(TextCodecDeathTest, DecodingGoesOnWhileTheProgramEnds) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        std::atomic<bool> started{false};
+        std::thread([&started] {
+          const std::string bytes(1 << 16, '\x8A');  // lead bytes: the pair table is read
+          for (;;) {
+            std::u16string text = SjisToUtf16(bytes);
+            text += Utf16ToSjis(text).empty() ? u"" : u"x";
+            started = true;
+          }
+        }).detach();
+        while (!started) std::this_thread::yield();
+        std::exit(0);
+      },
+      ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace

@@ -26,9 +26,7 @@ class AnalysisTest : public ViewerWindow {
   }
   TKifRecord Record() const {
     TKifRecord record;
-    TKifReader reader(record);
-    reader.Begin(u"");
-    reader.ReadLines(DecodeRecordLines(ReadFile(kRecordFileName), TRecordEncoding::kCp932));
+    ReadRecordBytes(record, ReadFile(kRecordFileName), TRecordEncoding::kCp932, kRecordFileName);
     return record;
   }
   QString Status() const { return form.AnalysisPanel->StatusLabel->text(); }

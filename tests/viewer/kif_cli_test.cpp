@@ -8,7 +8,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "game/KifReader.h"
+#include "game/Record.h"
 #include "game/untKyokumen.h"
 #include "tests/common/CliRun.h"
 #include "tests/viewer/ViewerTestSupport.h"

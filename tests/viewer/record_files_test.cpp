@@ -15,7 +15,7 @@
 #include <algorithm>
 #include <random>
 
-#include "game/KifReader.h"
+#include "game/Record.h"
 #include "tests/viewer/ViewerWindowFixture.h"
 #include "toolkit/TextCodec.h"
 

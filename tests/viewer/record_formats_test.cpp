@@ -6,7 +6,7 @@
 #include <QClipboard>
 #include <QGuiApplication>
 
-#include "game/RecordFormat.h"
+#include "game/Record.h"
 #include "game/RecordUsi.h"
 #include "game/RecordWriter.h"
 #include "tests/viewer/ViewerWindowFixture.h"
@@ -108,6 +108,21 @@ TEST_F(RecordFormats, ThePositionOnShowIsCopied) {
     EXPECT_EQ(back.row_positions[0].Board, form.Positions[5].Board);
     EXPECT_EQ(SfenOfRow(back, 0).substr(0, sfen.rfind(' ')), sfen.substr(0, sfen.rfind(' ')));
   }
+}
+
+// Copied as read: a downloaded CSA record that declares UTF-8 is copied in
+// UTF-8 too, not taken as the CP932 a broadcast file is.
+TEST_F(RecordFormats, ADownloadedUtf8CsaRecordIsCopiedAsRead) {
+  const std::string csa =
+      "V2.2\n'CSA encoding=UTF-8\nN+先手太郎\nN-後手花子\nPI\n+\n+7776FU\n-3334FU\n";
+  WriteFile(kRecordFileName, csa);
+  form.Button1Click();
+  ASSERT_EQ(form.ListView1->RowCount(), 3);
+  EXPECT_EQ(form.SenteName, u"先手太郎");
+  form.CopyRecord();
+  const QString copied = QGuiApplication::clipboard()->text();
+  EXPECT_TRUE(copied.contains(QStringLiteral("N+先手太郎\nN-後手花子\n"))) << copied.toStdString();
+  EXPECT_TRUE(catcher.messages.empty());
 }
 
 }  // namespace
