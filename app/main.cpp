@@ -139,9 +139,9 @@ int main(int argc, char** argv) {
       QCoreApplication::installTranslator(&qt_translator);
     }
     zelvaro::TForm2 form(hosts, zelvaro::MakePageFetcher);
-    form.FViewer->SetRecordFile(zelvaro::RecordFilePlace(desktop_entry));
+    form.FViewer->Follower->SetRecordFile(zelvaro::RecordFilePlace(desktop_entry));
     form.KeepSettings(&settings);
-    form.FViewer->KeepSettings(&settings);
+    form.FViewer->Settings->KeepSettings(&settings);
     form.show();
     if (file.empty() && form.ServerUnknown()) {
       // A first start: ask for the server once the window stands and search
@@ -154,18 +154,20 @@ int main(int argc, char** argv) {
       const QString url = zelvaro::AddressInText(QString::fromLocal8Bit(file)).value();
       QTimer::singleShot(0, &form, [&form, url] {
         form.FViewer->Button1->hide();
-        form.FViewer->OpenAddress(url);
+        form.FViewer->Actions->OpenAddress(url);
       });
     } else if (!file.empty()) {
       // Once both windows are up, so that a box about the file has a window to stand over.
       const QString path = QFileInfo(QString::fromLocal8Bit(file)).absoluteFilePath();
       QTimer::singleShot(0, &form, [&form, path] {
         zelvaro::TForm1* viewer = form.FViewer;
-        if (!viewer->OpenRecordFile(path)) return;
-        viewer->Button1->hide();  // as after a hand-over: the record came another way
-        viewer->show();
-        viewer->raise();
-        viewer->activateWindow();
+        viewer->Actions->OpenRecordFile(path, [viewer](bool shown) {
+          if (!shown) return;
+          viewer->Button1->hide();  // as after a hand-over: the record came another way
+          viewer->show();
+          viewer->raise();
+          viewer->activateWindow();
+        });
       });
     }
     return QApplication::exec();

@@ -149,7 +149,7 @@ TForm2::TForm2(TBroadcastHosts hosts, TFetcherFactory make_fetcher, QWidget* par
   FViewer = new TForm1(this);
   FViewer->setObjectName(QStringLiteral("Viewer"));
   FViewer->hide();
-  FViewer->SetAddressDownload([states = follow_states_](const std::string& url) {
+  FViewer->Actions->SetAddressDownload([states = follow_states_](const std::string& url) {
     return std::make_shared<TAddressFetch>(url, states->For(url));
   });
 }
@@ -262,13 +262,15 @@ void TForm2::Button2Click() { close(); }
 
 std::shared_ptr<TRecordFetch> TForm2::RecordDownload(const std::string& url) const {
   // A plain download; its lines start what the follow remembers.
-  return std::make_shared<TRecordDownloadFetch>(url, make_fetcher_(), FViewer->RecordFile(),
+  return std::make_shared<TRecordDownloadFetch>(url, make_fetcher_(),
+                                                FViewer->Follower->RecordFile(),
                                                 follow_states_->For(url),
                                                 TRecordDownloadFetch::kStart);
 }
 
 std::shared_ptr<TRecordFetch> TForm2::FollowDownload(const std::string& url) const {
-  return std::make_shared<TRecordDownloadFetch>(url, make_fetcher_(), FViewer->RecordFile(),
+  return std::make_shared<TRecordDownloadFetch>(url, make_fetcher_(),
+                                                FViewer->Follower->RecordFile(),
                                                 follow_states_->For(url));
 }
 
@@ -289,7 +291,7 @@ void TForm2::ListViewDoubleClick() {
         }
         // Not inside the viewer's showing of a row; and by then another
         // game may have been asked for, which wins.
-        FViewer->WhenIdle([this, url, fetch, asked, bytes = std::move(fetched->bytes)] {
+        FViewer->Follower->WhenIdle([this, url, fetch, asked, bytes = std::move(fetched->bytes)] {
           if (asked == hand_overs_asked_ && !closing_) HandOver(url, fetch, bytes);
         });
       });

@@ -76,8 +76,13 @@ struct Fixture {
     QDir::setCurrent(dir.path());
     form = std::make_unique<zelvaro::TForm1>();
     form->show();
-    form->Analysis->SetSettings(zelvaro::TEngineSettings{"", 16, 1, 1, time_ms});
-    if (!form->OpenRecordFile(QString::fromUtf8(kRecord))) skip = "the record cannot be read";
+    form->SidePanel->Analysis->SetSettings(zelvaro::TEngineSettings{"", 16, 1, 1, time_ms});
+    bool shown = false;
+    form->Actions->OpenRecordFile(QString::fromUtf8(kRecord), [&shown](bool ok) { shown = ok; });
+    while (form->Follower->Reading()) {
+      QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    if (!shown) skip = "the record cannot be read";
   }
   ~Fixture() {
     form.reset();
@@ -86,7 +91,7 @@ struct Fixture {
   bool Ready() {
     return WaitUntil(
         [&] {
-          auto* process = form->Analysis->Process();
+          auto* process = form->SidePanel->Analysis->Process();
           return process != nullptr && process->Client().Ready();
         },
         30'000);
@@ -109,8 +114,8 @@ void BM_RowChangeToFirstEvaluation(benchmark::State& state) {
     clock.start();
     const bool shown = WaitUntil(
         [&] {
-          const auto& a = f.form->Analysis->ShownAnalysis();
-          return a.HasScore() && a.position == f.form->Analysis->Plan().Shown();
+          const auto& a = f.form->SidePanel->Analysis->ShownAnalysis();
+          return a.HasScore() && a.position == f.form->SidePanel->Analysis->Plan().Shown();
         },
         10'000);
     state.SetIterationTime(clock.nsecsElapsed() / 1e9);
@@ -137,13 +142,13 @@ void BM_GraphOf150MoveGame(benchmark::State& state) {
     clock.start();
     f.form->AnalysisAction->setChecked(true);
     auto filled = [&] {
-      const auto& scores = f.form->EvalGraph->Scores();
+      const auto& scores = f.form->SidePanel->EvalGraph->Scores();
       return !scores.empty() &&
              std::all_of(scores.begin(), scores.end(), [](const auto& s) { return s.has_value(); });
     };
     const bool done = WaitUntil(filled, 1'200'000);
     state.SetIterationTime(clock.nsecsElapsed() / 1e9);
-    state.counters["points"] = static_cast<double>(f.form->EvalGraph->Scores().size());
+    state.counters["points"] = static_cast<double>(f.form->SidePanel->EvalGraph->Scores().size());
     if (!done) return state.SkipWithError("the graph was not filled within 20 minutes");
   }
 }
@@ -186,7 +191,7 @@ void BM_CpuWithAnalysisOff(benchmark::State& state) {
     Idle(1000);
     state.SetIterationTime(ProcessCpuSeconds() - cpu);
   }
-  state.counters["engine_processes"] = f.form->Analysis->Process() != nullptr ? 1 : 0;
+  state.counters["engine_processes"] = f.form->SidePanel->Analysis->Process() != nullptr ? 1 : 0;
 }
 BENCHMARK(BM_CpuWithAnalysisOff)
     ->UseManualTime()

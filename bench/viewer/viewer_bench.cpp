@@ -68,6 +68,11 @@ struct Fixture {
   }
 };
 
+// A reading runs aside: it has ended once its record is shown.
+void WaitForReading(zelvaro::TForm1& form) {
+  while (form.Follower->Reading()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
 // Arg: the moves of the main line; 317 comes with a variation.
 void BM_ReadRecordIntoWindow(benchmark::State& state) {
   Fixture f;
@@ -75,6 +80,7 @@ void BM_ReadRecordIntoWindow(benchmark::State& state) {
   WriteRecord(zelvaro::kRecordFileName, moves, moves > 255);
   for (auto _ : state) {
     f.form->Button1Click();
+    WaitForReading(*f.form);
     benchmark::DoNotOptimize(f.form->ListView1->RowCount());
   }
   if (f.form->ListView1->RowCount() != moves + 1 + (moves > 255 ? 21 : 0)) {
@@ -91,6 +97,7 @@ BENCHMARK(BM_ReadRecordIntoWindow)
 void BM_OnListViewClick(benchmark::State& state) {
   Fixture f;
   f.form->Button1Click();
+    WaitForReading(*f.form);
   int row = 0;
   for (auto _ : state) {
     f.form->ListView1->Select(row);
@@ -124,13 +131,14 @@ void BM_RefreshWhileFollowing(benchmark::State& state) {
     longer = !longer;
     return std::make_shared<Served>(records[longer ? 1 : 0]);
   });
-  f.form->SetRefreshInterval(0);
+  f.form->Follower->SetRefreshInterval(0);
   f.form->Button1Click();
+    WaitForReading(*f.form);
   f.form->ListView1->Select(f.form->ListView1->RowCount() - 1);
   f.form->OnListViewClick();
   for (auto _ : state) {
     f.form->RefreshRecord();
-    while (f.form->Refreshing()) {
+    while (f.form->Follower->Refreshing()) {
       QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
     benchmark::DoNotOptimize(f.form->ListView1->SelectedIndex());

@@ -78,20 +78,36 @@ TEST(Install, ProgramsEntryMetainfoAndIcons) {
   };
   EXPECT_TRUE(fs::exists(mime / "packages" / (id + ".xml")));
   if (fs::exists(mime / "globs2")) {
-    // Both endings, in any letter case (a case-sensitive glob ends in ":cs").
+    // Every ending the viewer opens, in any letter case (a case-sensitive
+    // glob ends in ":cs").
     const std::string globs = read(mime / "globs2");
-    EXPECT_NE(globs.find(":application/x-kif:*.kif\n"), std::string::npos) << globs;
-    EXPECT_NE(globs.find(":application/x-kif:*.kifu\n"), std::string::npos) << globs;
+    const struct {
+      const char* type;
+      const char* glob;
+    } endings[] = {{"application/x-kif", "*.kif"},  {"application/x-kif", "*.kifu"},
+                   {"application/x-ki2", "*.ki2"},  {"application/x-ki2", "*.ki2u"},
+                   {"application/x-csa", "*.csa"},  {"application/x-sfen", "*.sfen"},
+                   {"application/x-sfen", "*.usi"}};
+    for (const auto& e : endings) {
+      EXPECT_NE(globs.find(std::string(":") + e.type + ":" + e.glob + "\n"), std::string::npos)
+          << e.glob << "\n" << globs;
+    }
     EXPECT_EQ(globs.find(":cs\n"), std::string::npos) << globs;
     // The desktop entry offers the program for every type the file defines,
     // and hands it the file.
     const std::string entry = read(share / "applications" / (id + ".desktop"));
+    const size_t line = entry.find("\nMimeType=");
+    ASSERT_NE(line, std::string::npos) << entry;
+    // ";type1;type2;…;" from "MimeType=type1;type2;…;".
+    const size_t start = line + std::string("\nMimeType").size();
+    std::string listed = entry.substr(start, entry.find('\n', start) - start);
+    listed[0] = ';';
     std::istringstream types(read(mime / "types"));
     int count = 0;
     for (std::string type; std::getline(types, type); ++count) {
-      EXPECT_NE(entry.find("\nMimeType=" + type + ";"), std::string::npos) << type << "\n" << entry;
+      EXPECT_NE(listed.find(";" + type + ";"), std::string::npos) << type << "\n" << entry;
     }
-    EXPECT_EQ(count, 1);
+    EXPECT_EQ(count, 4);
     EXPECT_NE(entry.find("\nExec=zelvaro --desktop-entry %f\n"), std::string::npos) << entry;
   }
   fs::remove_all(prefix);

@@ -39,8 +39,8 @@ class AddressOpenTest : public ::testing::Test {
     viewer->show();
   }
   void Open(const QString& url) {
-    viewer->OpenAddress(url);
-    ASSERT_TRUE(testing::WaitFor([&] { return !viewer->OpeningAddress(); }));
+    viewer->Actions->OpenAddress(url);
+    ASSERT_TRUE(testing::WaitFor([&] { return !viewer->Actions->OpeningAddress() && !viewer->Follower->Reading(); }));
     QTest::qWait(20);  // the record is shown once the window is idle
   }
   int Rows() const { return viewer->ListView1->RowCount(); }
@@ -62,7 +62,7 @@ TEST_F(AddressOpenTest, HttpAndHttpsAddressesOpenAndAreFollowed) {
     SCOPED_TRACE(url.toStdString());
     Open(url);
     EXPECT_EQ(Rows(), moves + 1);
-    EXPECT_TRUE(viewer->Following());
+    EXPECT_TRUE(viewer->Follower->Following());
     EXPECT_TRUE(viewer->windowTitle().contains(QStringLiteral("青流戦")))
         << viewer->windowTitle().toStdString();
     // On the last move, the viewer follows the game as the server adds moves.
@@ -71,10 +71,10 @@ TEST_F(AddressOpenTest, HttpAndHttpsAddressesOpenAndAreFollowed) {
     demo.Get("/_demo/advance");
     ++moves;
     viewer->RefreshRecord();
-    ASSERT_TRUE(testing::WaitFor([&] { return !viewer->Refreshing() && Rows() == moves + 1; }));
+    ASSERT_TRUE(testing::WaitFor([&] { return !viewer->Follower->Refreshing() && Rows() == moves + 1; }));
     EXPECT_EQ(viewer->ListView1->SelectedIndex(), moves);
   }
-  EXPECT_EQ(viewer->RecentAddresses(), QStringList({https, http}));
+  EXPECT_EQ(viewer->Actions->RecentAddresses(), QStringList({https, http}));
   EXPECT_TRUE(messages.messages.empty());
 }
 
@@ -117,7 +117,7 @@ TEST_F(AddressOpenTest, FailuresShowOneMessageAndKeepTheGame) {
     ASSERT_EQ(messages.messages.size(), 1u) << url;
     EXPECT_TRUE(messages.messages[0].text.startsWith(QString::fromStdString(url)));
     EXPECT_EQ(Rows(), 1);
-    EXPECT_FALSE(viewer->Following());
+    EXPECT_FALSE(viewer->Follower->Following());
     EXPECT_EQ(viewer->windowTitle(), QStringLiteral("Zelvaro"));
   }
 }
@@ -128,20 +128,20 @@ TEST_F(AddressOpenTest, PasteARecordOrAnAddressAndCopyTheRecord) {
       "手数----指手---------消費時間--\n   1 ７六歩(77)   ( 0:01/00:00:01)\n"
       "   2 ３四歩(33)   ( 0:02/00:00:02)\n");
   QGuiApplication::clipboard()->setText(record);
-  viewer->PasteAction->trigger();
+  viewer->Actions->PasteAction->trigger();
   ASSERT_TRUE(testing::WaitFor([&] { return Rows() == 3; }));
   EXPECT_TRUE(viewer->windowTitle().contains(QStringLiteral("貼り付け戦")));
-  EXPECT_FALSE(viewer->Following());
+  EXPECT_FALSE(viewer->Follower->Following());
   QGuiApplication::clipboard()->clear();
-  viewer->CopyAction->trigger();
+  viewer->Actions->CopyAction->trigger();
   EXPECT_EQ(QGuiApplication::clipboard()->text(), record);
 
   DemoBroadcast demo({"--live-start", "2"});
   ASSERT_FALSE(demo.Base().empty());
   QGuiApplication::clipboard()->setText(
       QString::fromStdString("  " + demo.Base() + kLivePath + "\n"));
-  viewer->PasteAction->trigger();
-  ASSERT_TRUE(testing::WaitFor([&] { return Rows() == 3 && viewer->Following(); }));
+  viewer->Actions->PasteAction->trigger();
+  ASSERT_TRUE(testing::WaitFor([&] { return Rows() == 3 && viewer->Follower->Following(); }));
   EXPECT_TRUE(viewer->windowTitle().contains(QStringLiteral("青流戦")));
   EXPECT_TRUE(messages.messages.empty());
 }

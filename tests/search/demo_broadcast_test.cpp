@@ -54,7 +54,7 @@ void DoubleClickRow(TForm2& form, int row) {
   const QRect rect = list->visualItemRect(list->topLevelItem(row));
   QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rect.center());
   QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, rect.center());
-  ASSERT_TRUE(testing::WaitFor([&] { return !form.HandingOver(); }));
+  ASSERT_TRUE(testing::WaitFor([&] { return !form.HandingOver() && !form.FViewer->Follower->Reading(); }));
 }
 
 // The search one download after the other, as the lines zelvaro-cli prints.

@@ -50,12 +50,12 @@ class FollowTest : public ::testing::Test {
   void Open(int row) {
     form->ListView1->Select(row);
     form->ListViewDoubleClick();
-    ASSERT_TRUE(testing::WaitFor([&] { return !form->HandingOver(); }));
+    ASSERT_TRUE(testing::WaitFor([&] { return !form->HandingOver() && !form->FViewer->Follower->Reading(); }));
   }
   // Refreshes and waits until the refresh has ended.
   void Refresh() {
     viewer->RefreshRecord();
-    ASSERT_TRUE(testing::WaitFor([&] { return !viewer->Refreshing(); }));
+    ASSERT_TRUE(testing::WaitFor([&] { return !viewer->Follower->Refreshing(); }));
   }
   int Rows() const { return viewer->ListView1->RowCount(); }
   int Selected() const { return viewer->ListView1->SelectedIndex(); }
@@ -79,7 +79,7 @@ TEST_F(FollowTest, RefreshFollowsTheDemoBroadcastsLiveGame) {
   Open(0);
   ASSERT_TRUE(viewer->isVisible());
   ASSERT_EQ(Rows(), 6);
-  EXPECT_TRUE(viewer->Following());
+  EXPECT_TRUE(viewer->Follower->Following());
   const QString header = Html();
 
   // The header on show stays; the new move appears.
@@ -146,12 +146,12 @@ TEST_F(FollowTest, TheTimerFollowsAGrowingGame) {
   Open(0);
   const int opened = Rows();
   Select(opened - 1);
-  viewer->SetRefreshInterval(150);
+  viewer->Follower->SetRefreshInterval(150);
   QTRY_VERIFY_WITH_TIMEOUT(Rows() >= opened + 2, 10000);
   EXPECT_EQ(Selected(), Rows() - 1);
   // Closed: no more refreshes.
   viewer->Button4Click();
-  EXPECT_FALSE(viewer->RefreshTimerActive());
+  EXPECT_FALSE(viewer->Follower->RefreshTimerActive());
 }
 
 // Over a fetcher that serves from a table: what is asked for, and when.
@@ -187,7 +187,7 @@ TEST_F(FollowGuardTest, ARefreshRunsBesideASearch) {
   Refresh();
   EXPECT_EQ(Count(kA), 2u);
   EXPECT_TRUE(form->Searching());
-  EXPECT_TRUE(viewer->RefreshNote().isEmpty());
+  EXPECT_TRUE(viewer->Follower->RefreshNote().isEmpty());
   fetcher->Release(first_page);
   ASSERT_TRUE(testing::WaitFor([&] { return !form->Searching(); }));
   EXPECT_EQ(form->ListView1->RowCount(), 2) << "the search lists nothing new";
@@ -199,7 +199,7 @@ TEST_F(FollowGuardTest, ARefreshAnsweredAfterAnotherGameWasOpenedChangesNothing)
   viewer->RefreshRecord();
   ASSERT_TRUE(testing::WaitFor([&] { return Count(kA) == 2u; }));
   Open(1);
-  EXPECT_FALSE(viewer->Refreshing()) << "opening B abandons the refresh of A";
+  EXPECT_FALSE(viewer->Follower->Refreshing()) << "opening B abandons the refresh of A";
   fetcher->Release(kA);
   QTest::qWait(50);
   EXPECT_EQ(viewer->windowTitle(), QStringLiteral("Zelvaro - [ 王位戦 ]"));
@@ -233,7 +233,7 @@ TEST_F(FollowGuardTest, F5DuringARefreshAsksForNothingTwice) {
   ASSERT_TRUE(testing::WaitFor([&] { return Count(kA) == 2u; }));
   for (int i = 0; i < 3; ++i) QTest::keyClick(viewer, Qt::Key_F5);
   fetcher->Release(kA);
-  ASSERT_TRUE(testing::WaitFor([&] { return !viewer->Refreshing(); }));
+  ASSERT_TRUE(testing::WaitFor([&] { return !viewer->Follower->Refreshing(); }));
   QTest::qWait(30);
   EXPECT_EQ(Count(kA), 2u);
 }
@@ -260,8 +260,8 @@ TEST_F(FollowTest, ABrokenDownloadNeverTouchesTheRecordFile) {
   Refresh();
   EXPECT_EQ(LoadRecordLines(kRecordFileName), file);
   EXPECT_EQ(Rows(), 4);
-  EXPECT_TRUE(viewer->RefreshNote().startsWith(QStringLiteral("更新できません: ")))
-      << viewer->RefreshNote().toStdString();
+  EXPECT_TRUE(viewer->Follower->RefreshNote().startsWith(QStringLiteral("更新できません: ")))
+      << viewer->Follower->RefreshNote().toStdString();
   EXPECT_TRUE(messages.messages.empty());
 }
 
@@ -291,7 +291,7 @@ TEST_F(FollowTest, RefreshesAreConditionalAndUnchangedRecordsAreNotWrittenAgain)
   Refresh();
   EXPECT_EQ(inode(), written) << "an unchanged record is not written again";
   EXPECT_EQ(Rows(), 2);
-  EXPECT_TRUE(viewer->RefreshNote().isEmpty()) << viewer->RefreshNote().toStdString();
+  EXPECT_TRUE(viewer->Follower->RefreshNote().isEmpty()) << viewer->Follower->RefreshNote().toStdString();
   const std::vector<std::string> requests = server.Requests();
   ASSERT_EQ(requests.size(), 3u);
   EXPECT_NE(requests[0].find("\r\nConnection: close\r\n"), std::string::npos);
@@ -375,10 +375,10 @@ TEST_F(FollowTest, TheWindowsAnswerWhileDownloadsWait) {
   EXPECT_EQ(Selected(), 2);
   EXPECT_NE(Html(), header) << "the click showed its row";
   QTest::qWait(300);
-  EXPECT_TRUE(viewer->Refreshing()) << "the silent server still has not answered";
+  EXPECT_TRUE(viewer->Follower->Refreshing()) << "the silent server still has not answered";
   EXPECT_LT(refresh_ticks.Longest(), 200);
   viewer->close();
-  EXPECT_FALSE(viewer->Refreshing()) << "closing the viewer abandons the refresh";
+  EXPECT_FALSE(viewer->Follower->Refreshing()) << "closing the viewer abandons the refresh";
   EXPECT_EQ(Rows(), rows);
 }
 

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QTest>
 #include <QLocale>
 #include <QTimer>
 #include <vector>
@@ -42,6 +45,39 @@ TEST(MessageHook, ReplacesTheBoxWhileSet) {
   ASSERT_EQ(shown.size(), 1u);
   EXPECT_EQ(shown[0].first, "指し手エラー ７六歩(7x)");
   EXPECT_EQ(shown[0].second, "error");
+}
+
+// The offered texts are a list to choose from; what is typed is not
+// completed to one of them, and Return gives exactly what was typed.
+TEST(AskText, ReturnGivesWhatWasTyped) {
+  zelvaro::testing::TestApp();
+  const QStringList offered = {QStringLiteral("http://example.jp/kifu/a.kif"),
+                               QStringLiteral("http://example.jp/kifu/ab.kif")};
+  const struct {
+    const char* typed;
+  } cases[] = {{"http://example.jp/kifu/a"}, {"http://example.jp/kifu/A.kif"}, {"http://ex"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.typed);
+    int returns_taken = 0;
+    QTimer::singleShot(0, [&] {
+      auto* dialog = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+      ASSERT_NE(dialog, nullptr);
+      auto* edit = dialog->findChild<QLineEdit*>();
+      ASSERT_NE(edit, nullptr);
+      edit->clear();
+      QTest::keyClicks(edit, QString::fromUtf8(c.typed));
+      QTest::keyClick(edit, Qt::Key_Return);
+      returns_taken = dialog->isVisible() ? 2 : 1;
+      // Before: the first Return only took a completion, a second opened it.
+      if (dialog->isVisible()) QTest::keyClick(edit, Qt::Key_Return);
+      if (dialog->isVisible()) dialog->reject();
+    });
+    const std::optional<QString> answer =
+        AskText(nullptr, QStringLiteral("URLを開く"), QStringLiteral("URL:"), QString(), offered);
+    ASSERT_TRUE(answer.has_value());
+    EXPECT_EQ(answer->toStdString(), c.typed);
+    EXPECT_EQ(returns_taken, 1) << "the first Return opens what was typed";
+  }
 }
 
 TEST(ProcessPendingEvents, RunsQueuedHandlersAndReturns) {

@@ -6,6 +6,7 @@
 
 #include <QTest>
 
+#include "tests/viewer/ViewerReading.h"
 #include "tests/viewer/ViewerTestSupport.h"
 #include "viewer/untMain.h"
 
@@ -21,6 +22,7 @@ class ViewerWindow : public ::testing::Test {
   void Read(const std::vector<std::string>& lines) {
     Write(lines);
     form.Button1Click();
+    ASSERT_TRUE(WaitForReading(form));
   }
   QString Html() const { return form.WebBrowser1->Source(); }
   // Shows the window and waits until it is active, so that its keys work.

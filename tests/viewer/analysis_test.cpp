@@ -18,7 +18,7 @@ constexpr int kWaitMs = 30000;  // generous: two cores shared with other builds
 class AnalysisTest : public ViewerWindow {
  protected:
   void TurnOn(const std::string& program, int time_ms = 1000, int multipv = 1) {
-    form.Analysis->SetSettings(TEngineSettings{program, 8, 1, multipv, time_ms});
+    form.SidePanel->Analysis->SetSettings(TEngineSettings{program, 8, 1, multipv, time_ms});
     form.AnalysisAction->setChecked(true);
   }
   std::string Command(int row) const {
@@ -29,7 +29,7 @@ class AnalysisTest : public ViewerWindow {
     ReadRecordBytes(record, ReadFile(kRecordFileName), TRecordEncoding::kCp932, kRecordFileName);
     return record;
   }
-  QString Status() const { return form.AnalysisPanel->StatusLabel->text(); }
+  QString Status() const { return form.SidePanel->AnalysisPanel->StatusLabel->text(); }
 };
 
 TEST_F(AnalysisTest, OffIsTodaysLayoutAndNoProcessOnRunsTheEngineInAColumnAtTheRight) {
@@ -37,19 +37,19 @@ TEST_F(AnalysisTest, OffIsTodaysLayoutAndNoProcessOnRunsTheEngineInAColumnAtTheR
   form.show();
   EXPECT_FALSE(form.SidePanel->isVisible());
   EXPECT_EQ(form.size(), kViewerSize);
-  EXPECT_EQ(form.Analysis->Process(), nullptr);
+  EXPECT_EQ(form.SidePanel->Analysis->Process(), nullptr);
   EXPECT_EQ(form.AnalysisAction->shortcut(), QKeySequence(Qt::Key_F2));
 
   TurnOn(ScriptedEngine("good"));
   EXPECT_TRUE(form.SidePanel->isVisible());
   EXPECT_EQ(form.width(), kViewerSize.width() + kSidePanelWidth);
   EXPECT_EQ(form.SidePanel->geometry().left(), kViewerSize.width());
-  EXPECT_EQ(form.ChartTabs->tabText(0), QStringLiteral("評価値"));
+  EXPECT_EQ(form.SidePanel->ChartTabs->tabText(0), QStringLiteral("評価値"));
   EXPECT_EQ(form.Image1->geometry(), ViewerLayout(kViewerSize).image);
   ASSERT_TRUE(
-      WaitFor([&] { return form.AnalysisPanel->EvalLabel->text().startsWith("評価値"); }, kWaitMs));
+      WaitFor([&] { return form.SidePanel->AnalysisPanel->EvalLabel->text().startsWith("評価値"); }, kWaitMs));
   ASSERT_TRUE(WaitFor([&] { return Status().contains("Scripted good"); }, kWaitMs));
-  TEngineProcess* process = form.Analysis->Process();
+  TEngineProcess* process = form.SidePanel->Analysis->Process();
   ASSERT_NE(process, nullptr);
   QPointer<TEngineProcess> watched(process);
   form.AnalysisAction->setChecked(false);
@@ -60,29 +60,29 @@ TEST_F(AnalysisTest, OffIsTodaysLayoutAndNoProcessOnRunsTheEngineInAColumnAtTheR
   form.AnalysisAction->setChecked(true);
   form.hide();  // closing the viewer ends its analysis
   EXPECT_FALSE(form.AnalysisAction->isChecked());
-  EXPECT_EQ(form.Analysis->Process(), nullptr);
+  EXPECT_EQ(form.SidePanel->Analysis->Process(), nullptr);
 }
 
 TEST_F(AnalysisTest, SteppingQuicklyEndsWithTheRowOnShowAndNeverAnEarlierOne) {
   Read(WalkingKingsRecord(20, "棋戦", "先手", "後手"));
   form.show();
   TurnOn(ScriptedEngine("good"), 60'000);
-  ASSERT_TRUE(WaitFor([&] { return form.Analysis->ShownAnalysis().HasScore(); }, kWaitMs));
+  ASSERT_TRUE(WaitFor([&] { return form.SidePanel->Analysis->ShownAnalysis().HasScore(); }, kWaitMs));
   for (int i = 0; i <= 10; ++i) form.Button3Click();  // from no selection to row 10
   ASSERT_EQ(form.ListView1->SelectedIndex(), 10);
   // From now on the panel shows nothing of rows 0 to 9.
   QStringList shown;
-  QObject::connect(form.Analysis, &TAnalysisSession::ShownChanged, &form, [&] {
-    shown << QString::fromStdString(form.Analysis->ShownAnalysis().position);
+  QObject::connect(form.SidePanel->Analysis, &TAnalysisSession::ShownChanged, &form, [&] {
+    shown << QString::fromStdString(form.SidePanel->Analysis->ShownAnalysis().position);
   });
   // The panel is refreshed at most every kPanelRefreshMs: wait for it, not for the session.
   ASSERT_TRUE(
-      WaitFor([&] { return form.AnalysisPanel->EvalLabel->text().startsWith("評価値"); }, kWaitMs));
-  EXPECT_EQ(form.Analysis->ShownAnalysis().position, Command(10));
+      WaitFor([&] { return form.SidePanel->AnalysisPanel->EvalLabel->text().startsWith("評価値"); }, kWaitMs));
+  EXPECT_EQ(form.SidePanel->Analysis->ShownAnalysis().position, Command(10));
   // Row 10: gote made move 10, sente to move; 10 per move from the side to move.
-  EXPECT_EQ(form.AnalysisPanel->EvalLabel->text(), QStringLiteral("評価値 ▲ +100"));
-  EXPECT_EQ(form.AnalysisPanel->ChanceLabel->text(), QStringLiteral("先手勝率 54.2%"));
-  EXPECT_TRUE(form.AnalysisPanel->LinesView->toPlainText().startsWith("1. [▲ +100]"));
+  EXPECT_EQ(form.SidePanel->AnalysisPanel->EvalLabel->text(), QStringLiteral("評価値 ▲ +100"));
+  EXPECT_EQ(form.SidePanel->AnalysisPanel->ChanceLabel->text(), QStringLiteral("先手勝率 54.2%"));
+  EXPECT_TRUE(form.SidePanel->AnalysisPanel->LinesView->toPlainText().startsWith("1. [▲ +100]"));
   for (const QString& position : shown) EXPECT_EQ(position.toStdString(), Command(10));
 }
 
@@ -91,17 +91,17 @@ TEST_F(AnalysisTest, GraphFillsInGrowsWithTheRecordAndAClickShowsItsRow) {
   form.show();
   TurnOn(ScriptedEngine("good"), 100);
   auto filled = [this](size_t count) {
-    const auto& scores = form.EvalGraph->Scores();
+    const auto& scores = form.SidePanel->EvalGraph->Scores();
     return scores.size() == count &&
            std::all_of(scores.begin(), scores.end(), [](const auto& s) { return s.has_value(); });
   };
   ASSERT_TRUE(WaitFor([&] { return filled(5); }, kWaitMs));
-  EXPECT_EQ(form.EvalGraph->Scores()[3]->cp, -30);  // gote to move after move 3
-  form.EvalGraph->resize(300, 120);
+  EXPECT_EQ(form.SidePanel->EvalGraph->Scores()[3]->cp, -30);  // gote to move after move 3
+  form.SidePanel->EvalGraph->resize(300, 120);
   const int x = static_cast<int>(6 + (300 - 12) * 3 / 4.0);
-  QTest::mouseClick(form.EvalGraph, Qt::LeftButton, {}, QPoint(x, 60));
+  QTest::mouseClick(form.SidePanel->EvalGraph, Qt::LeftButton, {}, QPoint(x, 60));
   EXPECT_EQ(form.ListView1->SelectedIndex(), 3);
-  EXPECT_EQ(form.EvalGraph->Current(), 3);
+  EXPECT_EQ(form.SidePanel->EvalGraph->Current(), 3);
   // A live game's new moves (a reading of the grown record) are analysed too.
   Read(WalkingKingsRecord(6, "棋戦", "先手", "後手"));
   ASSERT_TRUE(WaitFor([&] { return filled(7); }, kWaitMs));
@@ -112,18 +112,18 @@ TEST_F(AnalysisTest, FaultsAreToldInWordsAndTheEngineCanBeStartedAgain) {
   form.show();
   TurnOn("/nonexistent/engine");
   ASSERT_TRUE(WaitFor([&] { return Status().contains("起動できません"); }, kWaitMs));
-  EXPECT_TRUE(form.AnalysisPanel->RestartButton->isVisibleTo(form.AnalysisPanel));
+  EXPECT_TRUE(form.SidePanel->AnalysisPanel->RestartButton->isVisibleTo(form.SidePanel->AnalysisPanel));
   form.AnalysisAction->setChecked(false);
 
   TurnOn(ScriptedEngine("good"));
   ASSERT_TRUE(WaitFor([&] { return Status().contains("Scripted good"); }, kWaitMs));
-  ::kill(static_cast<pid_t>(form.Analysis->Process()->ProcessId()), SIGKILL);
+  ::kill(static_cast<pid_t>(form.SidePanel->Analysis->Process()->ProcessId()), SIGKILL);
   ASSERT_TRUE(WaitFor([&] { return Status().contains("終了しました"); }, kWaitMs));
-  form.AnalysisPanel->RestartButton->click();
+  form.SidePanel->AnalysisPanel->RestartButton->click();
   ASSERT_TRUE(WaitFor([&] { return Status().contains("Scripted good"); }, kWaitMs));
-  EXPECT_FALSE(form.AnalysisPanel->RestartButton->isVisibleTo(form.AnalysisPanel));
+  EXPECT_FALSE(form.SidePanel->AnalysisPanel->RestartButton->isVisibleTo(form.SidePanel->AnalysisPanel));
 
-  form.Analysis->SetSettings(TEngineSettings{ScriptedEngine("crash"), 8, 1, 1, 1000});
+  form.SidePanel->Analysis->SetSettings(TEngineSettings{ScriptedEngine("crash"), 8, 1, 1, 1000});
   ASSERT_TRUE(WaitFor([&] { return Status().contains("終了しました"); }, kWaitMs));
   EXPECT_TRUE(Status().contains("info depth 1")) << Status().toStdString();  // its last line
 }
@@ -148,13 +148,13 @@ TEST(EngineSettingsTest, KeptInTheIniFileAndShownOnTheEnginePage) {
   TSettingsFile file(path);
   EXPECT_EQ(file.Values().engine, (TEngineSettings{"/opt/engine/yane", 256, 1, 3, 2500}));
   TForm1 form;
-  form.KeepSettings(&file);
+  form.Settings->KeepSettings(&file);
   EXPECT_EQ(form.OptionsDialog->EngineDialog->Values(), file.Values().engine);
   form.OptionsDialog->EngineDialog->MultiPvSpin->setValue(2);
   form.OptionsDialog->EngineDialog->OkButton->click();
   EXPECT_EQ(TSettingsFile(path).Values().engine.multipv, 2);
-  EXPECT_EQ(form.Analysis->Settings().multipv, 2);
-  form.KeepSettings(nullptr);
+  EXPECT_EQ(form.SidePanel->Analysis->Settings().multipv, 2);
+  form.Settings->KeepSettings(nullptr);
   // A damaged value gives its default, the others stay.
   WriteFile("engine.ini", "[engine]\nhash=lots\nmultipv=99\ntime_ms=1500\n");
   const TEngineSettings read = TSettingsFile(path).Values().engine;

@@ -56,7 +56,7 @@ class RecordFiles : public testing::ViewerWindow {
     QDropEvent event(QPointF(400, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(&form, &event);
     QCoreApplication::processEvents();
-    return event.isAccepted();
+    return testing::WaitForReading(form) && event.isAccepted();
   }
 };
 
@@ -84,9 +84,9 @@ TEST_F(RecordFiles, OpenedFromAPathOrADrop) {
     const std::vector<std::string> lines = WalkingKingsRecord(c.moves, c.tournament, "甲", "乙");
     WriteFile(c.name, (c.bom ? "\xEF\xBB\xBF" : "") + RecordBytes(lines, c.utf8, "\r\n"));
     const QString path = QDir::current().absoluteFilePath(QString::fromUtf8(c.name));
-    EXPECT_TRUE(c.drop ? Drag(path, true) : form.OpenRecordFile(path));
-    EXPECT_EQ(form.RecordPath(), path);
-    EXPECT_TRUE(form.Following()) << "the file, not the broadcast game";
+    EXPECT_TRUE(c.drop ? Drag(path, true) : testing::OpenFile(form, path));
+    EXPECT_EQ(form.Follower->RecordPath(), path);
+    EXPECT_TRUE(form.Follower->Following()) << "the file, not the broadcast game";
     EXPECT_EQ(form.windowTitle().toStdString(), std::string("Zelvaro - [ ") + c.tournament + " ]");
     ASSERT_EQ(form.ListView1->RowCount(), c.moves + 1);
     EXPECT_EQ(Cell(1, 1), "▲５八玉(59)");
@@ -112,7 +112,7 @@ TEST_F(RecordFiles, AFollowedFileIsReadAgainWhenItChanges) {
   };
   form.show();
   WriteFile("live.kif", record(4));
-  ASSERT_TRUE(form.OpenRecordFile(QDir::current().absoluteFilePath(QStringLiteral("live.kif"))));
+  ASSERT_TRUE(testing::OpenFile(form, QDir::current().absoluteFilePath(QStringLiteral("live.kif"))));
   ClickRow(4);
   const auto rows = [&](int n) {
     return testing::WaitFor([&] { return form.ListView1->RowCount() == n + 1; });
@@ -136,7 +136,7 @@ TEST_F(RecordFiles, AFollowedFileIsReadAgainWhenItChanges) {
 
 TEST_F(RecordFiles, AFileThatCannotBeReadLeavesTheGame) {
   WriteFile("a.kif", RecordBytes(WalkingKingsRecord(8, "竜王戦", "甲", "乙"), false, "\n"));
-  ASSERT_TRUE(form.OpenRecordFile(QStringLiteral("a.kif")));
+  ASSERT_TRUE(testing::OpenFile(form, QStringLiteral("a.kif")));
   ClickRow(3);
   const QImage picture = form.Image1->Picture();
   const QString html = Html();
@@ -144,13 +144,13 @@ TEST_F(RecordFiles, AFileThatCannotBeReadLeavesTheGame) {
   for (const char* path : {"missing.kif", "folder.kif"}) {
     SCOPED_TRACE(path);
     catcher.messages.clear();
-    EXPECT_FALSE(form.OpenRecordFile(QString::fromUtf8(path)));
+    EXPECT_FALSE(testing::OpenFile(form, QString::fromUtf8(path)));
     ASSERT_EQ(catcher.messages.size(), 1u);
     EXPECT_EQ(catcher.messages[0].text.toStdString(),
               std::string("ファイル ") + path + " は開けません");
     EXPECT_EQ(form.ListView1->RowCount(), 9);
     EXPECT_EQ(form.ListView1->SelectedIndex(), 3);
-    EXPECT_EQ(form.RecordPath(), QStringLiteral("a.kif"));
+    EXPECT_EQ(form.Follower->RecordPath(), QStringLiteral("a.kif"));
     EXPECT_EQ(form.Image1->Picture(), picture);
     EXPECT_EQ(Html(), html);
   }
@@ -161,6 +161,7 @@ TEST_F(RecordFiles, CtrlOAsksForAFile) {
   WriteFile("b.kifu", RecordBytes(WalkingKingsRecord(4, "棋王戦", "甲", "乙"), true, "\n"));
   dialogs.answers = {QStringLiteral("b.kifu")};
   QTest::keyClick(form.ListView1, Qt::Key_O, Qt::ControlModifier);
+  ASSERT_TRUE(testing::WaitForReading(form));
   ASSERT_EQ(dialogs.asks.size(), 1u);
   EXPECT_EQ(dialogs.asks[0].kind, TFileDialog::kOpen);
   for (const char* filter : {"(*.kif *.kifu)", "(*.ki2)", "(*)"}) {
@@ -171,7 +172,7 @@ TEST_F(RecordFiles, CtrlOAsksForAFile) {
   // Cancelled: nothing changes.
   QTest::keyClick(form.WebBrowser1, Qt::Key_O, Qt::ControlModifier);
   EXPECT_EQ(dialogs.asks.size(), 2u);
-  EXPECT_EQ(form.RecordPath(), QStringLiteral("b.kifu"));
+  EXPECT_EQ(form.Follower->RecordPath(), QStringLiteral("b.kifu"));
   EXPECT_TRUE(catcher.messages.empty());
 }
 
@@ -195,7 +196,7 @@ TEST_F(RecordFiles, CtrlSSavesTheBytesAsRead) {
 
   served = WalkingKingsRecord(9, "竜王戦", "甲", "乙");
   form.RefreshRecord();
-  ASSERT_TRUE(testing::WaitFor([&] { return !form.Refreshing(); }));
+  ASSERT_TRUE(testing::WaitFor([&] { return !form.Follower->Refreshing(); }));
   ASSERT_EQ(form.ListView1->RowCount(), 10);
   dialogs.answers = {QStringLiteral("refreshed.kif")};
   QTest::keyClick(form.ListView1, Qt::Key_S, Qt::ControlModifier);
@@ -204,7 +205,7 @@ TEST_F(RecordFiles, CtrlSSavesTheBytesAsRead) {
   const std::string local =
       "\xEF\xBB\xBF" + RecordBytes(WalkingKingsRecord(3, "", "甲", "乙"), true, "\n") + "end";
   WriteFile("local.kifu", local);
-  ASSERT_TRUE(form.OpenRecordFile(QStringLiteral("local.kifu")));
+  ASSERT_TRUE(testing::OpenFile(form, QStringLiteral("local.kifu")));
   dialogs.answers = {QStringLiteral("copy.kifu"), QStringLiteral("no-such-folder/x.kif")};
   QTest::keyClick(form.ListView1, Qt::Key_S, Qt::ControlModifier);
   EXPECT_EQ(dialogs.asks.back().path, QStringLiteral("local.kifu"));
@@ -236,9 +237,10 @@ TEST(RecordFilePlace, TheCacheFolderForADesktopStart) {
   // The viewer reads the record there.
   testing::MessageCatcher catcher;
   TForm1 form;
-  form.SetRecordFile(place.toStdString());
+  form.Follower->SetRecordFile(place.toStdString());
   testing::WriteRecord(place.toStdString(), WalkingKingsRecord(4, "竜王戦", "甲", "乙"));
   form.Button1Click();
+  ASSERT_TRUE(testing::WaitForReading(form));
   EXPECT_EQ(form.ListView1->RowCount(), 5);
   EXPECT_FALSE(QFileInfo::exists(QString::fromUtf8(kRecordFileName)));
   if (before.isNull()) {
@@ -273,7 +275,7 @@ TEST_F(RecordFiles, HugeAndBrokenFilesNeitherFreezeTheWindowNorReplaceTheGame) {
   WriteFile("binary.kif", binary);
   WriteFile("empty.kif", "");
   WriteFile("a.kif", RecordBytes(WalkingKingsRecord(8, "竜王戦", "甲", "乙"), false, "\n"));
-  ASSERT_TRUE(form.OpenRecordFile(QStringLiteral("a.kif")));
+  ASSERT_TRUE(testing::OpenFile(form, QStringLiteral("a.kif")));
   form.show();
   const struct {
     const char* file;
@@ -295,13 +297,14 @@ TEST_F(RecordFiles, HugeAndBrokenFilesNeitherFreezeTheWindowNorReplaceTheGame) {
     QElapsedTimer took;
     took.start();
     dialogs.answers = {QString::fromUtf8(c.file)};
-    form.OpenAction->trigger();
+    form.Actions->OpenAction->trigger();
+    ASSERT_TRUE(testing::WaitForReading(form));
     const qint64 elapsed = took.elapsed();
     longest_gap = std::max(longest_gap, since_tick.elapsed());
     EXPECT_LT(elapsed, 2000);
     EXPECT_LE(longest_gap, 200);
     if (c.refusal.empty()) {
-      EXPECT_EQ(form.RecordPath(), QStringLiteral("moves.kif"));
+      EXPECT_EQ(form.Follower->RecordPath(), QStringLiteral("moves.kif"));
       EXPECT_EQ(form.ListView1->RowCount(), static_cast<int>(kMaxRecordRows));
       EXPECT_EQ(form.windowTitle(), QStringLiteral("Zelvaro - [ 長い対局 ]"));
       ASSERT_EQ(catcher.messages.size(), 1u);
@@ -311,7 +314,7 @@ TEST_F(RecordFiles, HugeAndBrokenFilesNeitherFreezeTheWindowNorReplaceTheGame) {
     }
     ASSERT_EQ(catcher.messages.size(), 1u);
     EXPECT_EQ(catcher.messages[0].text, QString::fromStdU16String(std::u16string(c.refusal)));
-    EXPECT_EQ(form.RecordPath(), QStringLiteral("a.kif"));
+    EXPECT_EQ(form.Follower->RecordPath(), QStringLiteral("a.kif"));
     EXPECT_EQ(form.ListView1->RowCount(), 9);
     EXPECT_EQ(form.windowTitle(), QStringLiteral("Zelvaro - [ 竜王戦 ]"));
     EXPECT_EQ(Utf16ToUtf8(form.SenteName), "甲");

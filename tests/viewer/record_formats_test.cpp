@@ -32,7 +32,7 @@ class RecordFormats : public testing::ViewerWindow {};
 TEST_F(RecordFormats, ACsaFileIsShownAndFollowed) {
   form.show();
   WriteFile("game.csa", Csa(3));
-  ASSERT_TRUE(form.OpenRecordFile(QStringLiteral("game.csa")));
+  ASSERT_TRUE(testing::OpenFile(form, QStringLiteral("game.csa")));
   EXPECT_EQ(form.windowTitle(), QStringLiteral("Zelvaro - [ CSA杯 ]"));
   ASSERT_EQ(form.ListView1->RowCount(), 4);
   EXPECT_EQ(Cell(3, 1), "▲２二角成(88)");
@@ -44,14 +44,14 @@ TEST_F(RecordFormats, ACsaFileIsShownAndFollowed) {
   ASSERT_TRUE(testing::WaitFor([&] { return form.ListView1->RowCount() == 7; }));
   EXPECT_EQ(form.ListView1->SelectedIndex(), 6);
   EXPECT_EQ(Cell(4, 1), "△同　銀(31)");
-  EXPECT_TRUE(form.RefreshNote().isEmpty());
+  EXPECT_TRUE(form.Follower->RefreshNote().isEmpty());
   EXPECT_TRUE(catcher.messages.empty());
 }
 
 TEST_F(RecordFormats, SaveAsWritesTheChosenFileType) {
   Activate();
   WriteFile("game.csa", Csa(6));
-  ASSERT_TRUE(form.OpenRecordFile(QStringLiteral("game.csa")));
+  ASSERT_TRUE(testing::OpenFile(form, QStringLiteral("game.csa")));
   const TKifRecord shown = [] {
     TKifRecord r;
     ReadRecordBytes(r, Csa(6), TRecordEncoding::kDetect, "game.csa");
@@ -88,14 +88,14 @@ TEST_F(RecordFormats, SaveAsWritesTheChosenFileType) {
 
 TEST_F(RecordFormats, ThePositionOnShowIsCopied) {
   WriteFile("game.csa", Csa(6));
-  ASSERT_TRUE(form.OpenRecordFile(QStringLiteral("game.csa")));
-  EXPECT_EQ(form.CopyPositionSfen().toStdString(),
+  ASSERT_TRUE(testing::OpenFile(form, QStringLiteral("game.csa")));
+  EXPECT_EQ(form.Actions->CopyPositionSfen().toStdString(),
             "lnsgkgsnl/1r5b1/ppppppppp/9/9/9/PPPPPPPPP/1B5R1/LNSGKGSNL b - 1");
   ClickRow(5);
   const std::string sfen = "lnsgkg1nl/1r5s1/pppppp1pp/6p2/4B4/2P6/PP1PPPPPP/7R1/LNSGKGSNL w b 6";
-  EXPECT_EQ(form.CopyPositionSfen().toStdString(), sfen);
+  EXPECT_EQ(form.Actions->CopyPositionSfen().toStdString(), sfen);
   EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), sfen);
-  const QString bod = form.CopyPositionBod();
+  const QString bod = form.Actions->CopyPositionBod();
   EXPECT_EQ(QGuiApplication::clipboard()->text(), bod);
   EXPECT_TRUE(bod.startsWith(QStringLiteral("後手の持駒：角　\n")));
   EXPECT_TRUE(bod.contains(QStringLiteral("| ・ ・ ・ ・ 角 ・ ・ ・ ・|五\n")));
@@ -117,9 +117,10 @@ TEST_F(RecordFormats, ADownloadedUtf8CsaRecordIsCopiedAsRead) {
       "V2.2\n'CSA encoding=UTF-8\nN+先手太郎\nN-後手花子\nPI\n+\n+7776FU\n-3334FU\n";
   WriteFile(kRecordFileName, csa);
   form.Button1Click();
+  ASSERT_TRUE(testing::WaitForReading(form));
   ASSERT_EQ(form.ListView1->RowCount(), 3);
   EXPECT_EQ(form.SenteName, u"先手太郎");
-  form.CopyRecord();
+  form.Actions->CopyRecord();
   const QString copied = QGuiApplication::clipboard()->text();
   EXPECT_TRUE(copied.contains(QStringLiteral("N+先手太郎\nN-後手花子\n"))) << copied.toStdString();
   EXPECT_TRUE(catcher.messages.empty());

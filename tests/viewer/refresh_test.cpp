@@ -67,7 +67,7 @@ class Refresh : public testing::ViewerWindow {
   // F5, then the wait until the refresh has ended.
   void RefreshNow() {
     form.RefreshRecord();
-    ASSERT_TRUE(testing::WaitFor([&] { return !form.Refreshing(); }));
+    ASSERT_TRUE(testing::WaitFor([&] { return !form.Follower->Refreshing(); }));
   }
   // Downloads wait until released (or aborted).
   void Hold(bool on) {
@@ -221,14 +221,59 @@ TEST_F(Refresh, AFailureChangesNothingAndShowsQuietly) {
             QStringLiteral("Zelvaro - [ 竜王戦 ] (更新できません: HTTP/1.1 404 Not Found)"));
   failure = "Socket Error # 111\nConnection refused";
   RefreshNow();
-  EXPECT_EQ(form.RefreshNote(),
+  EXPECT_EQ(form.Follower->RefreshNote(),
             QStringLiteral("更新できません: Socket Error # 111 Connection refused"));
 
   failure.clear();
   RefreshNow();
   EXPECT_EQ(form.ListView1->RowCount(), 10);
   EXPECT_EQ(form.windowTitle(), QStringLiteral("Zelvaro - [ 竜王戦 ]"));
-  EXPECT_TRUE(form.RefreshNote().isEmpty());
+  EXPECT_TRUE(form.Follower->RefreshNote().isEmpty());
+}
+
+// The follower's account of its checks: what each came to, failures in a
+// row, when the record last changed and when the next check is planned.
+TEST_F(Refresh, TheFollowStateTellsWhatEachCheckCameTo) {
+  Open(Record(6));
+  form.Follower->SetRefreshInterval(60'000);
+  EXPECT_EQ(form.Follower->State().last_outcome, TCheckOutcome::kNone);
+  EXPECT_TRUE(form.Follower->State().next_check.isValid());
+  const struct {
+    const char* failure;
+    int moves;
+    TCheckOutcome outcome;
+    int failures;
+  } steps[] = {{"", 6, TCheckOutcome::kUnchanged, 0},
+               {"HTTP/1.1 503 Service Unavailable", 8, TCheckOutcome::kFailed, 1},
+               {"Socket Error # 111", 8, TCheckOutcome::kFailed, 2},
+               {"", 8, TCheckOutcome::kChanged, 0},
+               {"", 8, TCheckOutcome::kUnchanged, 0}};
+  QStringList failures;
+  QObject::connect(form.Follower, &TRecordFollower::RefreshFailed,
+                   [&](const QString& message) { failures << message; });
+  int checks = 0;
+  QObject::connect(form.Follower, &TRecordFollower::Checked, [&] { ++checks; });
+  QDateTime changed;
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.failure);
+    served = Record(step.moves);
+    failure = step.failure;
+    const QDateTime before = QDateTime::currentDateTime();
+    RefreshNow();
+    const TCheckState& state = form.Follower->State();
+    EXPECT_EQ(state.last_outcome, step.outcome);
+    EXPECT_EQ(state.failures, step.failures);
+    EXPECT_GE(state.last_check, before);
+    if (step.outcome == TCheckOutcome::kChanged) changed = state.last_check;
+    EXPECT_EQ(state.last_change, changed);
+    EXPECT_GE(state.next_check, state.last_check.addMSecs(60'000));
+    EXPECT_TRUE(form.Follower->RefreshTimerActive());
+  }
+  EXPECT_EQ(checks, 5);
+  EXPECT_EQ(failures, (QStringList{QStringLiteral("HTTP/1.1 503 Service Unavailable"),
+                                   QStringLiteral("Socket Error # 111")}));
+  form.Follower->SetRefreshInterval(0);
+  EXPECT_FALSE(form.Follower->State().next_check.isValid()) << "no check planned";
 }
 
 TEST_F(Refresh, AMoveThatCannotBeAppliedIsNotedWithoutABox) {
@@ -237,7 +282,7 @@ TEST_F(Refresh, AMoveThatCannotBeAppliedIsNotedWithoutABox) {
   RefreshNow();
   EXPECT_TRUE(catcher.messages.empty());
   EXPECT_EQ(form.ListView1->RowCount(), 7);
-  EXPECT_EQ(form.RefreshNote(), QStringLiteral("指し手エラー ５八玉(5x)"));
+  EXPECT_EQ(form.Follower->RefreshNote(), QStringLiteral("指し手エラー ５八玉(5x)"));
   EXPECT_TRUE(form.windowTitle().endsWith(QStringLiteral("(指し手エラー ５八玉(5x))")));
 }
 
@@ -250,11 +295,11 @@ TEST_F(Refresh, NothingWithoutADownloadOrWhileHidden) {
   form.hide();
   form.RefreshRecord();
   EXPECT_EQ(downloads, 0);
-  EXPECT_FALSE(form.RefreshTimerActive());
+  EXPECT_FALSE(form.Follower->RefreshTimerActive());
   form.show();
-  EXPECT_TRUE(form.RefreshTimerActive());
+  EXPECT_TRUE(form.Follower->RefreshTimerActive());
   form.FollowRecord({});
-  EXPECT_FALSE(form.RefreshTimerActive());
+  EXPECT_FALSE(form.Follower->RefreshTimerActive());
 }
 
 // While the download waits, the window answers: a click shows its row, and
@@ -265,7 +310,7 @@ TEST_F(Refresh, TheWindowAnswersWhileTheDownloadWaits) {
   served = Record(8);
   Hold(true);
   form.RefreshRecord();
-  EXPECT_TRUE(form.Refreshing());
+  EXPECT_TRUE(form.Follower->Refreshing());
   ClickRow(5);
   EXPECT_EQ(Selected(), 5);
   EXPECT_TRUE(Html().contains(QStringLiteral("5手目の解説"))) << Html().toStdString();
@@ -274,7 +319,7 @@ TEST_F(Refresh, TheWindowAnswersWhileTheDownloadWaits) {
   EXPECT_EQ(Selected(), 4);
   EXPECT_EQ(form.ListView1->RowCount(), 7) << "nothing shown before the record is in";
   Hold(false);
-  ASSERT_TRUE(testing::WaitFor([&] { return !form.Refreshing(); }));
+  ASSERT_TRUE(testing::WaitFor([&] { return !form.Follower->Refreshing(); }));
   EXPECT_EQ(form.ListView1->RowCount(), 9);
   EXPECT_EQ(Selected(), 4);
 }
@@ -296,7 +341,7 @@ TEST_F(Refresh, ALateAnswerIsDropped) {
     Hold(true);
     form.RefreshRecord();
     leave[i]();
-    EXPECT_FALSE(form.Refreshing());
+    EXPECT_FALSE(form.Follower->Refreshing());
     Hold(false);
     QTest::qWait(30);
     EXPECT_NE(form.ListView1->RowCount(), 10);
@@ -304,7 +349,7 @@ TEST_F(Refresh, ALateAnswerIsDropped) {
       EXPECT_EQ(form.ListView1->RowCount(), rows);
       EXPECT_EQ(form.windowTitle(), caption);
     }
-    EXPECT_TRUE(form.RefreshNote().isEmpty()) << "an abandoned refresh is no failure";
+    EXPECT_TRUE(form.Follower->RefreshNote().isEmpty()) << "an abandoned refresh is no failure";
   }
 }
 
@@ -322,8 +367,8 @@ TEST_F(Refresh, ARefreshAskedForDuringAUserActionWaitsForItsEnd) {
   step_done = true;
   EXPECT_EQ(downloads, 0);
   EXPECT_EQ(Selected(), 5);
-  EXPECT_TRUE(form.RefreshPending());
-  ASSERT_TRUE(testing::WaitFor([&] { return downloads == 1 && !form.Refreshing(); }));
+  EXPECT_TRUE(form.Follower->RefreshPending());
+  ASSERT_TRUE(testing::WaitFor([&] { return downloads == 1 && !form.Follower->Refreshing(); }));
   EXPECT_EQ(selected_at_download, 5);
   EXPECT_EQ(Selected(), 5) << "the user left the last row: no longer following";
   EXPECT_EQ(form.ListView1->RowCount(), 9);
@@ -337,7 +382,7 @@ TEST_F(Refresh, ARefreshAskedForDuringAUserActionWaitsForItsEnd) {
   EXPECT_EQ(downloads, 2);
   QTest::qWait(20);
   EXPECT_EQ(downloads, 2);
-  EXPECT_FALSE(form.RefreshPending());
+  EXPECT_FALSE(form.Follower->RefreshPending());
 }
 
 // A click handled while a refresh shows its document wins over it.
@@ -360,19 +405,19 @@ TEST_F(Refresh, F5AndTheTimer) {
   ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
   QTest::keyClick(form.ListView1, Qt::Key_F5);
   EXPECT_EQ(downloads, 1);
-  ASSERT_TRUE(testing::WaitFor([&] { return !form.Refreshing(); }));
+  ASSERT_TRUE(testing::WaitFor([&] { return !form.Follower->Refreshing(); }));
   QTest::keyClick(&form, Qt::Key_F5);
   EXPECT_EQ(downloads, 2);
 
-  EXPECT_EQ(form.RefreshInterval(), 60'000) << "1分 by default";
+  EXPECT_EQ(form.Follower->RefreshInterval(), 60'000) << "1分 by default";
   served = Record(6);
   ClickRow(4);
-  form.SetRefreshInterval(30);
+  form.Follower->SetRefreshInterval(30);
   QTRY_VERIFY(downloads >= 4);
   EXPECT_EQ(Selected(), 6);
   // Off: no more downloads.
-  form.SetRefreshInterval(0);
-  EXPECT_FALSE(form.RefreshTimerActive());
+  form.Follower->SetRefreshInterval(0);
+  EXPECT_FALSE(form.Follower->RefreshTimerActive());
   const int seen = downloads;
   QTest::qWait(100);
   EXPECT_EQ(downloads, seen);
@@ -384,8 +429,8 @@ TEST_F(Refresh, F5AndTheTimer) {
   } choices[] = {{1, 30'000}, {3, 180'000}, {0, 0}, {2, 60'000}};
   for (const auto& c : choices) {
     form.OptionsDialog->RadioGroup2->Item(c.item)->click();
-    EXPECT_EQ(form.RefreshInterval(), c.ms) << c.item;
-    EXPECT_EQ(form.RefreshTimerActive(), c.ms > 0) << c.item;
+    EXPECT_EQ(form.Follower->RefreshInterval(), c.ms) << c.item;
+    EXPECT_EQ(form.Follower->RefreshTimerActive(), c.ms > 0) << c.item;
   }
 }
 

@@ -90,7 +90,7 @@ class ViewerSettings : public testing::ViewerWindow {
 TEST_F(ViewerSettings, KeptBetweenStarts) {
   {
     TSettingsFile file(path);
-    form.KeepSettings(&file);
+    form.Settings->KeepSettings(&file);
     EXPECT_EQ(form.size(), QSize(760, 516)) << "a first start is a plain start";
     EXPECT_EQ(form.pos(), QPoint(18, 29));
     EXPECT_EQ(form.OptionsDialog->RadioGroup1->ItemIndex(), 3);
@@ -104,7 +104,7 @@ TEST_F(ViewerSettings, KeptBetweenStarts) {
     form.resize(770, 520);
     form.move(10, 20);
     form.hide();
-    form.KeepSettings(nullptr);
+    form.Settings->KeepSettings(nullptr);
   }
   TSettingsFile file(path);
   EXPECT_EQ(file.Values(), (TSettings{.font_size = 5,
@@ -113,9 +113,9 @@ TEST_F(ViewerSettings, KeptBetweenStarts) {
                                       .notify = {.popup = true, .sound = true},
                                       .viewer = TSettings::Window{{10, 20}, {770, 520}}}));
   TForm1 again;
-  again.KeepSettings(&file);
+  again.Settings->KeepSettings(&file);
   EXPECT_EQ(again.OptionsDialog->RadioGroup1->ItemIndex(), 5);
-  EXPECT_EQ(again.RefreshInterval(), 0);
+  EXPECT_EQ(again.Follower->RefreshInterval(), 0);
   EXPECT_TRUE(again.FlipAction->isChecked());
   EXPECT_TRUE(again.OptionsDialog->CheckBox4->isChecked());
   EXPECT_EQ(again.Renderer().Options(), (TBoardOptions{false, true}));
@@ -128,14 +128,14 @@ TEST_F(ViewerSettings, KeptBetweenStarts) {
   // A place on no screen is not taken; the size is.
   file.Values().viewer = TSettings::Window{{-9000, -9000}, {770, 520}};
   TForm1 elsewhere;
-  elsewhere.KeepSettings(&file);
+  elsewhere.Settings->KeepSettings(&file);
   EXPECT_EQ(elsewhere.pos(), QPoint(18, 29));
   EXPECT_EQ(elsewhere.size(), QSize(770, 520));
 
   // Larger than the screen (800 x 800 offscreen): fitted into it.
   file.Values().viewer = TSettings::Window{{300, 200}, {1300, 900}};
   TForm1 large;
-  large.KeepSettings(&file);
+  large.Settings->KeepSettings(&file);
   EXPECT_EQ(QRect(large.pos(), large.size()), QRect(0, 0, 784, 752));
 }
 
@@ -161,7 +161,7 @@ TEST(FitToScreen, KeepsWhatFitsShrinksAndMovesTheRest) {
 TEST_F(ViewerSettings, AFailedWriteIsToldOnce) {
   WriteFile("plain-file", "x");
   TSettingsFile file(QStringLiteral("plain-file/Zelvaro.ini"));
-  form.KeepSettings(&file);
+  form.Settings->KeepSettings(&file);
   form.OptionsDialog->RadioGroup1->Item(0)->click();
   form.OptionsDialog->RadioGroup1->Item(1)->click();
   ASSERT_EQ(catcher.messages.size(), 1u);

@@ -26,7 +26,7 @@ class Time : public testing::ViewerWindow {
     for (int n = 1; n <= moves; ++n) lines.push_back(MoveLine(n, kings[(n - 1) % 4], times[n - 1]));
     return lines;
   }
-  std::string Line(int side) const { return form.Clocks->LineText(side).toStdString(); }
+  std::string Line(int side) const { return form.SidePanel->Clocks->LineText(side).toStdString(); }
 };
 
 TEST_F(Time, ClocksAndChartFollowTheRowOnShow) {
@@ -37,7 +37,7 @@ TEST_F(Time, ClocksAndChartFollowTheRowOnShow) {
   EXPECT_EQ(form.size(), QSize(760 + kSidePanelWidth, 516));
   EXPECT_EQ(form.ListView1->geometry(), ViewerLayout(kViewerSize).list) << "the layout stays";
   EXPECT_EQ(form.SidePanel->geometry(), QRect(760, 0, kSidePanelWidth, 516));
-  EXPECT_EQ(form.ChartTabs->tabText(form.ChartTabs->currentIndex()), QStringLiteral("消費時間"));
+  EXPECT_EQ(form.SidePanel->ChartTabs->tabText(form.SidePanel->ChartTabs->currentIndex()), QStringLiteral("消費時間"));
 
   struct Case {
     int row;
@@ -54,25 +54,25 @@ TEST_F(Time, ClocksAndChartFollowTheRowOnShow) {
     if (c.row > 0) ClickRow(c.row);
     EXPECT_EQ(Line(0), c.sente);
     EXPECT_EQ(Line(1), c.gote);
-    EXPECT_EQ(form.Clocks->HighlightedSide(), c.to_move);
-    EXPECT_EQ(form.TimeChart->MarkedBar(), c.row - 1);
+    EXPECT_EQ(form.SidePanel->Clocks->HighlightedSide(), c.to_move);
+    EXPECT_EQ(form.SidePanel->TimeChart->MarkedBar(), c.row - 1);
   }
 
   // One bar per move, sente's above the axis and gote's below, as long as its time.
-  const auto& bars = form.TimeChart->Bars();
+  const auto& bars = form.SidePanel->TimeChart->Bars();
   ASSERT_EQ(bars.size(), 5u);
   const int64_t seconds[] = {300, 600, 30, 3000, 120};
-  const qreal axis = form.TimeChart->BarRect(0).bottom();
+  const qreal axis = form.SidePanel->TimeChart->BarRect(0).bottom();
   for (size_t i = 0; i < bars.size(); ++i) {
     SCOPED_TRACE(i);
     EXPECT_EQ(bars[i].seconds, seconds[i]);
-    const QRectF bar = form.TimeChart->BarRect(i);
-    EXPECT_NEAR(bar.height() / form.TimeChart->BarRect(3).height(), seconds[i] / 3000.0, 0.01);
+    const QRectF bar = form.SidePanel->TimeChart->BarRect(i);
+    EXPECT_NEAR(bar.height() / form.SidePanel->TimeChart->BarRect(3).height(), seconds[i] / 3000.0, 0.01);
     EXPECT_DOUBLE_EQ(i % 2 == 0 ? bar.bottom() : bar.top(), axis);
   }
   // A click on a bar shows its move.
-  QTest::mouseClick(form.TimeChart, Qt::LeftButton, {},
-                    form.TimeChart->SlotRect(2).center().toPoint());
+  QTest::mouseClick(form.SidePanel->TimeChart, Qt::LeftButton, {},
+                    form.SidePanel->TimeChart->SlotRect(2).center().toPoint());
   EXPECT_EQ(form.ListView1->SelectedIndex(), 3);
   EXPECT_EQ(form.Image1->Picture(), Expected(form.Positions[3]));
   EXPECT_EQ(Line(1), "☖ 乙  残り 50分");
@@ -94,16 +94,21 @@ TEST_F(Time, ClocksAndChartFollowTheRowOnShow) {
 TEST_F(Time, ARefreshThatBringsAMoveIsToldWhileTheWindowIsInactive) {
   std::vector<TNotice> notices;
   SetNotifyHook([&](const TNotice& n) { notices.push_back(n); });
+  std::vector<QWidget*> alerts;
+  SetAlertHook([&](QWidget* window) { alerts.push_back(window); });
   struct Unhook {
-    ~Unhook() { SetNotifyHook({}); }
+    ~Unhook() {
+      SetNotifyHook({});
+      SetAlertHook({});
+    }
   } unhook;
   testing::WriteRecord("live.kif", Timed(2));
-  ASSERT_TRUE(form.OpenRecordFile(QStringLiteral("live.kif")));
+  ASSERT_TRUE(testing::OpenFile(form, QStringLiteral("live.kif")));
   const auto refresh_to = [&](int moves) {
     testing::WriteRecord("live.kif", Timed(moves));
     form.RefreshRecord();
     return testing::WaitFor(
-        [&] { return form.ListView1->RowCount() == moves + 1 && !form.Refreshing(); });
+        [&] { return form.ListView1->RowCount() == moves + 1 && !form.Follower->Refreshing(); });
   };
 
   QWidget other;
@@ -118,6 +123,7 @@ TEST_F(Time, ARefreshThatBringsAMoveIsToldWhileTheWindowIsInactive) {
             QStringLiteral("3 ▲５九玉(58) 0分(計5分)\n4 △５一玉(52) 50分(計60分)"));
   EXPECT_TRUE(notices[0].popup);
   EXPECT_FALSE(notices[0].sound) << "the sound is off at first";
+  EXPECT_EQ(alerts, std::vector<QWidget*>{&form}) << "marked too, for a desktop with no tray";
 
   form.OptionsDialog->CheckBox4->click();
   ASSERT_TRUE(refresh_to(5));
@@ -127,6 +133,7 @@ TEST_F(Time, ARefreshThatBringsAMoveIsToldWhileTheWindowIsInactive) {
   Activate();
   ASSERT_TRUE(refresh_to(6));
   EXPECT_EQ(notices.size(), 2u) << "nothing while the window is the active one";
+  EXPECT_EQ(alerts.size(), 2u);
   form.FollowRecord({});
 }
 

@@ -191,6 +191,7 @@ TEST_F(ViewerWindow, FontSizeAppliesToTheNextDocumentOnly) {
   ClickRow(5);
   EXPECT_TRUE(Html().startsWith(QStringLiteral("<html><body><font size=\"-2\"><b>5手目")));
   form.Button1Click();
+  ASSERT_TRUE(testing::WaitForReading(form));
   EXPECT_TRUE(Html().startsWith(QStringLiteral("<html><body><font size=\"-2\"><b>開始日時")));
 }
 
@@ -213,6 +214,7 @@ TEST_F(ViewerWindow, MissingFile) {
   const QString html = Html();
   QFile::remove(QString::fromUtf8(kRecordFileName));
   form.Button1Click();
+  ASSERT_TRUE(testing::WaitForReading(form));
   ASSERT_EQ(catcher.messages.size(), 1u);
   EXPECT_EQ(catcher.messages[0].text, QStringLiteral("ファイル 棋譜中継.txt は開けません"));
   EXPECT_EQ(form.ListView1->RowCount(), 1);
@@ -283,6 +285,7 @@ TEST_F(ViewerWindow, ScreenshotOfARealRecord) {
   ASSERT_TRUE(QFile::copy(record, QString::fromUtf8(kRecordFileName)));
   form.show();
   form.Button1Click();
+  ASSERT_TRUE(testing::WaitForReading(form));
   ASSERT_TRUE(catcher.messages.empty());
   int commented = -1;
   for (int row = 10; row < form.ListView1->RowCount() && commented < 0; ++row) {

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCollator>
 #include <QCoreApplication>
+#include <QComboBox>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
@@ -89,6 +90,14 @@ std::optional<QString> AskText(QWidget* parent, const QString& caption, const QS
   if (!offered.isEmpty()) {
     dialog.setComboBoxItems(offered);
     dialog.setComboBoxEditable(true);
+    // Offered in the drop-down list only: a completion typed into the field
+    // would be what Return takes, and a text that matches an offered one
+    // but for case would be replaced by it.
+    if (auto* combo = dialog.findChild<QComboBox*>()) {
+      combo->setCompleter(nullptr);
+      combo->setDuplicatesEnabled(true);
+      combo->setInsertPolicy(QComboBox::NoInsert);
+    }
   }
   dialog.setTextValue(text);
   // Room for an address with a port and a path.
@@ -138,7 +147,29 @@ void ShowTrayMessage(const QString& title, const QString& text, QWidget* window)
 
 }  // namespace
 
+namespace {
+
+std::function<void(QWidget*)>& AlertHook() {
+  static std::function<void(QWidget*)> hook;
+  return hook;
+}
+
+}  // namespace
+
+void AlertWindow(QWidget* window) {
+  if (AlertHook()) {
+    AlertHook()(window);
+    return;
+  }
+  if (window != nullptr) QApplication::alert(window);
+}
+
+void SetAlertHook(std::function<void(QWidget* window)> hook) { AlertHook() = std::move(hook); }
+
 void Notify(const TNotice& notice, QWidget* window) {
+  // First: where the desktop has neither a notification service nor a tray,
+  // this is all the user sees.
+  if (notice.popup || notice.sound) AlertWindow(window);
   if (NotifyHook()) {
     NotifyHook()(notice);
     return;

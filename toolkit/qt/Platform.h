@@ -46,7 +46,9 @@ void SetFileDialogHook(TFileDialogHook hook);
 // field, which starts with `text` (the cursor after it), and OK and Cancel. Returns the text
 // entered, or nothing when the user cancels. While a hook is set the hook
 // answers instead and no dialog opens.
-// With `offered` texts, the field is an editable list that offers them too.
+// With `offered` texts, the field is an editable list that offers them in
+// its drop-down; nothing is completed as the user types, and OK (Return)
+// gives exactly the text in the field.
 std::optional<QString> AskText(QWidget* parent, const QString& caption, const QString& label,
                                const QString& text, const QStringList& offered = {});
 using TTextDialogHook = std::function<std::optional<QString>(
@@ -66,9 +68,17 @@ struct TNotice {
   bool popup = true;
   bool sound = false;
 };
+// Whatever the desktop offers, `window` is also marked as wanting attention
+// (AlertWindow), so that a desktop without a notification service or a
+// tray still shows that something arrived.
 void Notify(const TNotice& notice, QWidget* window);
 // An empty function restores the real notifications.
 void SetNotifyHook(std::function<void(const TNotice& notice)> hook);
+// Sets `window`'s urgency hint (its task bar entry asks for attention)
+// until it is activated. While a hook is set the hook is called instead.
+void AlertWindow(QWidget* window);
+// An empty function restores the real hint.
+void SetAlertHook(std::function<void(QWidget* window)> hook);
 
 // Processes the pending window events once and returns. Handlers of any
 // window may run inside this call.
