@@ -31,7 +31,7 @@
 
 #include "game/Record.h"
 #include "toolkit/qt/Background.h"
-#include "viewer/RecordFetch.h"
+#include "broadcast/RecordFetch.h"
 
 class QFileSystemWatcher;
 class QTimer;

@@ -13,7 +13,7 @@
 #include <set>
 #include <thread>
 
-#include "search/PageLineFetcher.h"
+#include "broadcast/PageLineFetcher.h"
 #include "search/untSubForm.h"
 #include "tests/search/DemoBroadcast.h"
 #include "tests/search/SearchTestSupport.h"

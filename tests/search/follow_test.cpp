@@ -13,8 +13,8 @@
 #include <QTimer>
 #include <nlohmann/json.hpp>
 
+#include "broadcast/PageLineFetcher.h"
 #include "game/Record.h"
-#include "search/PageLineFetcher.h"
 #include "search/untSubForm.h"
 #include "tests/search/DemoBroadcast.h"
 #include "tests/net/ScriptedServer.h"
