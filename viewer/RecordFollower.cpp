@@ -160,7 +160,8 @@ void TRecordFollower::ShowCaption() {
   QStringList notes;
   if (!refresh_note_.isEmpty()) notes << refresh_note_;
   if (ByAddress() && pace_.Finished()) notes << ToQString(FinishedText());
-  if (!notes.isEmpty()) caption += QStringLiteral(" (") + notes.join(QStringLiteral(" / ")) + QStringLiteral(")");
+  if (!notes.isEmpty())
+    caption += QStringLiteral(" (") + notes.join(QStringLiteral(" / ")) + QStringLiteral(")");
   if (ByAddress() && state_.last_check.isValid()) caption += QStringLiteral(" ") + CheckedNote();
   emit CaptionChanged(caption);
 }
