@@ -18,10 +18,8 @@ endfunction()
 # *_test.cpp files of the calling folder, registered with CTest. Tests run
 # from the folder they were built in, with Qt's offscreen platform and the
 # shared folder's path (empty when there is none) in the environment.
-# SERIAL takes a GoogleTest filter of tests that measure how the window
-# answers under heavy work: they run alone, with no other test beside them.
 function(zelvaro_test name)
-  cmake_parse_arguments(ARG "" "SERIAL" "LINKS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "LINKS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
   if(NOT sources)
     return()
@@ -31,21 +29,8 @@ function(zelvaro_test name)
   target_compile_definitions(${name} PRIVATE
     ZELVARO_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
     ZELVARO_BINARY_DIR="${PROJECT_BINARY_DIR}")
-  if(NOT ARG_SERIAL)
-    gtest_discover_tests(${name}
-      WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
-      PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
-      DISCOVERY_TIMEOUT 60)
-    return()
-  endif()
   gtest_discover_tests(${name}
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
-    TEST_FILTER "-${ARG_SERIAL}"
     PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
-    DISCOVERY_TIMEOUT 60)
-  gtest_discover_tests(${name}
-    WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
-    TEST_FILTER "${ARG_SERIAL}"
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" RUN_SERIAL TRUE
     DISCOVERY_TIMEOUT 60)
 endfunction()

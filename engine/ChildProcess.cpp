@@ -173,9 +173,20 @@ void TUsiEngine::Run(Done done, std::optional<TUsiClock::time_point> until) {
     if (until && (!next || *until < *next)) next = until;
     auto wait = next ? std::chrono::duration_cast<std::chrono::milliseconds>(*next - now)
                      : std::chrono::milliseconds(1000);
-    wait = std::clamp(wait, std::chrono::milliseconds(1), std::chrono::milliseconds(1000));
+    // Short waits: the engine's exit is noticed by the process itself, since
+    // a child it left behind may hold its output open.
+    wait = std::clamp(wait, std::chrono::milliseconds(1), std::chrono::milliseconds(100));
     for (const std::string& line : process_.ReadLines(wait)) client_.OnLine(line, TUsiClock::now());
-    if (process_.Finished()) {
+    if (!process_.Finished() && process_.Exited()) {
+      // What it wrote before it ended is still read, without waiting for more.
+      for (int i = 0; i < 64 && !process_.Finished(); ++i) {
+        const std::vector<std::string> lines = process_.ReadLines(std::chrono::milliseconds(0));
+        if (lines.empty()) break;
+        for (const std::string& line : lines) client_.OnLine(line, TUsiClock::now());
+      }
+      process_.Stop(std::chrono::milliseconds(0));
+      client_.OnExit(TUsiClock::now());
+    } else if (process_.Finished()) {
       process_.Stop(std::chrono::milliseconds(0));
       client_.OnExit(TUsiClock::now());
     }

@@ -107,7 +107,8 @@ TUsiInfo ParseUsiInfo(std::string_view line, bool gote_to_move) {
       if (kind == "cp") {
         auto cp = Number<int>(value);
         if (!cp) continue;
-        score.cp = gote_to_move ? -*cp : *cp;
+        const int clamped = std::clamp(*cp, -kMaxUsiCp, kMaxUsiCp);
+        score.cp = gote_to_move ? -clamped : clamped;
       } else if (kind == "mate") {
         score.mate = true;
         bool mover_mates = value[0] != '-';
@@ -116,7 +117,7 @@ TUsiInfo ParseUsiInfo(std::string_view line, bool gote_to_move) {
         } else {
           auto plies = Number<int>(value[0] == '-' ? value.substr(1) : value);
           if (!plies) continue;
-          score.mate_plies = *plies;
+          score.mate_plies = std::clamp(*plies, 0, kMaxMatePlies);
         }
         score.sente_mates = mover_mates != gote_to_move;
       } else {
@@ -190,6 +191,11 @@ std::string UsiFaultMessage(const TUsiFault& fault) {
     case TUsiFaultKind::kExited:
       message = "エンジンが終了しました。";
       break;
+    case TUsiFaultKind::kTooManyOptions:
+      message = "エンジンの設定項目が多すぎるか長すぎるため終了させました (上限 " +
+                std::to_string(kMaxUsiOptions) + " 項目、1 行 " +
+                std::to_string(kMaxUsiOptionLine) + " バイト)。";
+      break;
   }
   message += fault.last_line.empty() ? std::string(" 最後の出力: なし")
                                      : " 最後の出力: " + fault.last_line;
@@ -254,6 +260,11 @@ void TUsiClient::OnLine(std::string_view line, TUsiClock::time_point now) {
       if (head == "id" && t.size() > 2 && t[1] == "name") {
         name_ = Joined(t, 2, t.size());
       } else if (head == "option") {
+        if (options_.size() >= kMaxUsiOptions || line.size() > kMaxUsiOptionLine) {
+          last_line_ = last_line_.substr(0, 200);
+          Fail(TUsiFaultKind::kTooManyOptions);
+          return;
+        }
         // option name NAME type TYPE default VALUE …; a name may hold blanks.
         TUsiOption option;
         const auto type = std::find(t.begin(), t.end(), "type");

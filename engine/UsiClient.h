@@ -49,6 +49,14 @@ inline constexpr int kDefaultMultiPv = 1;
 inline constexpr double kWinChanceScale = 600.0;
 // A mate whose distance the engine did not give ("mate +", "mate -").
 inline constexpr int kUnknownMatePlies = -1;
+// Scores beyond these are taken as these: no engine means more, and turning
+// them to sente's side must stay within int.
+inline constexpr int kMaxUsiCp = 1000000;
+inline constexpr int kMaxMatePlies = 10000;
+// An engine may declare at most this many options before "usiok", each line
+// at most kMaxUsiOptionLine bytes long; beyond either it is ended.
+inline constexpr size_t kMaxUsiOptions = 1000;
+inline constexpr size_t kMaxUsiOptionLine = 4096;
 
 // Threads: the number of cores minus one, at least 1.
 int DefaultUsiThreads();
@@ -138,7 +146,7 @@ enum class TUsiState {
   kEnded,
 };
 
-enum class TUsiFaultKind { kNoUsiOk, kNoReadyOk, kNoBestMove, kExited, kNotStarted };
+enum class TUsiFaultKind { kNoUsiOk, kNoReadyOk, kNoBestMove, kExited, kNotStarted, kTooManyOptions };
 
 struct TUsiFault {
   TUsiFaultKind kind;

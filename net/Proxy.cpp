@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "net/HeaderList.h"
+#include "net/ServerText.h"
 #include "net/TcpConnection.h"
 
 namespace zelvaro {
@@ -122,8 +123,8 @@ TProxyParams ParseProxyAddress(std::string_view text) {
   const std::string shown(rest);
   if (const size_t scheme = rest.find("://"); scheme != std::string_view::npos) {
     if (LowerCase(rest.substr(0, scheme)) != "http") {
-      throw EProxyError("The proxy " + shown +
-                        " cannot be used: only http:// proxies are supported.");
+      throw EProxyError("プロキシ " + ShownServerText(shown) +
+                        " は使えません (使えるのは http:// のプロキシだけです)。");
     }
     rest.remove_prefix(scheme + 3);
   }
@@ -139,7 +140,7 @@ TProxyParams ParseProxyAddress(std::string_view text) {
   }
   uint16_t port = 0;
   if (!SplitHostPort(rest, proxy.ProxyServer, port) || proxy.ProxyServer.empty()) {
-    throw EProxyError("The proxy address \"" + shown + "\" cannot be read.");
+    throw EProxyError("プロキシのアドレス \"" + ShownServerText(shown) + "\" が読めません。");
   }
   proxy.ProxyPort = port != 0 ? port : kDefaultProxyPort;
   return proxy;
@@ -217,13 +218,13 @@ void OpenTunnel(TTcpConnection& connection, const std::string& host, uint16_t po
   try {
     status = connection.ReadLine();
   } catch (const EConnClosedGracefully&) {
-    throw EProxyError("The proxy " + proxy_name + " closed the connection instead of opening a " +
-                      "tunnel to " + authority + ".");
+    throw EProxyError("プロキシ " + proxy_name + " は " + authority +
+                      " への中継を開かずに接続を閉じました。");
   }
   if (Trim(status).empty()) status = "HTTP/1.0 200 OK";
   for (int lines = 0;; ++lines) {
     if (lines >= kMaxTunnelHeaderLines) {
-      throw EProxyError("The proxy " + proxy_name + " sent too many header lines.");
+      throw EProxyError("プロキシ " + proxy_name + " の応答のヘッダー行が多すぎます。");
     }
     if (connection.ReadLine().empty()) break;
   }
@@ -232,8 +233,8 @@ void OpenTunnel(TTcpConnection& connection, const std::string& host, uint16_t po
                                     ? std::string_view()
                                     : Trim(std::string_view(status).substr(blank + 1, 4));
   if (status.rfind("HTTP/", 0) != 0 || code.empty() || code[0] != '2') {
-    throw EProxyError("The proxy " + proxy_name + " refused the tunnel to " + authority + ": " +
-                      status);
+    throw EProxyError("プロキシ " + proxy_name + " が " + authority +
+                      " への中継を断りました (" + ShownServerText(status) + ")。");
   }
 }
 

@@ -408,19 +408,20 @@ void TTcpClient::Connect() {
   const auto started = Clock::now();
   bool deadline_decides;
   const milliseconds limit = WaitLimit(ConnectTimeout, deadline_decides);
-  const std::string proxy = TunnelHost.empty() ? std::string() : Host + ":" + std::to_string(Port);
+  const std::string proxy =
+      TunnelHost.empty() && !ViaProxy ? std::string() : Host + ":" + std::to_string(Port);
   try {
     try {
       Attach(Connector ? Connector(Host, Port, limit) : ConnectTcp(Host, Port, limit, &abort_));
     } catch (const ETcpError& e) {
       if (proxy.empty() || dynamic_cast<const EAborted*>(&e)) throw;
       if (deadline_decides && dynamic_cast<const EConnectTimeout*>(&e)) throw;
-      throw EProxyError("The proxy " + proxy + " cannot be reached: " + e.Message());
+      throw EProxyError("プロキシ " + proxy + " に接続できません (" + e.Message() + ")");
     }
-    if (!proxy.empty()) {
+    if (!TunnelHost.empty()) {
       OpenTunnel(*this, TunnelHost, TunnelPort, TunnelAuthorization, proxy);
       if (HasBufferedBytes()) {
-        throw EProxyError("The proxy " + proxy + " sent more than its answer to CONNECT.");
+        throw EProxyError("プロキシ " + proxy + " が CONNECT への応答より多くを送りました。");
       }
     }
     if (!TlsHost.empty()) {

@@ -174,6 +174,9 @@ class TTcpClient : public TTcpConnection {
   // With a TunnelHost, Host:Port is a proxy that is asked (CONNECT) for a
   // tunnel to TunnelHost:TunnelPort, sending TunnelAuthorization when set.
   std::string TunnelHost;
+  // Host:Port is a proxy (also without a tunnel): a failure to reach it
+  // names the proxy.
+  bool ViaProxy = false;
   uint16_t TunnelPort = 0;
   std::string TunnelAuthorization;
   // With a TlsHost, TLS runs over the connection (or the tunnel), for a

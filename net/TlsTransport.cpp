@@ -16,9 +16,9 @@ using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
 ETlsCut::ETlsCut(const std::string& host)
-    : EConnClosedGracefully("The server " + host +
-                            " closed the encrypted connection without ending it; what it sent may "
-                            "be cut short.") {}
+    : EConnClosedGracefully("サーバー " + host +
+                            " が暗号化した接続を終えずに閉じました。受け取った内容は途中で切れて"
+                            "いるかもしれません。") {}
 
 namespace {
 
@@ -55,7 +55,7 @@ class ContextCache {
     const std::string key = Getenv("SSL_CERT_FILE") + '\n' + Getenv("SSL_CERT_DIR");
     if (ctx_ == nullptr || key != key_) {
       SSL_CTX* ctx = SSL_CTX_new(TLS_client_method());
-      if (ctx == nullptr) throw ETlsError(ETlsError::Kind::kOther, "TLS cannot be set up.");
+      if (ctx == nullptr) throw ETlsError(ETlsError::Kind::kOther, "TLS を準備できません。");
       SSL_CTX_set_min_proto_version(ctx, TLS1_2_VERSION);
       SSL_CTX_set_options(ctx, SSL_OP_NO_RENEGOTIATION | SSL_OP_NO_COMPRESSION);
       SSL_CTX_set_verify(ctx, SSL_VERIFY_PEER, nullptr);
@@ -67,7 +67,7 @@ class ContextCache {
       key_ = key;
     }
     SSL* ssl = SSL_new(ctx_);
-    if (ssl == nullptr) throw ETlsError(ETlsError::Kind::kOther, "TLS cannot be set up.");
+    if (ssl == nullptr) throw ETlsError(ETlsError::Kind::kOther, "TLS を準備できません。");
     return ssl;
   }
 
@@ -108,7 +108,7 @@ std::string ReasonText(unsigned long error) {
   const unsigned long failure = ERR_peek_last_error();
   ERR_clear_error();
   throw ETlsError(ETlsError::Kind::kOther,
-                  "The encrypted connection to " + host + " failed (" + ReasonText(failure) + ").");
+                  "サーバー " + host + " との暗号化した接続が失敗しました (" + ReasonText(failure) + ")。");
 }
 
 }  // namespace
@@ -160,8 +160,8 @@ struct TTlsTransport::State {
         const std::string start = AnswerStart(first_bytes);
         throw ETlsError(
             ETlsError::Kind::kNotTls,
-            "The server " + host + " does not speak TLS (https)" +
-                (start.empty() ? std::string(".") : ": it answered \"" + start + "\"."));
+            "サーバー " + host + " は TLS (https) で応答しません" +
+                (start.empty() ? std::string("。") : " (応答: \"" + start + "\")。"));
       }
     }
     BIO_write(in, block, static_cast<int>(n));
@@ -173,20 +173,20 @@ struct TTlsTransport::State {
     const int reason = ERR_GET_REASON(error);
     ERR_clear_error();
     const long verify = SSL_get_verify_result(ssl);
-    const std::string server = "The server " + host;
+    const std::string server = "サーバー " + host;
     if (reason == SSL_R_CERTIFICATE_VERIFY_FAILED && verify != X509_V_OK) {
       const std::string detail = X509_verify_cert_error_string(verify);
       switch (verify) {
         case X509_V_ERR_CERT_HAS_EXPIRED:
           throw ETlsError(ETlsError::Kind::kExpired,
-                          server + " shows a certificate that has expired.");
+                          server + " の証明書は有効期限が切れています。");
         case X509_V_ERR_CERT_NOT_YET_VALID:
           throw ETlsError(ETlsError::Kind::kExpired,
-                          server + " shows a certificate that is not valid yet.");
+                          server + " の証明書はまだ有効になっていません。");
         case X509_V_ERR_HOSTNAME_MISMATCH:
         case X509_V_ERR_IP_ADDRESS_MISMATCH:
           throw ETlsError(ETlsError::Kind::kNameMismatch,
-                          server + " shows a certificate for another name, not for " + host + ".");
+                          server + " の証明書は別の名前のもので、" + host + " のものではありません。");
         case X509_V_ERR_DEPTH_ZERO_SELF_SIGNED_CERT:
         case X509_V_ERR_SELF_SIGNED_CERT_IN_CHAIN:
         case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT:
@@ -194,11 +194,11 @@ struct TTlsTransport::State {
         case X509_V_ERR_UNABLE_TO_VERIFY_LEAF_SIGNATURE:
         case X509_V_ERR_CERT_UNTRUSTED:
           throw ETlsError(ETlsError::Kind::kUntrusted,
-                          server + " shows a certificate that is not trusted (" + detail + ").");
+                          server + " の証明書は信頼できません (" + detail + ")。");
         default:
           throw ETlsError(
               ETlsError::Kind::kUntrusted,
-              server + " shows a certificate that cannot be verified (" + detail + ").");
+              server + " の証明書を確かめられません (" + detail + ")。");
       }
     }
     switch (reason) {
@@ -207,23 +207,23 @@ struct TTlsTransport::State {
       case SSL_R_WRONG_SSL_VERSION:
       case SSL_R_VERSION_TOO_LOW:
         throw ETlsError(ETlsError::Kind::kOldProtocol,
-                        server + " offers only TLS older than 1.2, which is not safe.");
+                        server + " は安全でない古い TLS (1.2 より前) しか使えません。");
       case SSL_R_WRONG_VERSION_NUMBER:
       case SSL_R_PACKET_LENGTH_TOO_LONG:
         throw ETlsError(
             ETlsError::Kind::kNotTls,
-            server + " does not speak TLS (https) as it should (" + ReasonText(error) + ").");
+            server + " は TLS (https) で正しく応答しません (" + ReasonText(error) + ")。");
       default:
         break;
     }
     if (ERR_GET_LIB(error) == ERR_LIB_SSL && reason >= SSL_AD_REASON_OFFSET) {
       // An alert the server sent.
       throw ETlsError(ETlsError::Kind::kBrokenOff,
-                      server + " broke off the TLS handshake (" + ReasonText(error) + ").");
+                      server + " が TLS の接続手順を打ち切りました (" + ReasonText(error) + ")。");
     }
     throw ETlsError(ETlsError::Kind::kOther,
-                    server + ": the TLS handshake failed (" +
-                        (error ? ReasonText(error) : std::string("no reason given")) + ").");
+                    server + " との TLS の接続手順が失敗しました (" +
+                        (error ? ReasonText(error) : std::string("理由不明")) + ")。");
   }
 };
 
@@ -241,7 +241,7 @@ TTlsTransport::TTlsTransport(std::unique_ptr<TTransport> inner, std::string host
   if (s.in == nullptr || s.out == nullptr) {
     BIO_free(s.in);
     BIO_free(s.out);
-    throw ETlsError(ETlsError::Kind::kOther, "TLS cannot be set up.");
+    throw ETlsError(ETlsError::Kind::kOther, "TLS を準備できません。");
   }
   // An empty input means "wait for more", not the end.
   BIO_set_mem_eof_return(s.in, -1);
@@ -252,7 +252,7 @@ TTlsTransport::TTlsTransport(std::unique_ptr<TTransport> inner, std::string host
   // A name is checked against the certificate's names, an IP address
   // against its addresses.
   if (SSL_set1_host(s.ssl, s.host.c_str()) != 1) {
-    throw ETlsError(ETlsError::Kind::kOther, "TLS cannot check the name " + s.host + ".");
+    throw ETlsError(ETlsError::Kind::kOther, "TLS で名前 " + s.host + " を確かめられません。");
   }
 }
 
@@ -290,7 +290,7 @@ void TTlsTransport::Handshake(milliseconds limit) {
         if (!s.FillIn(budget)) {
           throw ETlsError(
               ETlsError::Kind::kBrokenOff,
-              "The server " + s.host + " closed the connection during the TLS handshake.");
+              "サーバー " + s.host + " が TLS の接続手順の途中で接続を閉じました。");
         }
         continue;
       }

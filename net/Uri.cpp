@@ -45,13 +45,19 @@ void TUri::SetUri(std::string_view url) {
   }
 
   std::string_view rest = text;
-  size_t scheme = rest.find("://");
-  if (scheme == std::string_view::npos) {
-    SplitLocation(rest, false, *this);
-    return;
+  if (rest.starts_with("//")) {
+    // A scheme-relative address ("//host/path"): the host is given, the
+    // scheme is the one of the address it is read against.
+    rest.remove_prefix(2);
+  } else {
+    size_t scheme = rest.find("://");
+    if (scheme == std::string_view::npos) {
+      SplitLocation(rest, false, *this);
+      return;
+    }
+    Protocol = std::string(rest.substr(0, scheme));
+    rest.remove_prefix(scheme + 3);
   }
-  Protocol = std::string(rest.substr(0, scheme));
-  rest.remove_prefix(scheme + 3);
   size_t slash = rest.find('/');
   std::string_view authority = rest.substr(0, slash);
   rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);

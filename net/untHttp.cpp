@@ -1,5 +1,7 @@
 #include "net/untHttp.h"
 
+#include "net/ServerText.h"
+
 #include <charconv>
 #include <limits>
 
@@ -43,7 +45,7 @@ bool ParseDecimal(std::string_view text, Int& value) {
 int64_t ParseChunkSize(std::string_view line) {
   std::string_view text = Trim(line);
   text = text.substr(0, text.find_first_of(" \t;"));
-  if (text.empty()) throw EHttpMalformedReply("Invalid chunk size.");
+  if (text.empty()) throw EHttpMalformedReply("応答のチャンクの長さが読めません。");
   int64_t size = 0;
   for (char c : text) {
     int digit = c >= '0' && c <= '9'   ? c - '0'
@@ -51,7 +53,7 @@ int64_t ParseChunkSize(std::string_view line) {
                 : c >= 'A' && c <= 'F' ? c - 'A' + 10
                                        : -1;
     if (digit < 0 || size > (std::numeric_limits<int64_t>::max() >> 4)) {
-      throw EHttpMalformedReply("Invalid chunk size.");
+      throw EHttpMalformedReply("応答のチャンクの長さが読めません。");
     }
     size = size * 16 + digit;
   }
@@ -71,11 +73,11 @@ int64_t ReadContentLength(const std::vector<std::string>& values) {
       rest = comma == std::string_view::npos ? std::string_view() : rest.substr(comma + 1);
       int64_t n = 0;
       if (!ParseDecimal(item, n))
-        throw EConvertError("'" + value + "' is not a valid integer value");
-      if (n < 0) throw EHttpMalformedReply("Negative Content-Length in the reply: " + value);
+        throw EConvertError("'" + ShownServerText(value) + "' is not a valid integer value");
+      if (n < 0) throw EHttpMalformedReply("応答の Content-Length が負です: " + ShownServerText(value));
       if (length && *length != n) {
-        throw EHttpMalformedReply("Content-Length values in the reply disagree: " +
-                                  std::to_string(*length) + " and " + std::to_string(n));
+        throw EHttpMalformedReply("応答の Content-Length が食い違っています: " +
+                                  std::to_string(*length) + " と " + std::to_string(n));
       }
       length = n;
     } while (!rest.empty());
@@ -342,6 +344,7 @@ bool THttpClient::ConnectToHost() {
   connection_.Host = host;
   connection_.Port = port;
   connection_.TunnelHost = tunnel_host;
+  connection_.ViaProxy = proxy_.has_value();
   connection_.TunnelPort = tunnel_port;
   connection_.TunnelAuthorization =
       tunnel && proxy_->BasicAuthentication && !proxy_->ProxyUsername.empty()
@@ -457,7 +460,7 @@ void THttpClient::ReadOneHead() {
   // a reply of nothing else never starts.
   for (size_t blank = 0; Trim(r.StatusLine = connection_.ReadLine()).empty();) {
     if (++blank >= kMaxHeaderLines) {
-      throw EHttpMalformedReply("The reply has no status line, only empty lines.");
+      throw EHttpMalformedReply("応答に状態行がなく、空行だけです。");
     }
   }
 
@@ -483,7 +486,7 @@ void THttpClient::ReadOneHead() {
     }
     if (line.empty()) break;
     if (r.HeaderLines.Count() >= kMaxHeaderLines) {
-      throw EHttpMalformedReply("Too many header lines in the reply.");
+      throw EHttpMalformedReply("応答のヘッダー行が多すぎます。");
     }
     r.HeaderLines.Add(std::move(line));
   }
@@ -583,7 +586,7 @@ void THttpClient::ReadChunked(TStream* target) {
   // Trailer lines up to the empty line; a server that closes instead has
   // still sent the whole body.
   for (size_t count = 0;; ++count) {
-    if (count >= kMaxHeaderLines) throw EHttpMalformedReply("Too many header lines in the reply.");
+    if (count >= kMaxHeaderLines) throw EHttpMalformedReply("応答のヘッダー行が多すぎます。");
     std::string line;
     try {
       line = connection_.ReadLine();
@@ -597,7 +600,9 @@ void THttpClient::ReadChunked(TStream* target) {
 void THttpClient::RaiseProtocolError(THttpMethod method) {
   TStringStream body;
   if (ReplyHasBody(method)) ReadBody(&body);
-  EHttpProtocolError error(Response.StatusCode, Response.StatusLine, body.DataString());
+  // The status line as sent, with what a message cannot show escaped.
+  EHttpProtocolError error(Response.StatusCode, ShownServerText(Response.StatusLine),
+                           body.DataString());
   error.RetryAfter = Response.HeaderLines.Value("Retry-After");
   throw error;
 }
@@ -642,8 +647,8 @@ void FollowAddressRedirects(THttpClient& client) {
     const TUri next(destination);
     if (EqualsIgnoreCase(client.Url().Protocol, "https") && !next.Protocol.empty() &&
         !EqualsIgnoreCase(next.Protocol, "https")) {
-      throw EHttpError("The server " + client.Url().Host + " sends the record on to " +
-                       destination + ", without encryption: not followed.");
+      throw EHttpError("サーバー " + client.Url().Host + " は棋譜を暗号化しない " +
+                       ShownServerText(destination) + " へ転送するため、従いません。");
     }
   };
 }

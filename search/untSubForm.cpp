@@ -125,6 +125,8 @@ TForm2::TForm2(TBroadcastHosts hosts, TFetcherFactory make_fetcher, QWidget* par
 
   Button1 = MakeButton(this, "Button1", QStringLiteral("中継棋譜を探す"), {128, 288, 105, 33});
   Button2 = MakeButton(this, "Button2", QStringLiteral("終了"), {376, 288, 89, 33});
+  Button3 = MakeButton(this, "Button3", QStringLiteral("全局を見る"), {244, 288, 105, 33});
+  Button3->setEnabled(false);
 
   // Below the buttons, inside the fixed client area.
   ProgressLabel = new QLabel(this);
@@ -133,6 +135,13 @@ TForm2::TForm2(TBroadcastHosts hosts, TFetcherFactory make_fetcher, QWidget* par
 
   connect(Button1, &QPushButton::clicked, this, &TForm2::Button1Click);
   connect(Button2, &QPushButton::clicked, this, &TForm2::Button2Click);
+  connect(Button3, &QPushButton::clicked, this, &TForm2::Button3Click);
+  // Several games may be selected for the grid; a double click opens one.
+  ListView1->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  const auto listed = [this] { Button3->setEnabled(ListView1->RowCount() > 0); };
+  connect(ListView1->model(), &QAbstractItemModel::rowsInserted, this, listed);
+  connect(ListView1->model(), &QAbstractItemModel::rowsRemoved, this, listed);
+  connect(ListView1->model(), &QAbstractItemModel::modelReset, this, listed);
   connect(ListView1, &TListView::DoubleClicked, this, &TForm2::ListViewDoubleClick);
   connect(ListView1, &TListView::ColumnClicked, this, &TForm2::ListViewColumnClick);
 
@@ -147,12 +156,14 @@ TForm2::TForm2(TBroadcastHosts hosts, TFetcherFactory make_fetcher, QWidget* par
   FViewer->Actions->SetAddressDownload([states = follow_states_](const std::string& url) {
     return std::make_shared<TAddressFetch>(url, states->For(url));
   });
+  FViewer->Actions->SetGridOpener([this](const std::vector<std::string>& addresses) { OpenGrid(addresses); });
 }
 
 TForm2::~TForm2() {
   // Downloads in flight end at once; nothing they would report arrives.
   search_.reset();
   hand_over_.Abandon();
+  delete grid_;
   FViewer->FollowRecord({});
   delete FViewer;
 }
@@ -165,6 +176,7 @@ void TForm2::resizeEvent(QResizeEvent* event) {
   ListView1->setColumnWidth(4, 60 + dx);
   Button1->move(128 + dx / 2, 288 + dy);
   Button2->move(376 + dx / 2, 288 + dy);
+  Button3->move(244 + dx / 2, 288 + dy);
   ProgressLabel->setGeometry(16, 326 + dy, 545 + dx, 18);
   // The whole line is in the tooltip; cut again for the new width.
   if (!ProgressLabel->toolTip().isEmpty()) {
@@ -263,7 +275,47 @@ std::shared_ptr<TRecordFetch> TForm2::FollowDownload(const std::string& url) con
 void TForm2::ListViewDoubleClick() {
   const int row = ListView1->SelectedIndex();
   if (row < 0 || closing_) return;
-  const std::string url = Utf16ToSjis(ToU16(ListView1->SubItem(row, 3)));
+  OpenGame(Utf16ToSjis(ToU16(ListView1->SubItem(row, 3))));
+}
+
+void TForm2::Button3Click() {
+  std::vector<std::string> addresses;
+  std::vector<int> rows;
+  for (QTreeWidgetItem* item : ListView1->selectedItems()) {
+    rows.push_back(ListView1->indexOfTopLevelItem(item));
+  }
+  if (rows.size() < 2) {
+    rows.clear();
+    for (int row = 0; row < ListView1->RowCount(); ++row) rows.push_back(row);
+  }
+  std::sort(rows.begin(), rows.end());
+  for (int row : rows) addresses.push_back(Utf16ToSjis(ToU16(ListView1->SubItem(row, 3))));
+  OpenGrid(addresses);
+}
+
+void TForm2::OpenGrid(const std::vector<std::string>& addresses) {
+  if (closing_) return;
+  if (addresses.empty()) {
+    if (ListView1->RowCount() > 0) Button3Click();
+    return;
+  }
+  if (!grid_) {
+    grid_ = new TGridWindow(this);
+    grid_->SetOpenGame([this](const std::string& url) { OpenGame(url, true); });
+    if (settings_) grid_->KeepSettings(settings_);
+  }
+  if (settings_) {
+    grid_->SetIntervalMs(RefreshIntervalMs(settings_->Values().refresh_choice));
+    grid_->SetEngineSettings(settings_->Values().engine);
+  }
+  grid_->Open(addresses);
+  grid_->show();
+  grid_->raise();
+  grid_->activateWindow();
+}
+
+void TForm2::OpenGame(const std::string& url, bool newest) {
+  if (closing_) return;
   std::shared_ptr<TRecordFetch> fetch = RecordDownload(url);
   struct Fetched {
     std::string bytes;
@@ -285,7 +337,7 @@ void TForm2::ListViewDoubleClick() {
         }
         return fetched;
       },
-      [this, url, fetch, asked = ++hand_overs_asked_](std::shared_ptr<Fetched> fetched) {
+      [this, url, fetch, newest, asked = ++hand_overs_asked_](std::shared_ptr<Fetched> fetched) {
         if (!fetched->error.empty()) {
           // What arrived before a failure is at best part of the record:
           // the file and the game the viewer shows stay as they are.
@@ -294,14 +346,14 @@ void TForm2::ListViewDoubleClick() {
         }
         // Not inside the viewer's showing of a row; and by then another
         // game may have been asked for, which wins.
-        FViewer->Follower->WhenIdle([this, url, fetch, asked, bytes = std::move(fetched->bytes)] {
-          if (asked == hand_overs_asked_ && !closing_) HandOver(url, fetch, bytes);
+        FViewer->Follower->WhenIdle([this, url, fetch, asked, newest, bytes = std::move(fetched->bytes)] {
+          if (asked == hand_overs_asked_ && !closing_) HandOver(url, fetch, bytes, newest);
         });
       });
 }
 
 void TForm2::HandOver(const std::string& url, const std::shared_ptr<TRecordFetch>& fetch,
-                      const std::string& bytes) {
+                      const std::string& bytes, bool newest) {
   try {
     fetch->Keep(bytes);
   } catch (const std::exception& e) {
@@ -314,6 +366,7 @@ void TForm2::HandOver(const std::string& url, const std::shared_ptr<TRecordFetch
   FViewer->raise();
   FViewer->activateWindow();
   FViewer->Button1Click();
+  if (newest) FViewer->Follower->WhenIdle([this] { FViewer->ShowNewestMove(); });
 }
 
 void TForm2::ListViewColumnClick(int column) {
@@ -338,6 +391,7 @@ void TForm2::closeEvent(QCloseEvent* event) {
   if (search_) search_->Abandon();
   hand_over_.Abandon();
   FViewer->hide();
+  if (grid_) grid_->hide();
   event->accept();
   QCoreApplication::exit(0);
 }

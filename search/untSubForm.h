@@ -20,6 +20,7 @@
 #include "search/ParallelSearch.h"
 #include "toolkit/qt/Background.h"
 #include "toolkit/qt/ListView.h"
+#include "viewer/GridWindow.h"
 #include "viewer/Settings.h"
 #include "viewer/untMain.h"
 
@@ -39,6 +40,7 @@ class TForm2 : public QWidget {
   TListView* ListView1;
   QPushButton* Button1;   // "中継棋譜を探す"
   QPushButton* Button2;   // "終了"
+  QPushButton* Button3;   // "全局を見る": enabled while games are listed
   QLabel* ProgressLabel;  // which page is searched, how many games were found
 
   TForm1* FViewer;
@@ -57,6 +59,17 @@ class TForm2 : public QWidget {
   // failed write shows a box and changes nothing else. The viewer can then
   // refresh the game through RecordDownload.
   void ListViewDoubleClick();
+  // Opens the game at `url` in the viewer as a double click opens a row;
+  // `newest`: at its newest move.
+  void OpenGame(const std::string& url, bool newest = false);
+  // The grid window 「全局」 on the games listed, or on the selected ones
+  // when two or more are selected.
+  void Button3Click();
+  // The grid window on `addresses` (records, or pages linking records);
+  // empty: on the games listed. A click on a board opens its game (OpenGame).
+  void OpenGrid(const std::vector<std::string>& addresses);
+  TGridWindow* Grid() const { return grid_; }
+
   // Flips the sort direction on every click and sorts by column `column`.
   void ListViewColumnClick(int column);
   // The comparison of two rows under FSortColumn.
@@ -102,7 +115,7 @@ class TForm2 : public QWidget {
   void EndSearch();
   // Feeds the viewer the game just downloaded.
   void HandOver(const std::string& url, const std::shared_ptr<TRecordFetch>& fetch,
-                const std::string& bytes);
+                const std::string& bytes, bool newest);
 
   TBroadcastHosts hosts_;
   TFetcherFactory make_fetcher_;
@@ -114,6 +127,7 @@ class TForm2 : public QWidget {
   unsigned hand_overs_asked_ = 0;
   bool closing_ = false;
   TSettingsFile* settings_ = nullptr;
+  TGridWindow* grid_ = nullptr;
 };
 
 }  // namespace zelvaro

@@ -12,6 +12,8 @@
 #include <QWidget>
 #include <algorithm>
 
+#include "broadcast/GameSet.h"
+#include "game/RecordFormat.h"
 #include "game/RecordUsi.h"
 #include "game/RecordWriter.h"
 #include "toolkit/Exception.h"
@@ -106,6 +108,11 @@ TRecordActions::TRecordActions(QWidget* window, TRecordFollower* follower,
   connect(CopySfenAction, &QAction::triggered, this, &TRecordActions::CopyPositionSfen);
   CopyBodAction = new QAction(QStringLiteral("局面を BOD でコピー"), this);
   connect(CopyBodAction, &QAction::triggered, this, &TRecordActions::CopyPositionBod);
+  GridAction = new QAction(QStringLiteral("全局"), this);
+  GridAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
+  connect(GridAction, &QAction::triggered, this, [this] {
+    if (grid_opener_) grid_opener_({});
+  });
   // Saving needs a record as read.
   for (bool read : {false, true}) {
     connect(follower_, read ? &TRecordFollower::RecordOpened : &TRecordFollower::RecordCleared,
@@ -331,6 +338,12 @@ void TRecordActions::OpenAddress(const QString& url) {
 void TRecordActions::ShowAddressRecord(const QString& url, std::string bytes,
                                        const std::string& content_type) {
   const std::string address = url.toStdString();
+  // A page that links records is every game of its round: the grid.
+  if (grid_opener_ && !FormatByContent(bytes) &&
+      !RecordLinksOfPage(SplitLines(bytes), address).empty()) {
+    grid_opener_({address});
+    return;
+  }
   const TRecordEncoding encoding = AddressEncoding(bytes, content_type);
   const std::string name = AddressFileName(address);
   auto fetched = std::make_shared<std::string>(std::move(bytes));

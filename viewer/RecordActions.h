@@ -43,6 +43,7 @@ class TRecordActions : public QObject {
   QAction* PasteAction;   // Ctrl+V: PasteRecord
   QAction* CopySfenAction;  // "局面を SFEN でコピー": the position on show
   QAction* CopyBodAction;   // "局面を BOD でコピー": the position on show as a board diagram
+  QAction* GridAction;      // "全局", Ctrl+G: the grid of the listed games (SetGridOpener)
 
   // Opens a record file of the user's: read aside as TRecordEncoding::kDetect,
   // shown as the record file is shown, and followed (read again as it
@@ -76,6 +77,11 @@ class TRecordActions : public QObject {
   // How a record's web address is downloaded (the search window gives it);
   // without one no address can be opened.
   void SetAddressDownload(TAddressDownload download) { address_download_ = std::move(download); }
+  // Opens the grid window 「全局」 on `addresses` (empty: the games the
+  // search window lists): Ctrl+G, and an opened address that is a page
+  // linking records. Without one neither opens anything.
+  using TGridOpener = std::function<void(const std::vector<std::string>&)>;
+  void SetGridOpener(TGridOpener open) { grid_opener_ = std::move(open); }
   // Downloads the record at `url` (http or https) in the background, then
   // reads and shows it as a file is shown and follows it like a broadcast
   // game, and offers the address again later. The caption says that it is
@@ -105,6 +111,7 @@ class TRecordActions : public QObject {
   TRecordFollower* follower_;
   std::function<int()> shown_row_;
   TAddressDownload address_download_;
+  TGridOpener grid_opener_;
   QStringList recent_addresses_;
   bool opening_ = false;  // an address's download is told in the caption
   // Last: destroyed first, ending the download before what it reports to goes.

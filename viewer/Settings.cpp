@@ -22,6 +22,9 @@ constexpr char kServerKey[] = "search/server";
 constexpr char kAddressesKey[] = "addresses/recent";
 constexpr int kMaxAddresses = 10;
 constexpr char kSponsorKey[] = "search/sponsor";
+constexpr char kGridPlayingOnlyKey[] = "grid/playing_only";
+constexpr char kGridHideResultsKey[] = "grid/hide_results";
+constexpr char kGridEvalKey[] = "grid/eval";
 constexpr char kEnginePathKey[] = "engine/path";
 constexpr char kEngineHashKey[] = "engine/hash";
 constexpr char kEngineThreadsKey[] = "engine/threads";
@@ -78,6 +81,9 @@ TSettings ReadSettings(const QString& path) {
   }
   settings.sponsor =
       file.value(QString::fromLatin1(kSponsorKey)).toString().trimmed().toStdString();
+  settings.grid.playing_only = ReadBool(file, kGridPlayingOnlyKey).value_or(false);
+  settings.grid.hide_results = ReadBool(file, kGridHideResultsKey).value_or(false);
+  settings.grid.eval = ReadBool(file, kGridEvalKey).value_or(false);
   TEngineSettings& engine = settings.engine;
   engine.path = file.value(QString::fromLatin1(kEnginePathKey)).toString().trimmed().toStdString();
   engine.hash_mb = ReadInt(file, kEngineHashKey, 1, kMaxEngineHashMb).value_or(engine.hash_mb);
@@ -122,6 +128,9 @@ void TSettingsFile::Save() const {
   if (!values_.server.empty()) {
     file.setValue(QString::fromLatin1(kServerKey), QString::fromStdString(values_.server));
   }
+  file.setValue(QString::fromLatin1(kGridPlayingOnlyKey), values_.grid.playing_only);
+  file.setValue(QString::fromLatin1(kGridHideResultsKey), values_.grid.hide_results);
+  file.setValue(QString::fromLatin1(kGridEvalKey), values_.grid.eval);
   // The engine's values only when they differ from the defaults, so that a
   // file written on one machine does not fix another's thread count.
   const TEngineSettings defaults;

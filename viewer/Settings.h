@@ -23,6 +23,10 @@
 //   [addresses]
 //   recent=…           the last record addresses opened, newest first (at most 10)
 //   sponsor=http://…   the sponsor host's base address (the server's when entered with it)
+//   [grid]             the grid window 「全局」's toggles
+//   playing_only=false 対局中のみ
+//   hide_results=false 結果を隠す
+//   eval=false         評価値
 //   [engine]           (only what differs from the defaults)
 //   path=/usr/games/…  the analysing engine; none: the default program
 //   hash=128           MB
@@ -51,6 +55,14 @@ inline constexpr QSize kViewerSize(760, 516);
 // A window larger than this each way is taken for a damaged value.
 inline constexpr int kMaxWindowExtent = 16384;
 
+// The grid window's toggles.
+struct TGridOptions {
+  bool playing_only = false;  // 「対局中のみ」: ended games hidden
+  bool hide_results = false;  // 「結果を隠す」: results, clocks and boards of ended games hidden
+  bool eval = false;          // 「評価値」: a gauge of sente's winning chance beside each board
+  bool operator==(const TGridOptions&) const = default;
+};
+
 struct TSettings {
   int font_size = kDefaultFontSize;            // RadioGroup1's item
   int refresh_choice = kDefaultRefreshChoice;  // RadioGroup2's item
@@ -72,6 +84,7 @@ struct TSettings {
   std::string sponsor;
   // The engine page of the options.
   TEngineSettings engine;
+  TGridOptions grid;
 
   bool operator==(const TSettings&) const = default;
 };

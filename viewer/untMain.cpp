@@ -239,7 +239,8 @@ TForm1::TForm1(QWidget* parent)
                                    LastMoveAction,
                                    FlipAction,
                                    separator(),
-                                   AnalysisAction};
+                                   AnalysisAction,
+                                   Actions->GridAction};
   for (QAction* action : actions) action->setShortcutContext(Qt::WindowShortcut);
   addActions(actions);
   Image1->addActions(actions);
@@ -351,6 +352,17 @@ void TForm1::ShowRow(int row, bool document, bool picture) {
   }
   // Last: showing a document processes events, and what they do wins.
   if (document) ShowHtml(*this, LinkifyUrls(position.Comment));
+}
+
+void TForm1::ShowNewestMove() {
+  const auto& rows = Follower->Record().rows;
+  int last = 0;
+  for (size_t row = 0; row < rows.size(); ++row) {
+    if (rows[row].line == 0) last = static_cast<int>(row);
+  }
+  ListView1->Select(last);
+  ListView1->ScrollIntoView(last);
+  OnListViewClick();
 }
 
 void TForm1::OnListViewClick() {

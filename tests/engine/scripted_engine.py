@@ -6,6 +6,7 @@ MODE is one of
   silent    never answers anything
   noready   answers usi but never isready
   crash     exits after the first info of a search
+  orphan    as crash, but leaves a sleeping child that keeps the output open
   flood     thousands of info lines a second while searching
   garbage   garbage lines (bytes, an overlong line, broken infos) among good ones
   late      answers stop with bestmove only after 1.5 s
@@ -47,7 +48,11 @@ class Search:
             depth += 1
             say(f"info depth {depth} seldepth {depth + 2} score cp {10 * self.moves} "
                 f"nodes {depth * 1000} nps 50000 time {depth * 20} hashfull 3 pv 7g7f 3c3d")
-            if mode == "crash":
+            if mode == "orphan":
+                import subprocess
+                subprocess.Popen(["sleep", "15"], stdout=sys.stdout, stderr=sys.stdout,
+                                 stdin=subprocess.DEVNULL)
+            if mode in ("crash", "orphan"):
                 time.sleep(0.05)
                 out.flush()
                 import os

@@ -103,6 +103,37 @@ TEST_F(UsiClientTest, LimitsOfTheWaitsEndInAFaultWithTheLastLine) {
   }
 }
 
+TEST_F(UsiClientTest, AnEngineDeclaringTooManyOrTooLongOptionsIsEnded) {
+  struct Case {
+    size_t count;
+    size_t name_length;
+    bool fails;
+  } cases[] = {
+      {kMaxUsiOptions, 8, false},
+      {kMaxUsiOptions + 1, 8, true},
+      {200000, 8, true},
+      {1, kMaxUsiOptionLine, true},
+  };
+  for (const Case& c : cases) {
+    TUsiClient fresh;
+    fresh.Start(now);
+    for (size_t i = 0; i < c.count && fresh.State() != TUsiState::kFailed; ++i) {
+      fresh.OnLine("option name " + std::string(c.name_length, 'a') + std::to_string(i) +
+                       " type spin",
+                   now);
+    }
+    EXPECT_LE(fresh.Options().size(), kMaxUsiOptions);
+    fresh.OnLine("usiok", now);
+    const auto events = fresh.TakeEvents();
+    EXPECT_EQ(fresh.State() == TUsiState::kFailed, c.fails) << c.count;
+    if (!c.fails) continue;
+    ASSERT_FALSE(events.empty());
+    ASSERT_TRUE(events.back().fault);
+    EXPECT_EQ(events.back().fault->kind, TUsiFaultKind::kTooManyOptions);
+    EXPECT_NE(UsiFaultMessage(*events.back().fault).find("設定項目が多すぎる"), std::string::npos);
+  }
+}
+
 TEST_F(UsiClientTest, ANewPositionStopsOnceWaitsForBestmoveAndDropsNothingOfTheOld) {
   Ready();
   client.SetPosition("position startpos", now);
@@ -223,6 +254,11 @@ TEST(UsiInfoTest, ReadsEveryFieldAndTurnsScoresToSente) {
       {"info score mate -4", true, {true, 0, 4, true, TUsiBound::kExact}},
       {"info score mate +", false, {true, 0, kUnknownMatePlies, true, TUsiBound::kExact}},
       {"info score mate -", false, {true, 0, kUnknownMatePlies, false, TUsiBound::kExact}},
+      // Out-of-range scores are clamped before they are turned.
+      {"info score cp -2147483648", true, {false, kMaxUsiCp, 0, false, TUsiBound::kExact}},
+      {"info score cp 2147483647", true, {false, -kMaxUsiCp, 0, false, TUsiBound::kExact}},
+      {"info score cp -2147483648", false, {false, -kMaxUsiCp, 0, false, TUsiBound::kExact}},
+      {"info score mate 2147483647", false, {true, 0, kMaxMatePlies, true, TUsiBound::kExact}},
   };
   for (const Case& c : cases) {
     const TUsiInfo info = ParseUsiInfo(c.line, c.gote);

@@ -62,6 +62,8 @@ TEST(UsiEngineTest, FaultsAreErrorsInWordsAndLeaveNoProcess) {
   } cases[] = {
       {"/nonexistent/engine", "起動できません"},
       {ScriptedEngine("crash"), "終了しました"},
+      // Its death is seen though a child it left keeps its output open.
+      {ScriptedEngine("orphan"), "終了しました"},
   };
   for (const Case& c : cases) {
     try {

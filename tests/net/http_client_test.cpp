@@ -194,6 +194,23 @@ TEST_F(HttpClientTest, RedirectsAreFollowedOnlyWhenAsked) {
   EXPECT_EQ(loop.Requests().size(), static_cast<size_t>(THttpClient::kMaxPasses));
 }
 
+TEST_F(HttpClientTest, SchemeRelativeRedirectGoesToItsHostWithTheCurrentScheme) {
+  ScriptedServer server({{ReadRequest(), Send("HTTP/1.1 301 Moved\r\nLocation: //far.example:" +
+                                               std::to_string(81) +
+                                               "/r/x.kif\r\nContent-Length: 0\r\n"
+                                               "Connection: close\r\n\r\n")},
+                         {ReadRequest(), Send(Ok("far body"))}});
+  Redirector redirect(server.Port());
+  client.Connection().Connector = redirect.Connector();
+  FollowAddressRedirects(client);
+  EXPECT_EQ(client.Get("http://near.example/a.html"), "far body");
+  EXPECT_EQ(redirect.asks, (std::vector<std::string>{"near.example:80", "far.example:81"}));
+  ASSERT_EQ(server.Requests().size(), 2u);
+  EXPECT_EQ(server.Requests()[1].rfind("GET /r/x.kif HTTP/1.1\r\nHost: far.example:81", 0), 0u)
+      << server.Requests()[1];
+  EXPECT_EQ(client.Url().Protocol, "http");
+}
+
 TEST_F(HttpClientTest, InterimContinueIsSkipped) {
   ScriptedServer server(
       {{ReadRequest(), Send("HTTP/1.1 100 Continue\r\n\r\n"), Pause(20ms), Send(Ok("done"))}});

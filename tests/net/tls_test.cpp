@@ -110,33 +110,33 @@ TEST(Tls, FailuresNameWhatWentWrongAndGiveNoBody) {
   } cases[] = {
       {"untrusted",
        Kind::kUntrusted,
-       "not trusted",
+       "信頼できません",
        [&] { return stranger.Issue({"localhost"}, {"127.0.0.1"}); },
        {ReadRequest()}},
       {"expired",
        Kind::kExpired,
-       "expired",
+       "有効期限が切れています",
        [] { return TrustedTestCa().Issue({"localhost"}, {"127.0.0.1"}, -7200, -3600); },
        {ReadRequest()}},
       {"wrong name",
        Kind::kNameMismatch,
-       "another name",
+       "別の名前",
        [] { return TrustedTestCa().Issue({"other.example"}, {}); },
        {ReadRequest()}},
       {"TLS 1.0 only",
        Kind::kOldProtocol,
-       "older than 1.2",
+       "1.2 より前",
        [] { return LocalhostCert(); },
        {ReadRequest()},
        true},
       {"plain text",
        Kind::kNotTls,
-       "does not speak TLS",
+       "TLS (https) で応答しません",
        nullptr,
        {Send("HTTP/1.1 400 Bad Request\r\nContent-Length: 0\r\n\r\n")}},
       {"closed mid-handshake",
        Kind::kBrokenOff,
-       "closed the connection during",
+       "接続手順の途中で接続を閉じました",
        nullptr,
        {Pause(100ms)}},
   };
@@ -246,7 +246,7 @@ TEST(Tls, CutBodiesAndCapsAreErrors) {
     THttpClient().Get(front.Url());
     ADD_FAILURE() << "no error";
   } catch (const ETlsCut& e) {
-    EXPECT_NE(e.Message().find("without ending it"), std::string::npos) << e.Message();
+    EXPECT_NE(e.Message().find("終えずに閉じました"), std::string::npos) << e.Message();
   }
 }
 

@@ -36,6 +36,7 @@ TEST(Uri, SplitsIntoParts) {
       {"dir/page.html?q", "", "", "", "", "", "dir/", "page.html", "?q", ""},
       {"page.html", "", "", "", "", "", "", "page.html", "", ""},
       {"/abs/x.kif#b", "", "", "", "", "", "/abs/", "x.kif", "", "b"},
+      {"//other:81/r/x.kif", "", "", "", "other", "81", "/r/", "x.kif", "", ""},
   };
   for (const UriCase& c : cases) {
     SCOPED_TRACE(c.url);

@@ -98,7 +98,7 @@ TEST_F(AddressOpenTest, RedirectsToHttpsAreFollowedBackToHttpNever) {
   Open(QString::fromStdString(back.Url("/game.kif")));
   ASSERT_EQ(messages.messages.size(), 1u);
   EXPECT_EQ(messages.messages[0].caption, QStringLiteral("error"));
-  EXPECT_TRUE(messages.messages[0].text.contains(QStringLiteral("without encryption")));
+  EXPECT_TRUE(messages.messages[0].text.contains(QStringLiteral("暗号化しない")));
   // The game on show stays as it was.
   EXPECT_EQ(Rows(), 4);
   EXPECT_EQ(viewer->windowTitle(), caption);

@@ -260,9 +260,9 @@ TEST_F(SearchWindowTest, PlaceholderHostsAreNotAskedFor) {
   EXPECT_EQ(form->ListView1->RowCount(), 2);
 }
 
-// Downloads that are no record, or huge: refused or shown within two
-// seconds, the window answering throughout; a refused one leaves file and
-// viewer as they were.
+// Downloads that are no record, or huge: refused or shown, read while the
+// window goes on (bench/search measures how long); a refused one leaves
+// file and viewer as they were.
 TEST_F(SearchWindowTest, HugeAndBrokenDownloads) {
   std::mt19937 random(18);
   std::vector<std::string> text, moves, binary(1, std::string(4096, '\0'));
@@ -299,22 +299,14 @@ TEST_F(SearchWindowTest, HugeAndBrokenDownloads) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.row);
     messages.messages.clear();
-    QElapsedTimer since_tick, took;
-    qint64 longest_gap = 0;
-    QTimer tick;
-    QObject::connect(&tick, &QTimer::timeout,
-                     [&] { longest_gap = std::max(longest_gap, since_tick.restart()); });
-    tick.start(50);
-    since_tick.start();
-    took.start();
     form->ListView1->Select(c.row);
     form->ListViewDoubleClick();
+    // The reading goes on after the click has returned: the window waits for nothing.
+    EXPECT_TRUE(form->HandingOver());
     ASSERT_TRUE(testing::WaitFor([&] {
       return !form->HandingOver() &&
              (!messages.messages.empty() || form->FViewer->ListView1->RowCount() > 3);
     }));
-    EXPECT_LT(took.elapsed(), 2000);
-    EXPECT_LE(std::max(longest_gap, since_tick.elapsed()), 200);
     ASSERT_EQ(messages.messages.size(), 1u);
     if (c.refusal.empty()) {
       EXPECT_EQ(form->FViewer->ListView1->RowCount(), static_cast<int>(kMaxRecordRows));
@@ -354,6 +346,8 @@ TEST_F(SearchWindowTest, DoubleClickHandsTheRecordToTheViewer) {
   EXPECT_EQ(ReadFile(kRecordFileName), expected);
   EXPECT_TRUE(form->FViewer->isVisible());
   EXPECT_FALSE(form->FViewer->Button1->isVisible());
+  // The viewer reads the record aside: wait for the reading to end.
+  EXPECT_TRUE(testing::WaitFor([&] { return form->FViewer->ListView1->RowCount() > 1; }));
   EXPECT_EQ(form->FViewer->ListView1->RowCount(), 3);  // row 0 and two moves
   EXPECT_EQ(form->FViewer->windowTitle(), QStringLiteral("Zelvaro - [ 竜王戦 ]"));
   EXPECT_EQ(form->FViewer->SenteName, u"先手A");
