@@ -15,7 +15,7 @@
 #include "net/FollowFetch.h"
 #include "net/HttpDate.h"
 #include "net/PageFetch.h"
-#include "search/Discovery.h"
+#include "broadcast/Discovery.h"
 #include "toolkit/TextCodec.h"
 
 namespace zelvaro {

@@ -30,11 +30,11 @@
 #include <thread>
 #include <vector>
 
+#include "broadcast/Discovery.h"
 #include "cli/Command.h"
 #include "game/Record.h"
 #include "game/RecordFollow.h"
 #include "net/PageFetch.h"
-#include "search/Discovery.h"
 #include "toolkit/TextCodec.h"
 
 namespace zelvaro::cli {

@@ -11,8 +11,8 @@
 #include <string>
 
 #include "cli/Command.h"
-#include "search/Discovery.h"
-#include "search/PageLineFetcher.h"
+#include "broadcast/Discovery.h"
+#include "broadcast/PageLineFetcher.h"
 #include "toolkit/TextCodec.h"
 
 namespace zelvaro::cli {

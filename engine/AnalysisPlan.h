@@ -37,7 +37,6 @@ class TAnalysisPlan {
   const std::string& Shown() const { return shown_; }
   // The main line's positions from the start (the graph's points).
   void SetMainLine(std::vector<std::string> positions) { main_line_ = std::move(positions); }
-  const std::vector<std::string>& MainLine() const { return main_line_; }
   void SetTimePerPosition(std::chrono::milliseconds t) { per_position_ = t; }
 
   // The search to run now; none when there is nothing to search.

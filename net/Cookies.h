@@ -18,7 +18,6 @@ class TCookie {
   // Reads a Set-Cookie value: "name=value" then "; "-separated properties.
   // Reading the same text again changes nothing.
   void SetCookieText(std::string_view text);
-  const std::string& CookieText() const { return cookieText_; }
 
   // "N=V; path=P; expires=E; domain=D; secure; max-age=M; comment=C;
   // version=Q", each part only when it has a value.

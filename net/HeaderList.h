@@ -44,8 +44,6 @@ class THeaderList {
   // Every line folded to the fold length, each followed by CR LF.
   std::string Text() const;
 
-  size_t FoldLength() const { return foldLength_; }
-
  private:
   std::vector<std::string> lines_;
   size_t foldLength_;

@@ -151,7 +151,6 @@ class THttpClient {
   int RedirectMaximum = 15;
   // Most passes one request makes (the first and the redirects followed).
   int MaxPasses = kMaxPasses;
-  int AuthRetries = 3;
   bool AllowCookies = true;
   // A proxy for every request; without a ProxyServer and with
   // UseEnvironmentProxy, http_proxy, https_proxy and no_proxy decide

@@ -236,7 +236,6 @@ class TRegex {
   bool MatchLoop(Pos scan, Pos next);
   bool MatchBackStep(Pos scan, Pos next);
   int32_t RegRepeat(Pos atom, int32_t max);
-  bool AtomMatchesOnce(Pos atom);
   bool IsWordByte(Byte c) const { return word_set_[c]; }
   void ClearGroups();
 

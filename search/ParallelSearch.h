@@ -1,5 +1,5 @@
 // The search as the program runs it: the downloads in parallel off the
-// calling thread. The scheduler (search/Discovery.h) says what may be
+// calling thread. The scheduler (broadcast/Discovery.h) says what may be
 // fetched; each download runs on the download pool with a fetcher of its
 // own, and its result comes back to the thread that started the search,
 // where the listener hears, in the search's order, what the search one
@@ -12,7 +12,7 @@
 #include <memory>
 #include <vector>
 
-#include "search/Discovery.h"
+#include "broadcast/Discovery.h"
 #include "toolkit/qt/Background.h"
 
 namespace zelvaro {

@@ -1,14 +1,13 @@
 #include "search/untSubForm.h"
 
-#include "search/AddressFetch.h"
-
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QResizeEvent>
 #include <QStringList>
 #include <algorithm>
 
-#include "search/HandOver.h"
+#include "broadcast/AddressFetch.h"
+#include "broadcast/HandOver.h"
 #include "toolkit/Exception.h"
 #include "toolkit/TextCodec.h"
 #include "toolkit/qt/Forms.h"
@@ -18,6 +17,9 @@ namespace zelvaro {
 namespace {
 
 constexpr char kErrorCaption[] = "error";
+// The widths of the tournament and address columns in the window's own size.
+constexpr int kTournamentWidth = 150;
+constexpr int kUrlWidth = 60;
 constexpr char16_t kNoServerText[] =
     u"中継サーバーが設定されていません。\n"
     u"中継サーバーのアドレスを入力してください（例: http://127.0.0.1:8123）。\n"
@@ -40,7 +42,9 @@ class TForm2::Listener : public ISearchListener {
     failed_.append(QStringLiteral("%1 (%2)").arg(index + 1).arg(
         QString::fromStdString(TournamentTable(form_.hosts_)[index])));
     ShowProgress();
-    ShowMessage(QString::fromStdString(message), QString::fromLatin1(kErrorCaption));
+    // The search goes on while the box is up.
+    ShowMessageModeless(&form_, QString::fromStdString(message),
+                        QString::fromLatin1(kErrorCaption));
   }
   // A page on a placeholder host: named in the progress line, no box.
   void PageNotConfigured(int index) override {
@@ -71,6 +75,7 @@ class TForm2::Listener : public ISearchListener {
         item->setText(column + 1, texts[column]);
     }
     list->EndUpdate();
+    form_.FitColumns();
     ++found_;
     ShowProgress();
   }
@@ -116,10 +121,10 @@ TForm2::TForm2(TBroadcastHosts hosts, TFetcherFactory make_fetcher, QWidget* par
   ListView1->setGeometry(16, 16, 545, 257);
   ListView1->SetColumns({
       {QStringLiteral("開始日時"), 120},
-      {QStringLiteral("棋戦名"), 150},
+      {QStringLiteral("棋戦名"), kTournamentWidth},
       {QStringLiteral("先手"), 100},
       {QStringLiteral("後手"), 100},
-      {QStringLiteral("URL"), 60},
+      {QStringLiteral("URL"), kUrlWidth},
   });
   ListView1->SetCompare([this](int a, int b) { return ListViewCompare(a, b); });
 
@@ -172,8 +177,7 @@ void TForm2::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
   const int dx = std::max(width() - 581, 0), dy = std::max(height() - 348, 0);
   ListView1->setGeometry(16, 16, 545 + dx, 257 + dy);
-  // The addresses, cut short first, take the extra width.
-  ListView1->setColumnWidth(4, 60 + dx);
+  FitColumns();
   Button1->move(128 + dx / 2, 288 + dy);
   Button2->move(376 + dx / 2, 288 + dy);
   Button3->move(244 + dx / 2, 288 + dy);
@@ -183,6 +187,16 @@ void TForm2::resizeEvent(QResizeEvent* event) {
     ProgressLabel->setText(ProgressLabel->fontMetrics().elidedText(
         ProgressLabel->toolTip(), Qt::ElideRight, ProgressLabel->width()));
   }
+}
+
+void TForm2::FitColumns() {
+  const int extra = std::max(width() - 581, 0);
+  // The tournament names first, as far as the longest needs; the
+  // addresses, cut short first, take the rest.
+  const int tournament =
+      std::clamp(ListView1->ContentWidth(1), kTournamentWidth, kTournamentWidth + extra);
+  ListView1->setColumnWidth(1, tournament);
+  ListView1->setColumnWidth(4, kUrlWidth + extra - (tournament - kTournamentWidth));
 }
 
 void TForm2::FirstStart() {
@@ -317,27 +331,10 @@ void TForm2::OpenGrid(const std::vector<std::string>& addresses) {
 void TForm2::OpenGame(const std::string& url, bool newest) {
   if (closing_) return;
   std::shared_ptr<TRecordFetch> fetch = RecordDownload(url);
-  struct Fetched {
-    std::string bytes;
-    std::string error;  // empty when the record came whole
-  };
   hand_over_.Start(
       [fetch] { fetch->Abort(); },
-      [fetch] {
-        auto fetched = std::make_shared<Fetched>();
-        try {
-          fetched->bytes = fetch->Fetch();
-          // What is no record neither replaces the file nor reaches the viewer.
-          const std::u16string_view refusal =
-              RecordRefusal(fetched->bytes, TRecordEncoding::kCp932, kRecordFileName);
-          if (!refusal.empty()) fetched->error = Utf16ToUtf8(refusal);
-        } catch (const std::exception& e) {
-          fetched->error = FetchErrorMessage(e);
-          if (fetched->error.empty()) fetched->error = "Unknown error.";
-        }
-        return fetched;
-      },
-      [this, url, fetch, newest, asked = ++hand_overs_asked_](std::shared_ptr<Fetched> fetched) {
+      [fetch] { return std::make_shared<THandOverResult>(FetchHandOver(*fetch, kRecordFileName)); },
+      [this, url, fetch, newest, asked = ++hand_overs_asked_](std::shared_ptr<THandOverResult> fetched) {
         if (!fetched->error.empty()) {
           // What arrived before a failure is at best part of the record:
           // the file and the game the viewer shows stay as they are.

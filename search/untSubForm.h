@@ -16,7 +16,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "search/Discovery.h"
+#include "broadcast/Discovery.h"
 #include "search/ParallelSearch.h"
 #include "toolkit/qt/Background.h"
 #include "toolkit/qt/ListView.h"
@@ -113,6 +113,9 @@ class TForm2 : public QWidget {
   class Listener;
 
   void EndSearch();
+  // Shares the width the window has grown by between the tournament column
+  // (until its longest name shows whole) and the address column.
+  void FitColumns();
   // Feeds the viewer the game just downloaded.
   void HandOver(const std::string& url, const std::shared_ptr<TRecordFetch>& fetch,
                 const std::string& bytes, bool newest);

@@ -96,7 +96,6 @@ class TBoardRenderer {
   // board was set up, the blank picture at that size, and redraws what was
   // drawn last. Throws as the constructor does.
   void SetPixelRatio(int pixel_ratio);
-  int PixelRatio() const { return ratio_; }
 
   // Called at the end of DrawPosition, so that a widget showing the picture
   // can repaint.

@@ -16,7 +16,7 @@
 
 #include "game/RecordFormat.h"
 #include "toolkit/qt/Background.h"
-#include "viewer/RecordFetch.h"
+#include "broadcast/RecordFetch.h"
 #include "viewer/RecordFollower.h"
 
 class QWidget;

@@ -5,6 +5,7 @@
 #include <QFileSystemWatcher>
 #include <QTimer>
 #include <QWidget>
+#include <climits>
 #include <utility>
 
 #include "toolkit/Exception.h"
@@ -15,7 +16,6 @@ namespace zelvaro {
 
 namespace {
 
-constexpr char16_t kRefreshFailed[] = u"更新できません: ";
 // How long a followed file must stay unchanged before it is read again.
 constexpr int kFileSettleMs = 150;
 
@@ -109,6 +109,9 @@ void TRecordFollower::Take(TRead& read, TRecordEncoding encoding, const std::str
   name_ = name;
   record_path_ = record_path;
   state_ = {};
+  pace_ = TFollowPace(pace_.Interval());
+  // A game that has ended is not checked by the timer.
+  pace_.SetFinished(ByAddress() && RecordFinished(record_));
   base_caption_ = ToQString(record_.caption);
   ShowCaption();
   emit RecordOpened();
@@ -120,12 +123,15 @@ void TRecordFollower::Follow(TRecordDownload download, const QString& watched) {
   WatchFile(watched);
   download_ = std::move(download);
   state_ = {};
+  pace_ = TFollowPace(pace_.Interval());
+  ShowCaption();
   if (!download_) refresh_pending_ = false;
   ScheduleNextCheck();
 }
 
 void TRecordFollower::SetRefreshInterval(int milliseconds) {
   refresh_interval_ms_ = std::max(milliseconds, 0);
+  pace_.SetInterval(std::chrono::milliseconds(refresh_interval_ms_));
   ScheduleNextCheck();
 }
 
@@ -136,28 +142,64 @@ void TRecordFollower::SetOpeningNote(const QString& note) {
   ShowCaption();
 }
 
+QString TRecordFollower::CheckedNote() const {
+  const auto time_of_day = [](const QDateTime& time) -> std::optional<std::chrono::seconds> {
+    if (!time.isValid()) return std::nullopt;
+    return std::chrono::seconds(time.time().msecsSinceStartOfDay() / 1000);
+  };
+  return ToQString(CheckedText(time_of_day(state_.last_check), time_of_day(state_.last_change)));
+}
+
 void TRecordFollower::ShowCaption() {
-  const QString& note = opening_note_.isEmpty() ? refresh_note_ : opening_note_;
-  emit CaptionChanged(note.isEmpty()
-                          ? base_caption_
-                          : base_caption_ + QStringLiteral(" (") + note + QStringLiteral(")"));
+  // 「Zelvaro - [ 棋戦 ] (NOTE / 終局) 最終確認 14:03:10 / 最終更新 14:02:40」
+  QString caption = base_caption_;
+  if (!opening_note_.isEmpty()) {
+    emit CaptionChanged(caption + QStringLiteral(" (") + opening_note_ + QStringLiteral(")"));
+    return;
+  }
+  QStringList notes;
+  if (!refresh_note_.isEmpty()) notes << refresh_note_;
+  if (ByAddress() && pace_.Finished()) notes << ToQString(FinishedText());
+  if (!notes.isEmpty())
+    caption += QStringLiteral(" (") + notes.join(QStringLiteral(" / ")) + QStringLiteral(")");
+  if (ByAddress() && state_.last_check.isValid()) caption += QStringLiteral(" ") + CheckedNote();
+  emit CaptionChanged(caption);
 }
 
 void TRecordFollower::ScheduleNextCheck() {
-  if (window_->isVisible() && download_ && refresh_interval_ms_ > 0 && !Refreshing()) {
-    refresh_timer_->start(refresh_interval_ms_);
-    state_.next_check = QDateTime::currentDateTime().addMSecs(refresh_interval_ms_);
+  if (window_->isVisible() && download_ && refresh_interval_ms_ > 0 && !Refreshing() &&
+      !pace_.Finished()) {
+    // From the end of the last check: the interval, or longer after failures.
+    const std::optional<TFollowPace::Duration> remaining =
+        pace_.Remaining(TFollowPace::Clock::now());
+    const qint64 wait = remaining ? remaining->count() : refresh_interval_ms_;
+    refresh_timer_->start(static_cast<int>(std::min<qint64>(wait, INT_MAX)));
+    state_.next_check = QDateTime::currentDateTime().addMSecs(wait);
   } else {
     refresh_timer_->stop();
     state_.next_check = QDateTime();
   }
 }
 
-void TRecordFollower::EndCheck(TCheckOutcome outcome) {
+void TRecordFollower::EndCheck(TCheckOutcome outcome, const std::string& failure,
+                               std::optional<std::chrono::seconds> retry_after) {
+  const bool failed = outcome == TCheckOutcome::kFailed;
+  if (failed) {
+    pace_.Failed(TFollowPace::Clock::now(), retry_after);
+    // Some messages run over two lines; the caption has one.
+    const QString message = QString::fromStdString(failure).simplified();
+    std::optional<std::chrono::milliseconds> next;
+    if (refresh_interval_ms_ > 0 && !pace_.Finished()) next = pace_.Wait();
+    refresh_note_ = ToQString(FailureText(message.toStdU16String(), next));
+  } else {
+    pace_.Succeeded(TFollowPace::Clock::now());
+  }
   state_.last_outcome = outcome;
   state_.last_check = QDateTime::currentDateTime();
   if (outcome == TCheckOutcome::kChanged) state_.last_change = state_.last_check;
-  state_.failures = outcome == TCheckOutcome::kFailed ? state_.failures + 1 : 0;
+  state_.failures = failed ? state_.failures + 1 : 0;
+  ShowCaption();
+  if (failed) emit RefreshFailed(QString::fromStdString(failure));
   emit Checked();
 }
 
@@ -219,11 +261,18 @@ void TRecordFollower::RefreshRecord() {
   refreshed->record.gote_name = record_.gote_name;
   refreshed->record.tournament_name = record_.tournament_name;
   refreshed->record.caption = base_caption_.toStdU16String();
+  auto shown = std::make_shared<const std::string>(bytes_);
   refresh_work_.Start(
       [fetch] { fetch->Abort(); },
-      [refreshed, encoding = encoding_, name = name_] {
+      [refreshed, shown, encoding = encoding_, name = name_] {
         try {
           refreshed->bytes = refreshed->fetch->Fetch();
+          // The record on show came again (a 304 hands back the last good
+          // download's bytes; or the server sent the same body): nothing to read.
+          if (refreshed->bytes == *shown) {
+            refreshed->unchanged = true;
+            return refreshed;
+          }
           // What is no record does not replace the game on show.
           if (const std::u16string_view refusal = RecordRefusal(refreshed->bytes, encoding, name);
               !refusal.empty()) {
@@ -262,8 +311,9 @@ void TRecordFollower::FinishRefresh(std::unique_ptr<TRefreshed> refreshed) {
   } restart{*this};
   // Showing the record processes events: what they ask for waits for its end.
   TUserAction showing(*this);
+  const TRecordFetchResult result = refreshed->fetch->Result();
   std::string failure = refreshed->error;
-  if (failure.empty()) {
+  if (failure.empty() && !refreshed->unchanged) {
     try {
       refreshed->fetch->Keep(refreshed->bytes);
     } catch (const std::exception& e) {
@@ -271,14 +321,15 @@ void TRecordFollower::FinishRefresh(std::unique_ptr<TRefreshed> refreshed) {
     }
   }
   if (!failure.empty()) {
-    // Some messages run over two lines; the caption has one.
-    refresh_note_ = (ToQString(kRefreshFailed) + QString::fromStdString(failure)).simplified();
-    ShowCaption();
-    emit RefreshFailed(QString::fromStdString(failure));
-    EndCheck(TCheckOutcome::kFailed);
+    EndCheck(TCheckOutcome::kFailed, failure, result.retry_after);
     return;
   }
-  const bool changed = refreshed->bytes != bytes_;
+  if (refreshed->unchanged) {
+    // The place, the picture and the file stay; only the time of the check moves on.
+    refresh_note_ = record_.reports.empty() ? QString() : ToQString(record_.reports.front());
+    EndCheck(TCheckOutcome::kUnchanged);
+    return;
+  }
   // A move the record cannot apply is told once when the game is opened;
   // a refresh only notes it quietly.
   TKifRecord& record = refreshed->record;
@@ -286,9 +337,12 @@ void TRecordFollower::FinishRefresh(std::unique_ptr<TRefreshed> refreshed) {
   bytes_ = std::move(refreshed->bytes);
   const TKifRecord before = std::exchange(record_, std::move(record));
   base_caption_ = ToQString(record_.caption);
+  // A game that has ended is checked by the timer no more; a correction
+  // that takes the end away has it followed again.
+  pace_.SetFinished(ByAddress() && RecordFinished(record_));
   ShowCaption();
   emit RecordRefreshed(before);
-  EndCheck(changed ? TCheckOutcome::kChanged : TCheckOutcome::kUnchanged);
+  EndCheck(TCheckOutcome::kChanged);
 }
 
 void TRecordFollower::WatchFile(const QString& path) {

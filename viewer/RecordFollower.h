@@ -18,20 +18,28 @@
 // late answer is dropped.
 //
 // When the next refresh runs is decided in one place, ScheduleNextCheck,
-// from the interval and what the last check came to (State).
+// from the interval and what the last checks came to (State, Pace): after
+// failures the timer waits twice as long each time (and at least what a
+// server's Retry-After asks for), and a record whose game has ended is not
+// checked by the timer any more; F5 always checks at once. A check that
+// brings the record on show again (a 304, or the same bytes) changes
+// nothing but the time of the last check in the caption.
 #pragma once
 
 #include <QDateTime>
 #include <QObject>
 #include <QString>
+#include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "game/Record.h"
+#include "game/RecordFollow.h"
 #include "toolkit/qt/Background.h"
-#include "viewer/RecordFetch.h"
+#include "broadcast/RecordFetch.h"
 
 class QFileSystemWatcher;
 class QTimer;
@@ -144,6 +152,11 @@ class TRecordFollower : public QObject {
   // move the refreshed record could not apply); empty when there is none.
   const QString& RefreshNote() const { return refresh_note_; }
   const TCheckState& State() const { return state_; }
+  // When the timer checks next, and whether the game on show has ended.
+  const TFollowPace& Pace() const { return pace_; }
+  // 「最終確認 14:03:10 / 最終更新 14:02:40」 from State; empty before the
+  // first check.
+  QString CheckedNote() const;
 
   // Told in the caption instead of the refresh note while not empty (an
   // address being opened).
@@ -175,6 +188,8 @@ class TRecordFollower : public QObject {
     std::string error;  // UTF-8; empty when the record came whole
     std::string bytes;
     TKifRecord record;
+    // The bytes are the record on show: they were not read again.
+    bool unchanged = false;
   };
   bool InUserAction() const { return action_depth_ > 0 || reading_; }
   // Runs, after the events now pending, what a user action held up: work
@@ -183,7 +198,13 @@ class TRecordFollower : public QObject {
   void AbandonRefresh();
   void FinishRefresh(std::unique_ptr<TRefreshed> refreshed);
   // Notes what the check came to and plans the next.
-  void EndCheck(TCheckOutcome outcome);
+  // `failure` says why a failed check failed; `retry_after` is the wait the
+  // server asked for.
+  void EndCheck(TCheckOutcome outcome, const std::string& failure = {},
+                std::optional<std::chrono::seconds> retry_after = std::nullopt);
+  // Followed by its address (a download), not a file watched on disk: only
+  // then does the caption tell the checks, and the end of the game stop them.
+  bool ByAddress() const { return download_ && watched_path_.isEmpty(); }
   // Starts or stops the timer for the next check.
   void ScheduleNextCheck();
   void ShowCaption();
@@ -204,6 +225,7 @@ class TRecordFollower : public QObject {
   QString refresh_note_;
   QString opening_note_;
   TCheckState state_;
+  TFollowPace pace_;
 
   TRecordDownload download_;
   QTimer* refresh_timer_;

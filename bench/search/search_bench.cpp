@@ -26,8 +26,8 @@
 #include <thread>
 #include <vector>
 
-#include "search/Discovery.h"
-#include "search/PageLineFetcher.h"
+#include "broadcast/Discovery.h"
+#include "broadcast/PageLineFetcher.h"
 
 extern char** environ;
 

@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "search/PageLineFetcher.h"
+#include "broadcast/PageLineFetcher.h"
 
 namespace zelvaro::testing {
 

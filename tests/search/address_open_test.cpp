@@ -7,7 +7,7 @@
 #include <QGuiApplication>
 #include <QTest>
 
-#include "search/PageLineFetcher.h"
+#include "broadcast/PageLineFetcher.h"
 #include "search/untSubForm.h"
 #include "tests/common/TlsTestSupport.h"
 #include "tests/net/ScriptedServer.h"

@@ -13,7 +13,7 @@
 #include <set>
 #include <thread>
 
-#include "search/PageLineFetcher.h"
+#include "broadcast/PageLineFetcher.h"
 #include "search/untSubForm.h"
 #include "tests/search/DemoBroadcast.h"
 #include "tests/search/SearchTestSupport.h"
@@ -128,7 +128,9 @@ TEST(DemoBroadcastTest, SearchSortOpenAndStep) {
   TForm1* viewer = form.FViewer;
   ASSERT_TRUE(viewer->isVisible());
   EXPECT_FALSE(viewer->Button1->isVisible());
-  EXPECT_EQ(viewer->windowTitle(), QStringLiteral("Zelvaro - [ 第3期達人戦 ]"));
+  // Over already: not followed by the timer.
+  EXPECT_EQ(viewer->windowTitle(), QStringLiteral("Zelvaro - [ 第3期達人戦 ] (終局)"));
+  EXPECT_FALSE(viewer->Follower->RefreshTimerActive());
   EXPECT_EQ(viewer->ListView1->RowCount(), 47);  // row 0, 45 moves and 投了
   EXPECT_EQ(viewer->ListView1->SubItem(45, 0), QStringLiteral("▲６一角打"));
   EXPECT_EQ(viewer->ListView1->SubItem(45, 2), QStringLiteral("ｺﾒﾝﾄ"));

@@ -13,8 +13,8 @@
 #include <QTimer>
 #include <nlohmann/json.hpp>
 
+#include "broadcast/PageLineFetcher.h"
 #include "game/Record.h"
-#include "search/PageLineFetcher.h"
 #include "search/untSubForm.h"
 #include "tests/search/DemoBroadcast.h"
 #include "tests/net/ScriptedServer.h"
@@ -208,7 +208,8 @@ TEST_F(FollowGuardTest, ARefreshAnsweredAfterAnotherGameWasOpenedChangesNothing)
   // The viewer now follows B.
   Refresh();
   EXPECT_EQ(fetcher->Requested().back(), kB);
-  EXPECT_EQ(viewer->windowTitle(), QStringLiteral("Zelvaro - [ 王位戦 ]"));
+  EXPECT_EQ(viewer->windowTitle(),
+            QStringLiteral("Zelvaro - [ 王位戦 ] ") + viewer->Follower->CheckedNote());
   EXPECT_TRUE(messages.messages.empty());
 }
 
@@ -299,6 +300,80 @@ TEST_F(FollowTest, RefreshesAreConditionalAndUnchangedRecordsAreNotWrittenAgain)
   EXPECT_EQ(requests[1].find("If-None-Match"), std::string::npos);
   EXPECT_NE(requests[2].find("\r\nIf-None-Match: W/\"7\"\r\n"), std::string::npos) << requests[2];
   EXPECT_EQ(server.Accepted(), 2);
+}
+
+// Against a server: a game that ends is not followed by the timer, a 304
+// leaves it and its file alone, a correction after the end is taken on F5
+// and a game that goes on after all is followed again; a 304 to a request
+// without validators is an error in the caption.
+TEST_F(FollowTest, AFinishedRecordStopsFollowingAndACorrectionIsTakenOnF5) {
+  const auto record = [](const std::string& first, const std::string& second) {
+    return Utf8ToSjis("棋戦：竜王戦\r\n先手：甲\r\n後手：乙\r\n手数----指手---------消費時間--\r\n"
+                      "   1 " + first + "    ( 0:01/00:00:01)\r\n   2 " + second +
+                      "    ( 0:01/00:00:02)\r\n");
+  };
+  const auto ok = [](const std::string& etag, const std::string& body) {
+    return "HTTP/1.1 200 OK\r\n" + (etag.empty() ? "" : "ETag: \"" + etag + "\"\r\n") +
+           "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+  };
+  const std::string not_modified = "HTTP/1.1 304 Not Modified\r\n\r\n";
+  const auto answer = [](std::string bytes) {
+    return std::vector<testing::Step>{testing::ReadRequest(), testing::Send(std::move(bytes))};
+  };
+  testing::Script refreshes;
+  for (const std::string& bytes :
+       {ok("1", record("７六歩(77)", "投了")), not_modified, ok("2", record("２六歩(27)", "投了")),
+        ok("", record("２六歩(27)", "３四歩(33)")), not_modified}) {
+    for (auto& step : answer(bytes)) refreshes.push_back(step);
+  }
+  testing::ScriptedServer server(
+      {{testing::ReadRequest(), testing::Send(ok("", record("７六歩(77)", "３四歩(33)")))},
+       refreshes});
+  Make({"http://srv.test", "http://sp.test"}, MakePageFetcher);
+  AddGame(server.Url("/ryuou/kifu/x.kif"));
+  Open(0);
+  ASSERT_EQ(Rows(), 3);
+  ASSERT_TRUE(viewer->Follower->RefreshTimerActive());
+  auto inode = [] {
+    struct stat info {};
+    return ::stat(kRecordFileName, &info) == 0 ? info.st_ino : ino_t{0};
+  };
+  const struct {
+    const char* what;
+    bool finished;
+    const char* first;     // move 1 as shown
+    bool rewritten;        // the record file was written anew
+    const char* failure;   // the start of the note; empty for none
+  } steps[] = {{"ended", true, "▲７六歩(77)", true, ""},
+               {"304", true, "▲７六歩(77)", false, ""},
+               {"corrected", true, "▲２六歩(27)", true, ""},
+               {"goes on", false, "▲２六歩(27)", true, ""},
+               {"304 unasked", false, "▲２六歩(27)", false,
+                "更新できません: サーバーが条件なしの要求に「変更なし」と答えました"}};
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.what);
+    const ino_t before = inode();
+    const QDateTime checked = viewer->Follower->State().last_check;
+    QTest::qWait(5);
+    Refresh();
+    EXPECT_GT(viewer->Follower->State().last_check, checked);
+    EXPECT_EQ(viewer->Follower->Pace().Finished(), step.finished);
+    EXPECT_EQ(viewer->Follower->RefreshTimerActive(), !step.finished);
+    EXPECT_EQ(viewer->windowTitle().contains(QStringLiteral("(終局)")), step.finished)
+        << viewer->windowTitle().toStdString();
+    EXPECT_TRUE(viewer->windowTitle().endsWith(viewer->Follower->CheckedNote()));
+    EXPECT_EQ(viewer->ListView1->SubItem(1, 0), QString::fromUtf8(step.first));
+    EXPECT_EQ(inode() != before, step.rewritten);
+    if (*step.failure) {
+      EXPECT_TRUE(viewer->Follower->RefreshNote().startsWith(QString::fromUtf8(step.failure)))
+          << viewer->Follower->RefreshNote().toStdString();
+    } else {
+      EXPECT_TRUE(viewer->Follower->RefreshNote().isEmpty());
+    }
+  }
+  EXPECT_EQ(server.Requests().size(), 6u);
+  EXPECT_EQ(server.Accepted(), 2) << "the refreshes keep one connection";
+  EXPECT_TRUE(messages.messages.empty());
 }
 
 void ClickRow(TListView* list, int row) {

@@ -3,11 +3,13 @@
 // hand-over of a game to the viewer.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QMessageBox>
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
@@ -119,6 +121,57 @@ TEST_F(SearchWindowTest, LayoutAndStartState) {
   EXPECT_EQ(form->ListView1->columnWidth(4), 360);
   EXPECT_EQ(form->Button1->geometry(), QRect(278, 488, 105, 33));
   EXPECT_EQ(form->ProgressLabel->geometry(), QRect(16, 526, 845, 18));
+}
+
+// The width a grown window gains goes to the tournament names until the
+// longest shows whole, and only then to the addresses.
+TEST_F(SearchWindowTest, AGrownWindowShowsTournamentNamesWholeBeforeWideningTheAddresses) {
+  form->show();
+  AddRows({{"2026/01/01 10:00", "第99期竜王戦決勝トーナメント 第3局 千駄ヶ谷 将棋会館", "先手",
+            "後手", "http://srv.test/ryuou/kifu/a.kif"}});
+  const int need = form->ListView1->ContentWidth(1);
+  ASSERT_GT(need, 150 + 20);
+  struct Case {
+    int width, tournament, url;
+  } cases[] = {
+      {581 + 10, 160, 60},                     // all of it to the names, still cut
+      {581 + need - 150, need, 60},            // exactly the names' width
+      {581 + need - 150 + 40, need, 60 + 40},  // the rest to the addresses
+      {581, 150, 60},                          // back to the first size
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.width);
+    form->resize(c.width, 348);
+    ASSERT_TRUE(testing::WaitFor([&] { return form->width() == c.width; }));
+    EXPECT_EQ(form->ListView1->columnWidth(1), c.tournament);
+    EXPECT_EQ(form->ListView1->columnWidth(4), c.url);
+  }
+}
+
+// A page that fails shows its box without a modal wait: the search lists
+// the rest and ends while the box is still up.
+TEST_F(SearchWindowTest, TheSearchGoesOnWhileAFailedPagesBoxIsUp) {
+  SetMessageHook({});  // the real box
+  bool waited_for_a_box = false;
+  QTimer closer;
+  QObject::connect(&closer, &QTimer::timeout, [&] {
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+      waited_for_a_box = true;
+      modal->close();
+    }
+  });
+  closer.start(100);
+  form->show();
+  Search();
+  closer.stop();
+  EXPECT_FALSE(waited_for_a_box);
+  EXPECT_EQ(form->ListView1->RowCount(), 2);
+  const QList<QMessageBox*> boxes = form->findChildren<QMessageBox*>();
+  ASSERT_EQ(boxes.size(), 1);
+  EXPECT_TRUE(boxes[0]->isVisible());
+  EXPECT_EQ(boxes[0]->windowTitle(), QStringLiteral("error"));
+  EXPECT_EQ(boxes[0]->text(), QStringLiteral("HTTP/1.1 404 Not Found"));
+  boxes[0]->close();
 }
 
 TEST_F(SearchWindowTest, ColumnClicksFlipTheDirectionEveryTime) {

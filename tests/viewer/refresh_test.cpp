@@ -42,7 +42,13 @@ class Refresh : public testing::ViewerWindow {
     }
     void Keep(const std::string& kept) override {
       WriteRecordFile(kRecordFileName, kept);
+      ++test.kept;
       if (test.on_keep) test.on_keep();
+    }
+    TRecordFetchResult Result() const override {
+      TRecordFetchResult result;
+      result.retry_after = test.retry_after;
+      return result;
     }
     const std::vector<std::string> lines;
     const std::string failure;
@@ -88,6 +94,13 @@ class Refresh : public testing::ViewerWindow {
   static std::vector<std::string> Record(int moves) {
     return WalkingKingsRecord(moves, "竜王戦", "先手太郎", "後手次郎");
   }
+  // A record of `moves` moves ended by `word` (投了, 中断, ...).
+  static std::vector<std::string> Ended(int moves, const std::string& word) {
+    std::vector<std::string> lines = Record(moves);
+    lines.pop_back();  // まで…
+    lines.push_back(testing::MoveLine(moves + 1, word, "( 0:10/00:01:00)"));
+    return lines;
+  }
   int Selected() const { return form.ListView1->SelectedIndex(); }
 
   std::vector<std::string> served;
@@ -95,6 +108,8 @@ class Refresh : public testing::ViewerWindow {
   std::function<void()> on_download;  // when a download is made
   std::function<void()> on_keep;      // when a downloaded record is kept
   int downloads = 0;
+  int kept = 0;  // records kept (written to the record file)
+  std::optional<std::chrono::seconds> retry_after;  // what the next failures ask for
   std::mutex mutex;
   std::condition_variable wake;
   bool hold = false;
@@ -193,14 +208,14 @@ TEST_F(Refresh, WithoutASelectionTheHeaderStays) {
   RefreshNow();
   EXPECT_EQ(Selected(), -1);
   EXPECT_TRUE(Html().contains(QStringLiteral("棋戦：王位戦<BR>"))) << Html().toStdString();
-  EXPECT_EQ(form.windowTitle(), QStringLiteral("Zelvaro - [ 王位戦 ]"));
+  EXPECT_EQ(form.windowTitle(), QStringLiteral("Zelvaro - [ 王位戦 ] ") + form.Follower->CheckedNote());
   EXPECT_EQ(form.SenteName, u"別の先手");
   EXPECT_EQ(form.Image1->Picture(), Expected(form.Positions[0]));
 
   // A record that lacks a name keeps the one shown, as a reading does.
   served = WalkingKingsRecord(7, "", "", "");
   RefreshNow();
-  EXPECT_EQ(form.windowTitle(), QStringLiteral("Zelvaro - [ 王位戦 ]"));
+  EXPECT_EQ(form.windowTitle(), QStringLiteral("Zelvaro - [ 王位戦 ] ") + form.Follower->CheckedNote());
   EXPECT_EQ(form.SenteName, u"別の先手");
 }
 
@@ -218,16 +233,17 @@ TEST_F(Refresh, AFailureChangesNothingAndShowsQuietly) {
   EXPECT_EQ(Html(), html);
   EXPECT_EQ(form.Image1->Picture(), picture);
   EXPECT_EQ(form.windowTitle(),
-            QStringLiteral("Zelvaro - [ 竜王戦 ] (更新できません: HTTP/1.1 404 Not Found)"));
+            QStringLiteral("Zelvaro - [ 竜王戦 ] (更新できません: HTTP/1.1 404 Not Found (次は 2分後)) ") +
+                form.Follower->CheckedNote());
   failure = "Socket Error # 111\nConnection refused";
   RefreshNow();
   EXPECT_EQ(form.Follower->RefreshNote(),
-            QStringLiteral("更新できません: Socket Error # 111 Connection refused"));
+            QStringLiteral("更新できません: Socket Error # 111 Connection refused (次は 4分後)"));
 
   failure.clear();
   RefreshNow();
   EXPECT_EQ(form.ListView1->RowCount(), 10);
-  EXPECT_EQ(form.windowTitle(), QStringLiteral("Zelvaro - [ 竜王戦 ]"));
+  EXPECT_EQ(form.windowTitle(), QStringLiteral("Zelvaro - [ 竜王戦 ] ") + form.Follower->CheckedNote());
   EXPECT_TRUE(form.Follower->RefreshNote().isEmpty());
 }
 
@@ -283,7 +299,8 @@ TEST_F(Refresh, AMoveThatCannotBeAppliedIsNotedWithoutABox) {
   EXPECT_TRUE(catcher.messages.empty());
   EXPECT_EQ(form.ListView1->RowCount(), 7);
   EXPECT_EQ(form.Follower->RefreshNote(), QStringLiteral("指し手エラー ５八玉(5x)"));
-  EXPECT_TRUE(form.windowTitle().endsWith(QStringLiteral("(指し手エラー ５八玉(5x))")));
+  EXPECT_TRUE(form.windowTitle().endsWith(QStringLiteral("(指し手エラー ５八玉(5x)) ") +
+                                          form.Follower->CheckedNote()));
 }
 
 TEST_F(Refresh, NothingWithoutADownloadOrWhileHidden) {
@@ -454,6 +471,126 @@ TEST(OptionsDialog, RefreshGroupBelowTheOriginalLayout) {
   const std::vector<QWidget*> order = {dialog.Button1, dialog.RadioGroup1->Item(0),
                                        dialog.RadioGroup2->Item(0)};
   EXPECT_EQ(testing::FocusOrder(dialog.Button1, order), order);
+}
+
+// The same record again: nothing is read, kept or shown anew; only the
+// time of the check moves on.
+TEST_F(Refresh, AnUnchangedRecordOnlyMovesTheLastCheck) {
+  Open(Record(6));
+  ClickRow(3);
+  served = Record(7);
+  RefreshNow();
+  const QDateTime changed = form.Follower->State().last_change;
+  ASSERT_TRUE(changed.isValid());
+  ClickRow(3);
+  const QString html = Html();
+  const QImage picture = form.Image1->Picture();
+  const int kept_before = kept;
+  int refreshed = 0;
+  QObject::connect(form.Follower, &TRecordFollower::RecordRefreshed, [&] { ++refreshed; });
+  QTest::qWait(20);
+  RefreshNow();
+  const TCheckState& state = form.Follower->State();
+  EXPECT_EQ(state.last_outcome, TCheckOutcome::kUnchanged);
+  EXPECT_EQ(state.last_change, changed);
+  EXPECT_GT(state.last_check, changed);
+  EXPECT_EQ(kept, kept_before) << "the record file is not written again";
+  EXPECT_EQ(refreshed, 0);
+  EXPECT_EQ(Selected(), 3);
+  EXPECT_EQ(Html(), html);
+  EXPECT_EQ(form.Image1->Picture(), picture);
+  const QString note = form.Follower->CheckedNote();
+  EXPECT_EQ(note, QStringLiteral("最終確認 ") + state.last_check.toString(QStringLiteral("HH:mm:ss")) +
+                      QStringLiteral(" / 最終更新 ") + changed.toString(QStringLiteral("HH:mm:ss")));
+  EXPECT_EQ(form.windowTitle(), QStringLiteral("Zelvaro - [ 竜王戦 ] ") + note);
+}
+
+// Failures: the timer waits twice as long each time, up to 10 minutes, at
+// least what Retry-After asks for; F5 still tries at once; a success brings
+// the interval back.
+TEST_F(Refresh, FailuresMakeTheNextCheckLater) {
+  Open(Record(4));
+  form.Follower->SetRefreshInterval(60'000);
+  const struct {
+    const char* failure;
+    int retry_after;  // seconds, -1 for none
+    int wait_s;       // the wait that follows
+    const char* next; // what the caption says of it
+  } steps[] = {{"HTTP/1.1 500 Internal Server Error", -1, 120, "(次は 2分後)"},
+               {"Socket Error # 111", -1, 240, "(次は 4分後)"},
+               {"Socket Error # 111", -1, 480, "(次は 8分後)"},
+               {"Socket Error # 111", -1, 600, "(次は 10分後)"},
+               {"Socket Error # 111", -1, 600, "(次は 10分後)"},
+               {"", -1, 60, ""},
+               {"HTTP/1.1 503 Service Unavailable", 1800, 1800, "(次は 30分後)"},
+               {"HTTP/1.1 429 Too Many Requests", 5, 240, "(次は 4分後)"},
+               {"", -1, 60, ""}};
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.failure);
+    failure = step.failure;
+    retry_after = step.retry_after < 0 ? std::nullopt
+                                       : std::optional(std::chrono::seconds(step.retry_after));
+    const int before = downloads;
+    RefreshNow();
+    EXPECT_EQ(downloads, before + 1) << "F5 tries at once";
+    const TCheckState& state = form.Follower->State();
+    EXPECT_EQ(form.Follower->Pace().Wait(), std::chrono::seconds(step.wait_s));
+    EXPECT_TRUE(form.Follower->RefreshTimerActive());
+    const qint64 planned = state.last_check.secsTo(state.next_check);
+    EXPECT_GE(planned, step.wait_s - 2);
+    EXPECT_LE(planned, step.wait_s);
+    if (*step.failure) {
+      EXPECT_TRUE(form.Follower->RefreshNote().startsWith(QStringLiteral("更新できません: ")));
+      EXPECT_TRUE(form.Follower->RefreshNote().endsWith(QString::fromUtf8(step.next)))
+          << form.Follower->RefreshNote().toStdString();
+    } else {
+      EXPECT_TRUE(form.Follower->RefreshNote().isEmpty());
+    }
+  }
+}
+
+// A game that has ended is not checked by the timer; F5 still downloads it,
+// a correction is taken, and a record that goes on after all is followed again.
+TEST_F(Refresh, AFinishedGameStopsTheTimerButNotF5) {
+  Open(Record(4));
+  const struct {
+    std::vector<std::string> lines;
+    bool finished;
+  } steps[] = {{Ended(4, "投了"), true},
+               {Ended(4, "投了"), true},
+               {Corrected(4, 4, "４一玉(52)"), false},
+               {Ended(5, "封じ手"), false},
+               {Ended(6, "千日手"), true},
+               {Ended(7, "中断"), false},
+               {Ended(7, "反則負け"), true}};
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.lines.back());
+    served = step.lines;
+    const int before = downloads;
+    RefreshNow();
+    EXPECT_EQ(downloads, before + 1);
+    EXPECT_EQ(form.ListView1->RowCount(), static_cast<int>(form.Follower->Record().main_line.size()));
+    EXPECT_EQ(form.Follower->Pace().Finished(), step.finished);
+    EXPECT_EQ(form.Follower->RefreshTimerActive(), !step.finished);
+    EXPECT_EQ(form.windowTitle().contains(QStringLiteral("(終局)")), step.finished)
+        << form.windowTitle().toStdString();
+  }
+  form.Follower->SetRefreshInterval(30);
+  EXPECT_FALSE(form.Follower->RefreshTimerActive());
+  const int seen = downloads;
+  QTest::qWait(120);
+  EXPECT_EQ(downloads, seen) << "no timer after the end";
+  // A correction of the ended game is taken on F5.
+  served = Ended(7, "反則負け");
+  served[served.size() - 2] = testing::MoveLine(7, "４八玉(58)", "( 0:30/00:07:00)");
+  RefreshNow();
+  EXPECT_EQ(form.ListView1->SubItem(7, 0), QStringLiteral("▲４八玉(58)"));
+  EXPECT_TRUE(form.Follower->Pace().Finished());
+
+  // Opened already over: never checked by the timer.
+  Open(Ended(3, "詰み"));
+  EXPECT_FALSE(form.Follower->RefreshTimerActive());
+  EXPECT_TRUE(form.windowTitle().endsWith(QStringLiteral("(終局)")));
 }
 
 }  // namespace

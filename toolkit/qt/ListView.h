@@ -46,6 +46,8 @@ class TListView : public QTreeWidget {
   void AppendRows(const QList<QStringList>& rows);
 
   int RowCount() const;
+  // The width column `column` needs to show every row's text whole.
+  int ContentWidth(int column) const { return sizeHintForColumn(column); }
 
   // Throw ERangeError for a row outside 0..RowCount()-1 or a sub-item index
   // below 0 or at or past the row's number of sub-items.

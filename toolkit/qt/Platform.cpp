@@ -55,6 +55,18 @@ void ShowMessage(const QString& text, const QString& caption) {
   box.exec();
 }
 
+void ShowMessageModeless(QWidget* parent, const QString& text, const QString& caption) {
+  if (MessageHook()) {
+    MessageHook()(text, caption);
+    return;
+  }
+  auto* box = new QMessageBox(QMessageBox::NoIcon, caption, text, QMessageBox::Ok, parent);
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  box->setWindowModality(Qt::NonModal);
+  box->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+  box->show();
+}
+
 void SetMessageHook(std::function<void(const QString& text, const QString& caption)> hook) {
   MessageHook() = std::move(hook);
 }

@@ -20,6 +20,10 @@ namespace zelvaro {
 // Modal message box with the text, the caption and one OK button; returns
 // after OK. While a hook is set the hook is called instead and no box opens.
 void ShowMessage(const QString& text, const QString& caption);
+// The same box without waiting: it opens over `parent` (and closes with
+// it), the caller goes on at once and the user closes it when they like.
+// The message hook, when set, is called instead.
+void ShowMessageModeless(QWidget* parent, const QString& text, const QString& caption);
 // An empty function restores the real boxes.
 void SetMessageHook(std::function<void(const QString& text, const QString& caption)> hook);
 

@@ -10,8 +10,8 @@
 #include <memory>
 #include <string>
 
+#include "broadcast/RecordFetch.h"
 #include "net/PageFetch.h"
-#include "viewer/RecordFetch.h"
 
 namespace zelvaro {
 

@@ -216,8 +216,6 @@ class TSearchScheduler {
   void Cancel() { cancelled_ = true; }
   // Downloads given by Next and not finished yet.
   int Running() const { return running_; }
-  // Where page `index` lies.
-  const std::string& PageUrl(int index) const { return table_[index]; }
 
  private:
   struct Record {

@@ -5,7 +5,7 @@
 
 #include <memory>
 
-#include "search/Discovery.h"
+#include "broadcast/Discovery.h"
 
 namespace zelvaro {
 

@@ -25,7 +25,7 @@
 #include <exception>
 #include <string>
 
-#include "search/PageLineFetcher.h"
+#include "broadcast/PageLineFetcher.h"
 #include "search/untSubForm.h"
 #include "toolkit/Exception.h"
 #include "toolkit/qt/Platform.h"

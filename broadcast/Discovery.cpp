@@ -1,4 +1,4 @@
-#include "search/Discovery.h"
+#include "broadcast/Discovery.h"
 
 #include <algorithm>
 #include <condition_variable>

@@ -1,20 +1,20 @@
 // Discovery without windows: the table, the link scan, the skip words, the
 // header probe and a whole search over a fetcher that serves lines from a
 // table.
-#include "search/Discovery.h"
+#include "broadcast/Discovery.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <random>
 
-#include "tests/search/SearchTestSupport.h"
+#include "tests/broadcast/FakeFetcher.h"
 #include "toolkit/TextCodec.h"
 
 namespace zelvaro {
 namespace {
 
-using testing::FakeFetcher;
+using FakeFetcher = testing::TableFetcher;
 using testing::RecordLines;
 
 const TBroadcastHosts kHosts{"http://srv.test", "http://sp.test"};

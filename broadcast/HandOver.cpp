@@ -1,8 +1,9 @@
-#include "search/HandOver.h"
+#include "broadcast/HandOver.h"
 
 #include <fstream>
 
 #include "game/Record.h"
+#include "toolkit/TextCodec.h"
 
 namespace zelvaro {
 
@@ -13,6 +14,22 @@ std::string RecordFileBytes(const std::vector<std::string>& lines) {
     text += "\r\n";
   }
   return text;
+}
+
+THandOverResult FetchHandOver(TRecordFetch& fetch, std::string_view file_name) {
+  THandOverResult result;
+  try {
+    result.bytes = fetch.Fetch();
+    // What is no record neither replaces the file nor reaches the viewer.
+    const std::u16string_view refusal =
+        RecordRefusal(result.bytes, TRecordEncoding::kCp932, file_name);
+    if (!refusal.empty()) result.error = Utf16ToUtf8(refusal);
+  } catch (const std::exception& e) {
+    result.error = FetchErrorMessage(e);
+    if (result.error.empty()) result.error = "Unknown error.";
+  }
+  if (!result.error.empty()) result.bytes.clear();
+  return result;
 }
 
 void SaveRecordLines(const std::string& path, const std::vector<std::string>& lines) {

@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "search/Discovery.h"
-#include "viewer/RecordFetch.h"
+#include "broadcast/Discovery.h"
+#include "broadcast/RecordFetch.h"
 
 namespace zelvaro {
 
@@ -20,6 +20,18 @@ void SaveRecordLines(const std::string& path, const std::vector<std::string>& li
 
 // The bytes of a record file that holds `lines`: each line ends in CR LF.
 std::string RecordFileBytes(const std::vector<std::string>& lines);
+
+// What the hand-over of a double-clicked game came to: the record file's
+// bytes, or the message to show instead (then nothing is kept or shown).
+struct THandOverResult {
+  std::string bytes;
+  std::string error;  // empty when the record came whole and is a record
+};
+
+// On a worker thread: `fetch`'s bytes, refused (as a file named
+// `file_name` would be) when they are no record. A failed fetch gives its
+// message, never part of a record.
+THandOverResult FetchHandOver(TRecordFetch& fetch, std::string_view file_name);
 
 // The download of one record for the viewer, with a fetcher of its own:
 // Fetch gets the lines of `url` (off the window thread) as a record file's

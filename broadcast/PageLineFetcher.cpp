@@ -1,4 +1,4 @@
-#include "search/PageLineFetcher.h"
+#include "broadcast/PageLineFetcher.h"
 
 #include "net/PageFetch.h"
 

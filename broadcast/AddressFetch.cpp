@@ -1,6 +1,6 @@
-#include "search/AddressFetch.h"
+#include "broadcast/AddressFetch.h"
 
-#include "search/HandOver.h"
+#include "broadcast/HandOver.h"
 
 namespace zelvaro {
 
