@@ -363,7 +363,7 @@ void TForm2::HandOver(const std::string& url, const std::shared_ptr<TRecordFetch
   FViewer->raise();
   FViewer->activateWindow();
   FViewer->Button1Click();
-  if (newest) FViewer->Follower->WhenIdle([this] { FViewer->ShowNewestMove(); });
+  if (newest) FViewer->Follower->WhenIdle([this] { ShowNewestMove(*FViewer); });
 }
 
 void TForm2::ListViewColumnClick(int column) {

@@ -376,15 +376,15 @@ void TForm1::ShowRow(int row, bool document, bool picture) {
   if (document) ShowHtml(*this, LinkifyUrls(position.Comment));
 }
 
-void TForm1::ShowNewestMove() {
-  const auto& rows = Follower->Record().rows;
+void ShowNewestMove(TForm1& viewer) {
+  const auto& rows = viewer.Follower->Record().rows;
   int last = 0;
   for (size_t row = 0; row < rows.size(); ++row) {
     if (rows[row].line == 0) last = static_cast<int>(row);
   }
-  ListView1->Select(last);
-  ListView1->ScrollIntoView(last);
-  OnListViewClick();
+  viewer.ListView1->Select(last);
+  viewer.ListView1->ScrollIntoView(last);
+  viewer.OnListViewClick();
 }
 
 void TForm1::OnListViewClick() {

@@ -132,8 +132,6 @@ class TForm1 : public QWidget {
   // Shows the selected row's position and comment; nothing without a
   // selection. A click, or a key or drag that moves the selection, runs it.
   void OnListViewClick();
-  // Selects and shows the main line's last row (a game opened from the grid).
-  void ShowNewestMove();
   void Button2Click();  // one row back; nothing at row 0 or without a selection
   void Button3Click();  // one row on (row 0 without a selection); nothing at the last row
   void Button4Click();  // hides the window
@@ -164,5 +162,9 @@ class TForm1 : public QWidget {
   std::unique_ptr<TBoardRenderer> renderer_;
   int shown_row_ = 0;  // whose position the picture shows
 };
+
+// Selects and shows the main line's last row of the record on show in
+// `viewer` (a game opened from the grid), as a click on it would.
+void ShowNewestMove(TForm1& viewer);
 
 }  // namespace zelvaro
