@@ -187,7 +187,10 @@ void TGridWindow::StartRound() {
       QSize(first_width, first_width * kBoardHeight / kBoardWidth) * devicePixelRatioF();
   round_.Start([set = set_] { set->Abort(); },
                [set = set_, addresses = addresses_, first, flips, sizes, first_size,
-                generation = generation_] {
+                generation = generation_, interval_ms = interval_ms_] {
+                 // The refresh interval paces each game (a failing one sits
+                 // out rounds); set here, on the thread that drives the set.
+                 set->SetInterval(std::chrono::milliseconds(std::max(0, interval_ms)));
                  if (first) set->Open(addresses);
                  set->Round();
                  RoundResult result;
