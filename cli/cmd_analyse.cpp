@@ -1,20 +1,29 @@
-// zelvaro-cli analyse FILE [--engine PATH] [--movetime MS] [--multipv N]
-// [--rows A-B] [--hash MB] [--threads N]: reads FILE as the viewer reads a
-// record and has a USI engine search the position of each row for MS
-// milliseconds ("go infinite", then "stop"), printing one JSON line per row
-// in row order as soon as it is done. An engine that fails ends the program
-// with status 1 and its message; the rows printed before stay.
+// zelvaro-cli analyse FILE [--engine PATH] [--movetime MS | --nodes N]
+// [--multipv N] [--rows A-B] [--hash MB] [--threads N] [--scale S]: reads
+// FILE as the viewer reads a record (any format it reads, refusing what it
+// refuses) and has a USI engine search the position of each row for MS
+// milliseconds ("go infinite", then "stop") or to N nodes ("go nodes N"),
+// printing one JSON line per row in row order as soon as it is done, with
+// sente's winning chance, the position in words and, for a move whose
+// position before was searched too, the mover's loss and the move's mark;
+// then one line with each player's tally. An engine that fails ends the
+// program with status 1 and its message; the rows printed before stay.
 #include <charconv>
 #include <iostream>
+#include <map>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
 
 #include "cli/Command.h"
 #include "engine/ChildProcess.h"
+#include "engine/Evaluation.h"
 #include "engine/RecordPositions.h"
 #include "game/KifReader.h"
+#include "game/RecordFormat.h"
+#include "game/Sfen.h"
 #include "toolkit/Exception.h"
+#include "toolkit/TextCodec.h"
 
 namespace zelvaro::cli {
 namespace {
@@ -25,6 +34,8 @@ struct Options {
   std::string file;
   std::string engine = "/usr/games/fairy-stockfish";
   int movetime_ms = 1000;
+  std::int64_t nodes = 0;  // 0: by time
+  int scale = kDefaultWinRateScale;
   int multipv = kDefaultMultiPv;
   std::string rows;
   int hash_mb = kDefaultHashMb;
@@ -69,23 +80,43 @@ Json LineJson(const std::string& position, const TUsiLine& line) {
   return out;
 }
 
+Json TallyJson(const TPlayerTally& tally) {
+  Json out;
+  for (int i = 1; i <= kMoveMarkCount; ++i) {
+    const auto mark = static_cast<TMoveMark>(i);
+    out[std::string(MoveMarkName(mark))] = tally.Count(mark);
+  }
+  out["average_loss"] = Json::parse(OneDecimal(tally.AverageLoss()));
+  out["moves"] = tally.moves;
+  return out;
+}
+
 void Run(const Options& options) {
-  const std::vector<std::u16string> lines =
-      DecodeRecordLines(ReadRecordFile(options.file), TRecordEncoding::kDetect, options.file);
+  const std::string bytes = ReadRecordFile(options.file);
+  // What the viewer refuses, refused alike.
+  if (const std::u16string_view refusal =
+          RecordRefusal(bytes, TRecordEncoding::kDetect, options.file);
+      !refusal.empty()) {
+    throw Exception(Utf16ToUtf8(refusal));
+  }
   TKifRecord record;
-  TKifReader reader(record);
-  reader.Begin(u"");
-  reader.ReadLines(lines);
+  ReadRecordBytes(record, bytes, TRecordEncoding::kDetect, options.file);
   const std::vector<TRecordPosition> positions = RecordPositions(record);
   const auto [first, last] = RowRange(options.rows, static_cast<int>(positions.size()));
 
   TUsiEngine engine(TUsiSettings{options.hash_mb, options.threads, options.multipv});
   engine.Start(options.engine);
+  // The rows searched in this run, for the moves after them.
+  std::map<int, TUsiAnalysis> searched;
+  TGameTally tally;
   for (int row = first; row <= last; ++row) {
     const TRecordPosition& position = positions[static_cast<size_t>(row)];
     if (position.command.empty()) continue;
     const TUsiAnalysis analysis =
-        engine.Analyse(position.command, std::chrono::milliseconds(options.movetime_ms));
+        options.nodes > 0
+            ? engine.AnalyseNodes(position.command, options.nodes)
+            : engine.Analyse(position.command, std::chrono::milliseconds(options.movetime_ms));
+    searched[row] = analysis;
     Json out;
     out["row"] = row;
     out["sfen"] = position.sfen;
@@ -103,9 +134,32 @@ void Run(const Options& options) {
       if (line.scored) all.push_back(LineJson(position.command, line));
     }
     out["lines"] = std::move(all);
+    out["win_rate"] = analysis.HasScore()
+                          ? Json::parse(OneDecimal(SenteWinRate(best.score, options.scale)))
+                          : Json(nullptr);
+    out["words"] = analysis.HasScore() ? Json(EvalWords(best.score)) : Json(nullptr);
+    // A move the rules took (no foul, no 投了) from a row searched here.
+    const TKifRecord::Row& kif_row = record.rows[static_cast<size_t>(row)];
+    const auto before = searched.find(kif_row.parent);
+    if (row > 0 && kif_row.moved && kif_row.rules_move && kif_row.foul == TFoul::kNone &&
+        before != searched.end()) {
+      const std::optional<TMoveVerdict> verdict = JudgeMove(
+          before->second, analysis, ToUsi(*kif_row.rules_move), kif_row.side > 0, options.scale);
+      const TUsiAnalysis& b = before->second;
+      out["loss"] = verdict ? Json::parse(OneDecimal(verdict->loss)) : Json(nullptr);
+      out["best"] = b.HasScore() && !b.lines[0].pv.empty() ? Json(b.lines[0].pv[0]) : Json(nullptr);
+      out["mark"] = verdict && verdict->mark != TMoveMark::kNone
+                        ? Json(std::string(MoveMarkName(verdict->mark)))
+                        : Json(nullptr);
+      if (verdict && kif_row.line == 0) tally.Add(*verdict);
+    }
     std::cout << out.dump(-1, ' ', false, Json::error_handler_t::replace) << std::endl;
   }
   engine.Quit();
+  Json summary;
+  summary["summary"]["sente"] = TallyJson(tally.sente);
+  summary["summary"]["gote"] = TallyJson(tally.gote);
+  std::cout << summary.dump(-1, ' ', false, Json::error_handler_t::replace) << std::endl;
 }
 
 const CommandRegistration kRegistration([](CLI::App& app) {
@@ -118,6 +172,13 @@ const CommandRegistration kRegistration([](CLI::App& app) {
   cmd->add_option("--engine", options->engine, "the USI engine program")->capture_default_str();
   cmd->add_option("--movetime", options->movetime_ms, "milliseconds of search per row")
       ->check(CLI::Range(1, 3'600'000))
+      ->capture_default_str();
+  cmd->add_option("--nodes", options->nodes,
+                  "search each row to N nodes (\"go nodes\") instead of --movetime")
+      ->check(CLI::Range(std::int64_t{1}, std::int64_t{1} << 50));
+  cmd->add_option("--scale", options->scale,
+                  "centipawns of the winning chance's curve: 100 / (1 + e^(-cp / SCALE))")
+      ->check(CLI::Range(kMinWinRateScale, kMaxWinRateScale))
       ->capture_default_str();
   cmd->add_option("--multipv", options->multipv, "lines per position")
       ->check(CLI::Range(1, kMaxMultiPv))

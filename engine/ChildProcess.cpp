@@ -57,8 +57,7 @@ bool TChildProcess::Start(const std::string& program, const std::vector<std::str
   pid_ = pid;
   in_fd_ = in[1];
   out_fd_ = out[0];
-  partial_.clear();
-  dropping_ = false;
+  splitter_.Reset();
   // A child that stops reading must not end us with SIGPIPE.
   ::signal(SIGPIPE, SIG_IGN);
   return true;
@@ -95,24 +94,11 @@ std::vector<std::string> TChildProcess::ReadLines(std::chrono::milliseconds time
     n = ::read(out_fd_, buffer, sizeof buffer);
   } while (n < 0 && errno == EINTR);
   if (n <= 0) {
-    if (!partial_.empty()) lines.push_back(std::move(partial_));
-    partial_.clear();
+    lines = splitter_.Finish();
     CloseFd(out_fd_);
     return lines;
   }
-  for (ssize_t i = 0; i < n; ++i) {
-    const char c = buffer[i];
-    if (c == '\n') {
-      if (!partial_.empty() && partial_.back() == '\r') partial_.pop_back();
-      lines.push_back(std::move(partial_));
-      partial_.clear();
-      dropping_ = false;
-    } else if (!dropping_) {
-      partial_ += c;
-      if (partial_.size() >= kMaxUsiLineLength) dropping_ = true;
-    }
-  }
-  return lines;
+  return splitter_.Feed(std::string_view(buffer, static_cast<size_t>(n)));
 }
 
 bool TChildProcess::Exited() {
@@ -211,6 +197,16 @@ TUsiAnalysis TUsiEngine::Analyse(const std::string& position, std::chrono::milli
   Run([this] { return bestmove_; }, TUsiClock::now() + duration);
   client_.ClearPosition(TUsiClock::now());
   Run([this] { return bestmove_; }, std::nullopt);
+  return analysis_;
+}
+
+TUsiAnalysis TUsiEngine::AnalyseNodes(const std::string& position, std::int64_t nodes) {
+  analysis_ = {};
+  bestmove_ = false;
+  client_.SetGoCommand("go nodes " + std::to_string(nodes));
+  client_.SetPosition(position, TUsiClock::now());
+  Run([this] { return bestmove_; }, std::nullopt);
+  client_.SetGoCommand("go infinite");
   return analysis_;
 }
 

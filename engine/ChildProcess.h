@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/LineSplitter.h"
 #include "engine/UsiClient.h"
 #include "toolkit/Exception.h"
 
@@ -50,8 +51,7 @@ class TChildProcess {
   pid_t pid_ = -1;
   int in_fd_ = -1;
   int out_fd_ = -1;
-  std::string partial_;
-  bool dropping_ = false;  // the rest of an overlong line
+  TLineSplitter splitter_;
 };
 
 // Runs a USI engine in a child process for one search after the other:
@@ -66,6 +66,9 @@ class TUsiEngine {
   // Searches `position` ("go infinite") for `duration`, then stops it and
   // returns what was found once "bestmove" has come.
   TUsiAnalysis Analyse(const std::string& position, std::chrono::milliseconds duration);
+  // Searches `position` to `nodes` nodes ("go nodes"): what was found once
+  // the engine has ended the search with "bestmove".
+  TUsiAnalysis AnalyseNodes(const std::string& position, std::int64_t nodes);
   // "quit", and the process killed after kQuitLimit.
   void Quit();
   const TUsiClient& Client() const { return client_; }

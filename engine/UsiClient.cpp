@@ -118,6 +118,8 @@ TUsiInfo ParseUsiInfo(std::string_view line, bool gote_to_move) {
           auto plies = Number<int>(value[0] == '-' ? value.substr(1) : value);
           if (!plies) continue;
           score.mate_plies = std::clamp(*plies, 0, kMaxMatePlies);
+          // Mate in 0: the side to move is mated already, whatever the sign.
+          if (*plies == 0) mover_mates = false;
         }
         score.sente_mates = mover_mates != gote_to_move;
       } else {
@@ -355,7 +357,7 @@ void TUsiClient::StartPending(TUsiClock::time_point now) {
   searching_gote_ = GoteToMove(searching_);
   search_serial_ = serial_;
   Send(searching_);
-  Send("go infinite");
+  Send(go_);
   state_ = TUsiState::kSearching;
 }
 

@@ -180,6 +180,9 @@ class TUsiClient {
   void SetPosition(std::string position, TUsiClock::time_point now);
   // Ends the search (if any) and asks for none.
   void ClearPosition(TUsiClock::time_point now);
+  // The command that starts each search: "go infinite" unless set ("go
+  // nodes N": the engine ends the search by itself with "bestmove").
+  void SetGoCommand(std::string go) { go_ = std::move(go); }
   // "stop" if searching, then "quit"; the process should end within kQuitLimit.
   void Quit(TUsiClock::time_point now);
 
@@ -222,6 +225,7 @@ class TUsiClient {
   TUsiClock::time_point pending_not_before_{};
   std::optional<TUsiClock::time_point> last_request_;
   std::uint64_t serial_ = 0;
+  std::string go_ = "go infinite";
 };
 
 }  // namespace zelvaro

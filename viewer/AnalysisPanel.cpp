@@ -5,6 +5,8 @@
 #include <QVBoxLayout>
 #include <cmath>
 
+#include "viewer/EvalGraph.h"
+
 namespace zelvaro {
 
 QString ScoreText(const TUsiScore& score) {
@@ -21,6 +23,25 @@ QString ScoreText(const TUsiScore& score) {
   if (score.bound == TUsiBound::kLower) text += QStringLiteral(" 以上");
   if (score.bound == TUsiBound::kUpper) text += QStringLiteral(" 以下");
   return text;
+}
+
+QString ChanceText(const TUsiScore& score, int scale) {
+  if (score.mate && score.mate_plies == 0) {
+    return score.sente_mates ? QStringLiteral("詰み（後手の負け）")
+                             : QStringLiteral("詰み（先手の負け）");
+  }
+  const int rate = static_cast<int>(std::lround(SenteWinRate(score, scale)));
+  const QString value =
+      score.mate ? QString::fromUtf8(score.sente_mates ? "▲詰み" : "△詰み")
+                 : (score.cp > 0 ? QStringLiteral("+") : QString()) + QString::number(score.cp);
+  return QStringLiteral("%1 (先手勝率 %2 %)").arg(value).arg(rate);
+}
+
+QString NoBreakMoves(QString moves) {
+  // A word joiner after each side's mark keeps it with its move.
+  moves.replace(QStringLiteral("▲"), QStringLiteral("▲\u2060"));
+  moves.replace(QStringLiteral("△"), QStringLiteral("△\u2060"));
+  return moves;
 }
 
 QString SpeedText(std::int64_t nps) {
@@ -59,6 +80,9 @@ TAnalysisPanel::TAnalysisPanel(QWidget* parent) : QWidget(parent) {
   EvalBar->setMaximumHeight(12);
   ChanceLabel = make_label("chanceLabel");
   DepthLabel = make_label("depthLabel");
+  WordsLabel = make_label("wordsLabel");
+  MarkLabel = make_label("markLabel");
+  MarkLabel->setWordWrap(true);
   LinesView = new QPlainTextEdit(this);
   LinesView->setObjectName(QStringLiteral("linesView"));
   LinesView->setReadOnly(true);
@@ -73,6 +97,8 @@ TAnalysisPanel::TAnalysisPanel(QWidget* parent) : QWidget(parent) {
   layout->addWidget(EvalLabel);
   layout->addWidget(EvalBar);
   layout->addWidget(ChanceLabel);
+  layout->addWidget(WordsLabel);
+  layout->addWidget(MarkLabel);
   layout->addWidget(DepthLabel);
   layout->addWidget(LinesView, 1);
   connect(RestartButton, &QPushButton::clicked, this, &TAnalysisPanel::RestartClicked);
@@ -84,15 +110,17 @@ void TAnalysisPanel::ShowAnalysis(const TUsiAnalysis& analysis) {
     EvalLabel->setText(QStringLiteral("検討中…"));
     EvalBar->setValue(500);
     ChanceLabel->clear();
+    WordsLabel->clear();
     DepthLabel->clear();
     LinesView->clear();
     return;
   }
   const TUsiScore& best = analysis.lines[0].score;
   EvalLabel->setText(QStringLiteral("評価値 ") + ScoreText(best));
-  const double chance = best.SenteWinChance();
+  const double chance = SenteWinRate(best, scale_) / 100.0;
   EvalBar->setValue(static_cast<int>(std::lround(chance * 1000)));
-  ChanceLabel->setText(QStringLiteral("先手勝率 %1%").arg(chance * 100, 0, 'f', 1));
+  ChanceLabel->setText(ChanceText(best, scale_));
+  WordsLabel->setText(QString::fromStdString(EvalWords(best)));
   QString depth = QStringLiteral("深さ %1").arg(analysis.depth.value_or(0));
   if (analysis.seldepth) depth += QStringLiteral("/%1").arg(*analysis.seldepth);
   if (analysis.nps) depth += QStringLiteral("  ") + SpeedText(*analysis.nps);
@@ -109,9 +137,25 @@ void TAnalysisPanel::ShowAnalysis(const TUsiAnalysis& analysis) {
           return s;
         }());
     if (!lines.isEmpty()) lines += QLatin1Char('\n');
-    lines += QStringLiteral("%1. [%2] %3").arg(line.multipv).arg(ScoreText(line.score), moves);
+    lines += QStringLiteral("%1. [%2] %3")
+                 .arg(line.multipv)
+                 .arg(ScoreText(line.score), NoBreakMoves(moves));
   }
   if (LinesView->toPlainText() != lines) LinesView->setPlainText(lines);
+}
+
+void TAnalysisPanel::ShowVerdict(const TMoveVerdict* verdict, const QString& best) {
+  if (verdict == nullptr || verdict->mark == TMoveMark::kNone) {
+    MarkLabel->clear();
+    return;
+  }
+  QString text = QStringLiteral("%1: 勝率 \u2212%2 %")
+                     .arg(QString::fromUtf8(MoveMarkName(verdict->mark).data(),
+                                            static_cast<int>(MoveMarkName(verdict->mark).size())))
+                     .arg(std::lround(verdict->loss));
+  if (!best.isEmpty()) text += QStringLiteral("、最善 ") + NoBreakMoves(best);
+  MarkLabel->setText(text);
+  MarkLabel->setStyleSheet(QStringLiteral("color: %1;").arg(MarkColor(verdict->mark).name()));
 }
 
 void TAnalysisPanel::ShowStatus(const QString& text, bool fault) {

@@ -11,6 +11,7 @@
 #include <QWidget>
 #include <functional>
 
+#include "engine/Evaluation.h"
 #include "engine/UsiClient.h"
 
 namespace zelvaro {
@@ -33,6 +34,12 @@ class TAnalysisPanel : public QWidget {
 
   // Shows `analysis` (no score yet: "検討中…").
   void ShowAnalysis(const TUsiAnalysis& analysis);
+  // The verdict on the move that led to the position on show, with the
+  // engine's best move there in notation; null: nothing (no mark, or not
+  // analysed yet).
+  void ShowVerdict(const TMoveVerdict* verdict, const QString& best);
+  // 「勝率換算の係数」.
+  void SetScale(int scale) { scale_ = scale; }
   // The engine's state: its name, or a fault (shown in red with 「再起動」).
   void ShowStatus(const QString& text, bool fault);
 
@@ -40,7 +47,9 @@ class TAnalysisPanel : public QWidget {
   QPushButton* RestartButton;
   QLabel* EvalLabel;
   QProgressBar* EvalBar;  // sente's winning chance in per mille
-  QLabel* ChanceLabel;
+  QLabel* ChanceLabel;  // 「+412 (先手勝率 66 %)」
+  QLabel* WordsLabel;   // 「先手有利」
+  QLabel* MarkLabel;    // 「悪手: 勝率 −23 %、最善 ▲４五桂」
   QLabel* DepthLabel;
   QPlainTextEdit* LinesView;
 
@@ -49,6 +58,13 @@ class TAnalysisPanel : public QWidget {
 
  private:
   PvFormatter formatter_;
+  int scale_ = kDefaultWinRateScale;
 };
+
+// The value and winning chance of a score: 「+412 (先手勝率 66 %)」; a mate
+// in 0 (the side to move is mated) 「詰み（後手の負け）」.
+QString ChanceText(const TUsiScore& score, int scale);
+// A line of moves that never breaks between 「▲」/「△」 and the move.
+QString NoBreakMoves(QString moves);
 
 }  // namespace zelvaro

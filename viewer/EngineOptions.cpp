@@ -34,26 +34,43 @@ TEngineOptionsDialog::TEngineOptionsDialog(QWidget* parent) : QDialog(parent) {
   TimeSpin->setRange(0.1, 600);
   TimeSpin->setDecimals(1);
   TimeSpin->setSuffix(QStringLiteral(" 秒"));
+  ScaleSpin = spin("winRateScale", kMinWinRateScale, kMaxWinRateScale, QString());
+  ScaleSpin->setValue(kDefaultWinRateScale);
+  PathWarning = new QLabel(this);
+  PathWarning->setObjectName(QStringLiteral("enginePathWarning"));
+  PathWarning->setStyleSheet(QStringLiteral("color: #c00000;"));
+  PathWarning->setWordWrap(true);
+  PathWarning->setVisible(false);
 
   auto* path = new QHBoxLayout;
   path->addWidget(PathEdit, 1);
   path->addWidget(BrowseButton);
   auto* form = new QFormLayout(this);
   form->addRow(QStringLiteral("エンジン"), path);
+  form->addRow(QString(), PathWarning);
   form->addRow(QStringLiteral("ハッシュ"), HashSpin);
   form->addRow(QStringLiteral("スレッド数"), ThreadsSpin);
   form->addRow(QStringLiteral("候補手の数"), MultiPvSpin);
   form->addRow(QStringLiteral("グラフの1局面の時間"), TimeSpin);
+  form->addRow(QStringLiteral("勝率換算の係数"), ScaleSpin);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
   OkButton = buttons->button(QDialogButtonBox::Ok);
   buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("キャンセル"));
   form->addRow(buttons);
   connect(buttons, &QDialogButtonBox::accepted, this, [this] {
     emit EngineSettingsChanged(Values());
+    emit ScaleChanged(ScaleSpin->value());
     accept();
   });
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   connect(BrowseButton, &QPushButton::clicked, this, &TEngineOptionsDialog::Browse);
+  // A path that names no program is told at once (empty: the default program).
+  connect(PathEdit, &QLineEdit::textChanged, this, [this](const QString& text) {
+    const QString path = text.trimmed();
+    const QString problem = path.isEmpty() ? QString() : EngineFileProblem(path);
+    PathWarning->setText(problem);
+    PathWarning->setVisible(!problem.isEmpty());
+  });
   SetValues({});
 }
 

@@ -5,10 +5,12 @@
 
 #include <QDialog>
 #include <QDoubleSpinBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
 
+#include "engine/Evaluation.h"
 #include "viewer/EngineProcess.h"
 
 namespace zelvaro {
@@ -24,6 +26,8 @@ class TEngineOptionsDialog : public QDialog {
   QSpinBox* ThreadsSpin;
   QSpinBox* MultiPvSpin;
   QDoubleSpinBox* TimeSpin;  // seconds per graph position
+  QSpinBox* ScaleSpin;       // 「勝率換算の係数」
+  QLabel* PathWarning;       // why the path names no program; hidden when it does
   QPushButton* OkButton;
 
   TEngineSettings Values() const;
@@ -32,6 +36,7 @@ class TEngineOptionsDialog : public QDialog {
 
  signals:
   void EngineSettingsChanged(const TEngineSettings& settings);
+  void ScaleChanged(int scale);
 };
 
 }  // namespace zelvaro

@@ -10,6 +10,16 @@ TUsiClock::time_point Now() { return TUsiClock::now(); }
 
 }  // namespace
 
+QString EngineFileProblem(const QString& program) {
+  if (program.isEmpty()) return QStringLiteral("エンジンを起動できません: エンジンが設定されていません。");
+  const QFileInfo file(program);
+  if (!file.exists()) return QStringLiteral("エンジンを起動できません: ファイルがありません (%1)。").arg(program);
+  if (file.isDir() || !file.isExecutable()) {
+    return QStringLiteral("エンジンを起動できません: 実行できるファイルではありません (%1)。").arg(program);
+  }
+  return {};
+}
+
 QString EngineProgram(const TEngineSettings& settings) {
   if (!settings.path.empty()) return QString::fromStdString(settings.path);
   const QString fallback = QString::fromLatin1(kDefaultEnginePath);
@@ -57,8 +67,7 @@ TEngineProcess::~TEngineProcess() {
 
 void TEngineProcess::Start(const QString& program, const TUsiSettings& settings) {
   client_ = std::make_unique<TUsiClient>(settings);
-  partial_.clear();
-  dropping_ = false;
+  splitter_.Reset();
   if (program.isEmpty()) {
     // Told after the caller has returned, as a failed start of QProcess is.
     QTimer::singleShot(0, this, [this] {
@@ -83,15 +92,9 @@ void TEngineProcess::Stop() {
 void TEngineProcess::ReadOutput() {
   const QByteArray bytes = process_->readAllStandardOutput();
   const auto now = Now();
-  for (const char c : bytes) {
-    if (c == '\n') {
-      client_->OnLine(partial_, now);
-      partial_.clear();
-      dropping_ = false;
-    } else if (!dropping_) {
-      partial_ += c;
-      if (partial_.size() >= kMaxUsiLineLength) dropping_ = true;
-    }
+  for (const std::string& line :
+       splitter_.Feed(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())))) {
+    client_->OnLine(line, now);
   }
   Pump();
 }
@@ -147,12 +150,15 @@ void TAnalysisSession::SetEnabled(bool on) {
 
 void TAnalysisSession::SetSettings(const TEngineSettings& settings) {
   if (settings == settings_) return;
-  const bool results_change = settings.path != settings_.path ||
-                              settings.multipv != settings_.multipv ||
-                              settings.time_ms != settings_.time_ms;
+  // Hash, threads, multi-PV and the time change how the engine searches,
+  // not what the positions are: only another engine starts the graph over.
+  const bool engine_changes = settings.path != settings_.path;
   settings_ = settings;
-  plan_.SetTimePerPosition(std::chrono::milliseconds(std::max(settings_.time_ms, 1)));
-  if (results_change) plan_.Clear();
+  core_.Plan().SetTimePerPosition(std::chrono::milliseconds(std::max(settings_.time_ms, 1)));
+  if (engine_changes) {
+    core_.Clear();
+    emit ShownChanged();
+  }
   if (enabled_) {
     StopEngine();
     StartEngine();
@@ -160,18 +166,13 @@ void TAnalysisSession::SetSettings(const TEngineSettings& settings) {
 }
 
 void TAnalysisSession::SetShown(const std::string& position) {
-  if (position == plan_.Shown()) return;
-  plan_.SetShown(position);
-  // A kept result shows at once; the search replaces it as it goes deeper.
-  const TUsiAnalysis* kept = plan_.Result(position);
-  shown_ = kept ? *kept : TUsiAnalysis{};
-  shown_.position = position;
+  if (!core_.SetShown(position)) return;
   EmitShown(true);
   Schedule();
 }
 
 void TAnalysisSession::SetMainLine(std::vector<std::string> positions) {
-  plan_.SetMainLine(std::move(positions));
+  core_.Plan().SetMainLine(std::move(positions));
   Schedule();
 }
 
@@ -183,6 +184,15 @@ void TAnalysisSession::Restart() {
 
 void TAnalysisSession::StartEngine() {
   fault_.clear();
+  // Why a program cannot start, said before trying.
+  const QString program = EngineProgram(settings_);
+  if (const QString problem = EngineFileProblem(program); !problem.isEmpty()) {
+    fault_ = problem;
+    core_.Clear();
+    emit ShownChanged();
+    emit StatusChanged();
+    return;
+  }
   process_ = new TEngineProcess(this);
   process_->OnEvent = [this](const TUsiEvent& event) { HandleEvent(event); };
   process_->Start(EngineProgram(settings_),
@@ -194,8 +204,7 @@ void TAnalysisSession::StopEngine() {
   job_timer_->stop();
   panel_timer_->stop();
   panel_dirty_ = false;
-  job_.reset();
-  live_ = {};
+  core_.Stopped();
   if (process_ == nullptr) return;
   process_->OnEvent = nullptr;
   process_->Stop();
@@ -207,19 +216,23 @@ void TAnalysisSession::StopEngine() {
 
 void TAnalysisSession::Schedule() {
   if (!enabled_ || process_ == nullptr || !process_->Client().Ready()) return;
-  const std::optional<TAnalysisPlan::Job> next = plan_.Next();
-  if (job_ && next && job_->position == next->position && job_->duration == next->duration) return;
-  // A timed search that was cut short is not kept.
-  job_ = next;
+  const std::optional<TAnalysisSessionCore::Switch> change = core_.Schedule();
+  if (!change) return;
   job_timer_->stop();
-  if (!next) {
+  if (!change->job) {
     process_->Client().ClearPosition(Now());
   } else {
-    process_->Client().SetPosition(next->position, Now());
+    process_->Client().SetPosition(change->job->position, Now());
   }
-  live_ = {};
   // The client may merge quick changes: the time runs from "go" (see HandleEvent).
   process_->Flush();
+  emit StatusChanged();
+}
+
+std::chrono::milliseconds TAnalysisSession::Searched() const {
+  return std::chrono::milliseconds(
+      process_ != nullptr && process_->SearchClock().isValid() ? process_->SearchClock().elapsed()
+                                                               : 0);
 }
 
 void TAnalysisSession::HandleEvent(const TUsiEvent& event) {
@@ -230,60 +243,37 @@ void TAnalysisSession::HandleEvent(const TUsiEvent& event) {
       Schedule();
       return;
     case TUsiEvent::Kind::kInfo: {
-      if (event.info.serial != client.Serial()) return;  // a search that was stopped
-      if (live_.position != event.info.position || live_.serial != event.info.serial) {
-        live_ = {};
-        // The search has begun: a timed job counts from its first line at the latest.
-        if (job_ && job_->duration && !job_timer_->isActive()) {
-          const qint64 since_go =
-              process_->SearchClock().isValid() ? process_->SearchClock().elapsed() : 0;
-          job_timer_->start(
-              static_cast<int>(std::max<qint64>(job_->duration->count() - since_go, 0)));
-        }
+      const TAnalysisSessionCore::InfoOutcome outcome = core_.OnInfo(event.info, client.Serial());
+      const auto& job = core_.Job();
+      // The search has begun: a timed job counts from its first line at the latest.
+      if (outcome.first && job && job->duration && !job_timer_->isActive()) {
+        job_timer_->start(static_cast<int>(
+            std::max<long long>(job->duration->count() - Searched().count(), 0)));
       }
-      live_.Add(event.info);
-      if (event.info.position == plan_.Shown() && live_.HasScore()) {
-        // Never shows less than the kept result did.
-        const TUsiAnalysis* kept = plan_.Result(plan_.Shown());
-        if (kept == nullptr || live_.depth.value_or(0) >= kept->depth.value_or(0)) {
-          shown_ = live_;
-          EmitShown(false);
-        }
-      }
+      if (outcome.shown) EmitShown(false);
       return;
     }
     case TUsiEvent::Kind::kBestMove:
-      if (event.info.serial != client.Serial() || !job_ || job_->position != event.info.position) {
-        return;
+      if (const auto kept = core_.OnBestMove(event.info, client.Serial(), Searched())) {
+        job_timer_->stop();
+        emit ResultKept(QString::fromStdString(*kept));
+        Schedule();
       }
-      // The engine ended the search itself (a mate, no move left).
-      job_timer_->stop();
-      plan_.Done(live_, process_->SearchClock().isValid()
-                            ? std::chrono::milliseconds(process_->SearchClock().elapsed())
-                            : std::chrono::milliseconds(0));
-      plan_.Finished(event.info.position);
-      emit ResultKept(QString::fromStdString(event.info.position));
-      job_.reset();
-      Schedule();
       return;
     case TUsiEvent::Kind::kFault:
       fault_ = QString::fromStdString(UsiFaultMessage(*event.fault));
       job_timer_->stop();
-      job_.reset();
+      core_.Stopped();
       emit StatusChanged();
       return;
   }
 }
 
 void TAnalysisSession::JobTimeUp() {
-  if (!job_ || process_ == nullptr) return;
-  const auto searched = std::chrono::milliseconds(
-      process_->SearchClock().isValid() ? process_->SearchClock().elapsed() : 0);
-  if (live_.position == job_->position) {
-    plan_.Done(live_, searched);
-    emit ResultKept(QString::fromStdString(job_->position));
+  if (process_ == nullptr) return;
+  if (const auto kept = core_.OnTimeUp(Searched())) {
+    emit ResultKept(QString::fromStdString(*kept));
   }
-  job_.reset();
   Schedule();
 }
 

@@ -20,6 +20,8 @@
 #include <vector>
 
 #include "engine/AnalysisPlan.h"
+#include "engine/AnalysisSessionCore.h"
+#include "engine/LineSplitter.h"
 #include "engine/UsiClient.h"
 
 namespace zelvaro {
@@ -41,6 +43,9 @@ struct TEngineSettings {
 // The program `settings` names: its path, or the default program; empty
 // when neither is set.
 QString EngineProgram(const TEngineSettings& settings);
+// Why `program` cannot run as an engine (missing, a folder, not executable,
+// none set), in Japanese; empty when it can.
+QString EngineFileProblem(const QString& program);
 
 class TEngineProcess : public QObject {
   Q_OBJECT
@@ -73,8 +78,7 @@ class TEngineProcess : public QObject {
   QTimer* tick_;
   QTimer* kill_timer_;
   std::unique_ptr<TUsiClient> client_;
-  std::string partial_;
-  bool dropping_ = false;
+  TLineSplitter splitter_;
   bool pumping_ = false;
   QElapsedTimer go_clock_;
 };
@@ -97,10 +101,12 @@ class TAnalysisSession : public QObject {
   // Starts the engine again after a fault.
   void Restart();
 
-  const TAnalysisPlan& Plan() const { return plan_; }
+  const TAnalysisPlan& Plan() const { return core_.Plan(); }
+  // Whether the engine searches a graph position now, not the one on show.
+  bool WorkingOnGraph() const { return process_ != nullptr && core_.WorkingOnGraph(); }
   TEngineProcess* Process() const { return process_; }
   // The newest analysis of the position on show (live or kept); none yet: empty lines.
-  const TUsiAnalysis& ShownAnalysis() const { return shown_; }
+  const TUsiAnalysis& ShownAnalysis() const { return core_.Shown(); }
   const QString& Fault() const { return fault_; }
 
  signals:
@@ -117,15 +123,14 @@ class TAnalysisSession : public QObject {
   void Schedule();
   void HandleEvent(const TUsiEvent& event);
   void JobTimeUp();
+  // How long the search under way has run since "go".
+  std::chrono::milliseconds Searched() const;
   void EmitShown(bool now);
 
   TEngineSettings settings_;
-  TAnalysisPlan plan_;
+  TAnalysisSessionCore core_;
   bool enabled_ = false;
   TEngineProcess* process_ = nullptr;
-  std::optional<TAnalysisPlan::Job> job_;
-  TUsiAnalysis live_;   // of the client's current search
-  TUsiAnalysis shown_;  // what the panel shows
   QTimer* job_timer_;
   QTimer* panel_timer_;
   bool panel_dirty_ = false;

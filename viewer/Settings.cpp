@@ -30,6 +30,8 @@ constexpr char kEngineHashKey[] = "engine/hash";
 constexpr char kEngineThreadsKey[] = "engine/threads";
 constexpr char kEngineMultiPvKey[] = "engine/multipv";
 constexpr char kEngineTimeKey[] = "engine/time_ms";
+constexpr char kWinRateScaleKey[] = "analysis/scale";
+constexpr char kGraphKey[] = "analysis/graph";
 constexpr int kMaxEngineHashMb = 1 << 20;
 constexpr int kMaxEngineThreads = 1024;
 constexpr int kMaxEngineTimeMs = 600'000;
@@ -90,6 +92,9 @@ TSettings ReadSettings(const QString& path) {
   engine.threads = ReadInt(file, kEngineThreadsKey, 1, kMaxEngineThreads).value_or(engine.threads);
   engine.multipv = ReadInt(file, kEngineMultiPvKey, 1, kMaxMultiPv).value_or(engine.multipv);
   engine.time_ms = ReadInt(file, kEngineTimeKey, 100, kMaxEngineTimeMs).value_or(engine.time_ms);
+  settings.win_rate_scale = ReadInt(file, kWinRateScaleKey, kMinWinRateScale, kMaxWinRateScale)
+                                .value_or(settings.win_rate_scale);
+  settings.graph_win_rate = file.value(QString::fromLatin1(kGraphKey)).toString() == "winrate";
   return settings;
 }
 
@@ -145,6 +150,8 @@ void TSettingsFile::Save() const {
   put(kEngineThreadsKey, engine.threads, defaults.threads);
   put(kEngineMultiPvKey, engine.multipv, defaults.multipv);
   put(kEngineTimeKey, engine.time_ms, defaults.time_ms);
+  put(kWinRateScaleKey, values_.win_rate_scale, kDefaultWinRateScale);
+  if (values_.graph_win_rate) file.setValue(QString::fromLatin1(kGraphKey), QStringLiteral("winrate"));
   file.sync();
   // A format error found when the old file was read stays in status().
   if (file.status() == QSettings::AccessError) {

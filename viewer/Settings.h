@@ -33,6 +33,9 @@
 //   threads=1
 //   multipv=1
 //   time_ms=1000       per position of the evaluation graph
+//   [analysis]
+//   scale=600          centipawns of the winning chance's curve (100..3000)
+//   graph=winrate      the graph shows winning chances (none: evaluations)
 #pragma once
 
 #include <QPoint>
@@ -45,6 +48,7 @@
 
 #include "viewer/BoardRenderer.h"
 #include "viewer/CommentPanel.h"
+#include "engine/Evaluation.h"
 #include "viewer/EngineProcess.h"
 #include "viewer/untOptionForm.h"
 
@@ -85,6 +89,9 @@ struct TSettings {
   // The engine page of the options.
   TEngineSettings engine;
   TGridOptions grid;
+  // 「勝率換算の係数」 and the graph's choice of 「勝率」 over 「評価値」.
+  int win_rate_scale = kDefaultWinRateScale;
+  bool graph_win_rate = false;
 
   bool operator==(const TSettings&) const = default;
 };

@@ -20,6 +20,10 @@ TSettingsSync::TSettingsSync(TForm1* window) : QObject(window), window_(window) 
           &TSettingsSync::SaveSettings);
   connect(window_->Actions, &TRecordActions::RecentAddressesChanged, this,
           &TSettingsSync::SaveSettings);
+  connect(options->EngineDialog, &TEngineOptionsDialog::ScaleChanged, this,
+          &TSettingsSync::SaveSettings);
+  connect(window_->SidePanel->EvalGraph->ModeBox, &QComboBox::currentIndexChanged, this,
+          &TSettingsSync::SaveSettings);
   window_->installEventFilter(this);
 }
 
@@ -46,6 +50,9 @@ void TSettingsSync::KeepSettings(TSettingsFile* file) {
   window_->Actions->SetRecentAddresses(kept.addresses);
   options->EngineDialog->SetValues(kept.engine);
   window_->SidePanel->Analysis->SetSettings(kept.engine);
+  window_->SidePanel->EvalGraph->SetWinRateMode(kept.graph_win_rate);
+  options->EngineDialog->ScaleSpin->setValue(kept.win_rate_scale);
+  window_->SidePanel->SetWinRateScale(kept.win_rate_scale);
   if (kept.viewer) {
     // Fitted into the screen it opens on (its scale or size may have
     // changed since); a place no screen shows any more (a screen taken
@@ -76,6 +83,8 @@ void TSettingsSync::SaveSettings() {
   values.addresses = window_->Actions->RecentAddresses();
   values.notify = window_->OptionsDialog->NotifyOptions();
   values.engine = window_->SidePanel->Analysis->Settings();
+  values.graph_win_rate = window_->SidePanel->EvalGraph->WinRateMode();
+  values.win_rate_scale = window_->SidePanel->EvalGraph->Scale();
   try {
     settings_->Save();
   } catch (const Exception& e) {

@@ -3,6 +3,8 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "engine/Evaluation.h"
+#include "game/Sfen.h"
 #include "game/TimeLimit.h"
 #include "viewer/Settings.h"
 
@@ -142,6 +144,26 @@ void TSidePanel::AnalyseShownRow() {
     if (record_->main_line[n] == static_cast<int>(row)) index = static_cast<int>(n);
   }
   EvalGraph->SetCurrent(index);
+  ShowVerdictOnShow();
+}
+
+void TSidePanel::ShowVerdictOnShow() {
+  const int index = EvalGraph->Current();
+  const TMoveVerdict* verdict = EvalGraph->VerdictAt(index);
+  QString best;
+  if (verdict && index > 0 && index < static_cast<int>(record_->main_line.size())) {
+    const int before = record_->main_line[static_cast<size_t>(index - 1)];
+    best = QString::fromStdString(
+        PvText(record_positions_.at(static_cast<size_t>(before)).command, {verdict->best}));
+  }
+  AnalysisPanel->ShowVerdict(verdict, best);
+}
+
+void TSidePanel::SetWinRateScale(int scale) {
+  EvalGraph->SetScale(scale);
+  AnalysisPanel->SetScale(scale);
+  AnalysisPanel->ShowAnalysis(Analysis->ShownAnalysis());
+  UpdateEvalGraph();
 }
 
 void TSidePanel::UpdateEvalGraph() {
@@ -154,6 +176,34 @@ void TSidePanel::UpdateEvalGraph() {
     scores.push_back(kept && kept->HasScore() ? std::optional(kept->lines[0].score) : std::nullopt);
   }
   EvalGraph->SetScores(std::move(scores));
+  // Marks from the kept results: recomputed whenever one comes.
+  std::vector<const TUsiAnalysis*> results;
+  std::vector<TMainLineMove> moves;
+  const std::vector<int>& line = record_->main_line;
+  for (size_t n = 0; n < line.size(); ++n) {
+    const int row = line[n];
+    results.push_back(
+        Analysis->Plan().Result(record_positions_.at(static_cast<size_t>(row)).command));
+    const TKifRecord::Row& r = record_->rows.at(static_cast<size_t>(row));
+    TMainLineMove move;
+    move.judged = n > 0 && row != line[n - 1] && r.moved && r.rules_move &&
+                  r.foul == TFoul::kNone && r.parent == line[n - 1];
+    if (move.judged) move.played = ToUsi(*r.rules_move);
+    move.sente = r.side > 0;
+    moves.push_back(std::move(move));
+  }
+  EvalGraph->SetVerdicts(JudgeMainLine(results, moves, EvalGraph->Scale()));
+  ShowVerdictOnShow();
+  QMap<int, QString> marks;
+  for (size_t n = 1; n < line.size(); ++n) {
+    const TMoveVerdict* verdict = EvalGraph->VerdictAt(static_cast<int>(n));
+    const std::string_view name = verdict ? MoveMarkName(verdict->mark) : std::string_view();
+    marks[line[n]] = QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+  }
+  if (marks != marks_) {
+    marks_ = marks;
+    emit MarksChanged(marks_);
+  }
 }
 
 void TSidePanel::ShowAnalysisStatus() {
@@ -164,9 +214,10 @@ void TSidePanel::ShowAnalysisStatus() {
   }
   TEngineProcess* process = Analysis->Process();
   if (process != nullptr && process->Client().Ready()) {
-    AnalysisPanel->ShowStatus(
-        QStringLiteral("エンジン: ") + QString::fromStdString(process->Client().EngineName()),
-        false);
+    QString status =
+        QStringLiteral("エンジン: ") + QString::fromStdString(process->Client().EngineName());
+    if (Analysis->WorkingOnGraph()) status += QStringLiteral("（グラフの局面を検討中）");
+    AnalysisPanel->ShowStatus(status, false);
   } else {
     AnalysisPanel->ShowStatus(QStringLiteral("エンジンを起動しています…"), false);
   }

@@ -5,6 +5,7 @@
 // while any of its parts is, and the window grows by its width meanwhile.
 #pragma once
 
+#include <QMap>
 #include <QSize>
 #include <QTabWidget>
 #include <QWidget>
@@ -46,6 +47,10 @@ class TSidePanel : public QWidget {
   // Analysis on (the engine analyses the row on show and the main line) or off (no engine runs).
   void SetAnalysis(bool on);
   void SetEngineSettings(const TEngineSettings& settings);
+  // 「勝率換算の係数」: the panel, the graph and the marks take it.
+  void SetWinRateScale(int scale);
+  // Each main-line row's mark ("緩手" … or empty), by row.
+  const QMap<int, QString>& Marks() const { return marks_; }
   // The client area a window of `window` size leaves to the layout.
   QSize BaseSize(QSize window) const;
 
@@ -54,8 +59,12 @@ class TSidePanel : public QWidget {
   void RowClicked(int row);
   // The column came or went and the window was resized: lay it out again.
   void ColumnChanged();
+  // The marks of the record's rows changed: each main-line row's mark
+  // ("緩手" … or empty), by row.
+  void MarksChanged(const QMap<int, QString>& marks);
 
  private:
+  QMap<int, QString> marks_;
   void UpdateChartTabs();
   // The clocks and the chart's mark at the row on show.
   void ShowTime();
@@ -64,6 +73,8 @@ class TSidePanel : public QWidget {
   void AnalyseShownRow();
   void UpdateEvalGraph();
   void ShowAnalysisStatus();
+  // The mark of the move to the row on show, in the panel.
+  void ShowVerdictOnShow();
 
   const TKifRecord* record_;
   int row_ = 0;

@@ -16,6 +16,16 @@
 #include "viewer/MoveNotice.h"
 
 namespace zelvaro {
+namespace {
+// The move list's column of each move's mark (shown while analysis is on).
+constexpr int kMarkColumn = 4;
+
+void ApplyMarks(TListView& list, const QMap<int, QString>& marks) {
+  for (auto it = marks.begin(); it != marks.end(); ++it) {
+    if (it.key() > 0 && it.key() < list.RowCount()) list.SetSubItem(it.key(), kMarkColumn - 1, it.value());
+  }
+}
+}  // namespace
 
 namespace {
 
@@ -111,7 +121,9 @@ TForm1::TForm1(QWidget* parent)
       {QStringLiteral("指し手"), 110, 0, Qt::AlignLeft},
       {QStringLiteral("考慮時間"), 90, 0, Qt::AlignRight},
       {QStringLiteral("その他"), 60, 0, Qt::AlignRight},
+      {QStringLiteral("評価"), 48, 0, Qt::AlignLeft},
   });
+  ListView1->setColumnHidden(kMarkColumn, true);
   const TViewerLayout layout = ViewerLayout(kViewerSize);
   Image1->setGeometry(layout.image);
   WebBrowser1->setGeometry(layout.browser);
@@ -191,6 +203,8 @@ TForm1::TForm1(QWidget* parent)
           [this](int choice) { Follower->SetRefreshInterval(RefreshIntervalMs(choice)); });
   connect(OptionsDialog->EngineDialog, &TEngineOptionsDialog::EngineSettingsChanged, SidePanel,
           &TSidePanel::SetEngineSettings);
+  connect(OptionsDialog->EngineDialog, &TEngineOptionsDialog::ScaleChanged, SidePanel,
+          &TSidePanel::SetWinRateScale);
 
   auto* f5 = new QShortcut(QKeySequence(Qt::Key_F5), this);
   f5->setContext(Qt::WindowShortcut);
@@ -220,6 +234,12 @@ TForm1::TForm1(QWidget* parent)
   AnalysisAction->setCheckable(true);
   AnalysisAction->setShortcut(QKeySequence(Qt::Key_F2));
   connect(AnalysisAction, &QAction::toggled, SidePanel, &TSidePanel::SetAnalysis);
+  // The column 「評価」 (each move's mark) while analysis is on.
+  connect(AnalysisAction, &QAction::toggled, this, [this](bool on) {
+    ListView1->setColumnHidden(kMarkColumn, !on);
+  });
+  connect(SidePanel, &TSidePanel::MarksChanged, this,
+          [this](const QMap<int, QString>& marks) { ApplyMarks(*ListView1, marks); });
 
   const auto separator = [this] {
     auto* action = new QAction(this);
@@ -292,6 +312,7 @@ void TForm1::ShowRecord() {
   for (size_t row = 1; row < record.rows.size(); ++row) rows.append(RowTexts(record.rows[row]));
   ListView1->AppendRows(rows);
   ListView1->SetSubItem(0, 2, ToQString(record.rows[0].other));
+  ApplyMarks(*ListView1, SidePanel->Marks());
   ListView1->EndUpdate();
   // A new game starts at its top, whatever the last one scrolled to.
   ListView1->scrollToTop();
@@ -319,6 +340,7 @@ void TForm1::ShowRefreshedRecord(const TKifRecord& before) {
   GoteName = record.gote_name;
   TournamentName = record.tournament_name;
   SidePanel->SetRecord(record, shown_row_);
+  ApplyMarks(*ListView1, SidePanel->Marks());
   if (record.main_line.size() > before.main_line.size() && (!isActiveWindow() || isMinimized())) {
     if (const auto notice =
             MovesNotice(record, before.main_line.size(), OptionsDialog->NotifyOptions())) {

@@ -6,6 +6,9 @@
 // - BM_GraphOf150MoveGame: analysis turned on at row 0 of a 152-move corpus
 //   game until every point of the graph is filled, at the default time per
 //   position (1 s); one run, it takes minutes.
+// - BM_MarksOf150MoveGame: the same game at 200 ms a position until every
+//   move has its verdict (緩手 … or none), against points × 200 ms: the
+//   ratio is the time the marking takes over the engine time it needs.
 // - BM_RowClickWithAnalysis/0 and /1: OnListViewClick with analysis off and
 //   on (stays under 16 ms).
 // - BM_CpuWithAnalysisOff: the program's CPU time per second of an idle
@@ -153,6 +156,32 @@ void BM_GraphOf150MoveGame(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_GraphOf150MoveGame)->UseManualTime()->Iterations(1)->Unit(benchmark::kSecond);
+
+void BM_MarksOf150MoveGame(benchmark::State& state) {
+  constexpr int kPerPositionMs = 200;
+  for (auto _ : state) {
+    Fixture f(kPerPositionMs);
+    if (!f.skip.empty()) return state.SkipWithError(f.skip.c_str());
+    f.Show(0);
+    QElapsedTimer clock;
+    clock.start();
+    f.form->AnalysisAction->setChecked(true);
+    auto marked = [&] {
+      const auto& scores = f.form->SidePanel->EvalGraph->Scores();
+      // The verdicts are made in the same update as the points.
+      return scores.size() > 1 &&
+             std::all_of(scores.begin(), scores.end(), [](const auto& s) { return s.has_value(); });
+    };
+    const bool done = WaitUntil(marked, 600'000);
+    const double seconds = clock.nsecsElapsed() / 1e9;
+    state.SetIterationTime(seconds);
+    const double points = static_cast<double>(f.form->SidePanel->EvalGraph->Scores().size());
+    state.counters["points"] = points;
+    state.counters["ratio"] = seconds / (points * kPerPositionMs / 1000.0);
+    if (!done) return state.SkipWithError("the game was not marked within 10 minutes");
+  }
+}
+BENCHMARK(BM_MarksOf150MoveGame)->UseManualTime()->Iterations(1)->Unit(benchmark::kSecond);
 
 void BM_RowClickWithAnalysis(benchmark::State& state) {
   Fixture f;

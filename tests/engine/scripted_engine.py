@@ -12,11 +12,13 @@ MODE is one of
   late      answers stop with bestmove only after 1.5 s
   hang      never answers stop
   usihash   declares USI_Hash and USI_MultiPV instead of Hash and MultiPV
+  table     well-behaved, with the scores of TABLE by the number of moves
 LOG, when given, receives every command read, one a line.
 
 The score of a search is 10 centipawns for every move of its position (the
 moves after the SFEN's move number, from the side to move), so tests can
-tell which position an info belongs to; its pv is "7g7f 3c3d".
+tell which position an info belongs to; its pv is "7g7f 3c3d". "go nodes N"
+ends the search by itself once its infos have counted N nodes.
 """
 import sys
 import threading
@@ -25,6 +27,10 @@ import time
 mode = sys.argv[1] if len(sys.argv) > 1 else "good"
 log = open(sys.argv[2], "a", buffering=1) if len(sys.argv) > 2 else None
 lock = threading.Lock()
+# The table mode's scores from the side to move, by the number of moves of
+# the position; None: infos without a score. Other positions score 0.
+TABLE = {0: "cp 0", 1: "cp 200", 2: "cp -30", 3: "cp 405", 4: "cp 338", 5: "cp 1410",
+         6: "cp -1400", 7: None, 8: "mate 0"}
 out = sys.stdout.buffer
 
 
@@ -35,8 +41,10 @@ def say(line):
 
 
 class Search:
-    def __init__(self, moves):
+    def __init__(self, moves, nodes=None):
         self.moves = moves
+        self.nodes = nodes
+        self.ended = False
         self.stopped = threading.Event()
         self.thread = threading.Thread(target=self.run, daemon=True)
         self.thread.start()
@@ -46,8 +54,16 @@ class Search:
         interval = 0.0002 if mode == "flood" else 0.02
         while not self.stopped.is_set():
             depth += 1
-            say(f"info depth {depth} seldepth {depth + 2} score cp {10 * self.moves} "
+            score = f"cp {10 * self.moves}"
+            if mode == "table":
+                score = TABLE.get(self.moves, "cp 0")
+            score = f" score {score}" if score else ""
+            say(f"info depth {depth} seldepth {depth + 2}{score} "
                 f"nodes {depth * 1000} nps 50000 time {depth * 20} hashfull 3 pv 7g7f 3c3d")
+            if self.nodes is not None and depth * 1000 >= self.nodes:
+                self.ended = True
+                say("bestmove 7g7f ponder 3c3d")
+                break
             if mode == "orphan":
                 import subprocess
                 subprocess.Popen(["sleep", "15"], stdout=sys.stdout, stderr=sys.stdout,
@@ -96,12 +112,16 @@ for raw in sys.stdin.buffer:
         if len(words) > 5 and words[1] == "sfen" and words[5].isdigit():
             position_moves += int(words[5]) - 1
     elif line.startswith("go"):
-        search = Search(position_moves)
+        words = line.split()
+        nodes = int(words[2]) if len(words) > 2 and words[1] == "nodes" else None
+        search = Search(position_moves, nodes)
     elif line == "stop":
         if search is not None:
             search.stopped.set()
             search.thread.join()
-            search = None
+            ended, search = search.ended, None
+            if ended:
+                continue
             if mode == "hang":
                 continue
             if mode == "late":

@@ -254,6 +254,10 @@ TEST(UsiInfoTest, ReadsEveryFieldAndTurnsScoresToSente) {
       {"info score mate -4", true, {true, 0, 4, true, TUsiBound::kExact}},
       {"info score mate +", false, {true, 0, kUnknownMatePlies, true, TUsiBound::kExact}},
       {"info score mate -", false, {true, 0, kUnknownMatePlies, false, TUsiBound::kExact}},
+      // Mate 0: the side to move is mated, whichever side that is.
+      {"info score mate 0", false, {true, 0, 0, false, TUsiBound::kExact}},
+      {"info score mate 0", true, {true, 0, 0, true, TUsiBound::kExact}},
+      {"info score mate -0", true, {true, 0, 0, true, TUsiBound::kExact}},
       // Out-of-range scores are clamped before they are turned.
       {"info score cp -2147483648", true, {false, kMaxUsiCp, 0, false, TUsiBound::kExact}},
       {"info score cp 2147483647", true, {false, -kMaxUsiCp, 0, false, TUsiBound::kExact}},

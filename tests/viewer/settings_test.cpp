@@ -33,6 +33,7 @@ TEST(SettingsFile, WhatIsSavedIsReadBack) {
       {.viewer = TSettings::Window{{18, 29}, {760, 516}}},
       {.refresh_choice = 1, .server = "http://127.0.0.1:8123/live"},
       {.notify = {.popup = false, .sound = true}},
+      {.win_rate_scale = 1200, .graph_win_rate = true},
   };
   int n = 0;
   for (const TSettings& settings : cases) {

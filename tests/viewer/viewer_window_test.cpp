@@ -70,7 +70,8 @@ TEST_F(ViewerWindow, Layout) {
                  {"指し手", 110, Qt::AlignLeft},
                  {"考慮時間", 90, Qt::AlignRight},
                  {"その他", 60, Qt::AlignRight}};
-  ASSERT_EQ(form.ListView1->columnCount(), 4);
+  ASSERT_EQ(form.ListView1->columnCount(), 5);
+  EXPECT_TRUE(form.ListView1->isColumnHidden(4));  // 「評価」 while analysis is on
   for (int i = 0; i < 4; ++i) {
     SCOPED_TRACE(i);
     EXPECT_EQ(form.ListView1->headerItem()->text(i).toStdString(), columns[i].caption);
