@@ -316,7 +316,7 @@ void TGameSet::Open(const std::vector<std::string>& addresses) {
   }
 }
 
-void TGameSet::Round() {
+void TGameSet::Round(bool all) {
   std::vector<std::string> urls;
   std::vector<size_t> which;
   const TFollowPace::Clock::time_point round_start = pace_now_();
@@ -324,7 +324,7 @@ void TGameSet::Round() {
     games_[i].downloaded = fresh_[i];
     if (fresh_[i] || !games_[i].Followed()) continue;
     const std::optional<TFollowPace::Duration> left = paces_[i].Remaining(round_start);
-    if (left && *left > interval_ / 2) continue;
+    if (!all && left && *left > interval_ / 2) continue;
     urls.push_back(games_[i].address);
     which.push_back(i);
   }

@@ -138,8 +138,9 @@ class TGameSet {
   // Open has just read) and reads it; sets each game's `changed` and
   // `downloaded`. A game is due when less than half an interval of its wait
   // is left, so that rounds a little early or late keep the count of
-  // intervals a wait spans.
-  void Round();
+  // intervals a wait spans. `all`: every game still followed is
+  // downloaded, due or not (a refresh the user asks for).
+  void Round(bool all = false);
   // The pace of game `i`, as its downloads so far have set it.
   const TFollowPace& Pace(size_t i) const { return paces_[i]; }
 
