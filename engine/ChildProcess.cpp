@@ -205,7 +205,13 @@ TUsiAnalysis TUsiEngine::AnalyseNodes(const std::string& position, std::int64_t 
   bestmove_ = false;
   client_.SetGoCommand("go nodes " + std::to_string(nodes));
   client_.SetPosition(position, TUsiClock::now());
-  Run([this] { return bestmove_; }, std::nullopt);
+  // An engine that ignores the node count is stopped after kNodesSearchLimit,
+  // as a timed search is: no row waits without bound.
+  Run([this] { return bestmove_; }, TUsiClock::now() + kNodesSearchLimit);
+  if (!bestmove_) {
+    client_.ClearPosition(TUsiClock::now());
+    Run([this] { return bestmove_; }, std::nullopt);
+  }
   client_.SetGoCommand("go infinite");
   return analysis_;
 }

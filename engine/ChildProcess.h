@@ -67,7 +67,9 @@ class TUsiEngine {
   // returns what was found once "bestmove" has come.
   TUsiAnalysis Analyse(const std::string& position, std::chrono::milliseconds duration);
   // Searches `position` to `nodes` nodes ("go nodes"): what was found once
-  // the engine has ended the search with "bestmove".
+  // the engine has ended the search with "bestmove", or once it has been
+  // stopped after kNodesSearchLimit without ending it.
+  static constexpr std::chrono::seconds kNodesSearchLimit{60};
   TUsiAnalysis AnalyseNodes(const std::string& position, std::int64_t nodes);
   // "quit", and the process killed after kQuitLimit.
   void Quit();
