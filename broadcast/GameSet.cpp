@@ -221,17 +221,25 @@ void ForEachByHost(const std::vector<std::string>& urls, int per_host,
   for (std::thread& thread : threads) thread.join();
 }
 
-TGameSet::TGameSet(TFollowFetchFactory make_fetch, Clock now)
+TGameSet::TGameSet(TFollowFetchFactory make_fetch, Clock now, PaceClock pace_now)
     : make_fetch_(make_fetch ? std::move(make_fetch) : TFollowFetchFactory([] {
         return std::make_unique<TFollowFetch>();
       })),
-      now_(now ? std::move(now) : Clock(Now)) {}
+      now_(now ? std::move(now) : Clock(Now)),
+      pace_now_(pace_now ? std::move(pace_now)
+                         : PaceClock([] { return TFollowPace::Clock::now(); })) {}
+
+void TGameSet::SetInterval(TFollowPace::Duration interval) {
+  interval_ = interval;
+  for (TFollowPace& pace : paces_) pace.SetInterval(interval);
+}
 
 void TGameSet::Open(const std::vector<std::string>& addresses) {
   struct Download {
     std::unique_ptr<TFollowFetch> fetch;
     std::optional<TFollowReply> reply;
     std::u16string error;
+    std::optional<std::chrono::seconds> retry_after;
   };
   std::vector<Download> downloads(addresses.size());
   {
@@ -247,6 +255,7 @@ void TGameSet::Open(const std::vector<std::string>& addresses) {
       downloads[i].reply = downloads[i].fetch->Download(addresses[i]);
     } catch (const std::exception& e) {
       downloads[i].error = FollowErrorText(e);
+      downloads[i].retry_after = RetryAfterOf(e);
     }
   });
 
@@ -255,6 +264,7 @@ void TGameSet::Open(const std::vector<std::string>& addresses) {
     opening_.clear();
   }
   const int64_t now = now_();
+  const TFollowPace::Clock::time_point pace_now = pace_now_();
   std::set<std::string> seen;
   std::vector<std::string> left_out;
   const auto add = [&](const std::string& address, std::unique_ptr<TFollowFetch> fetch) -> TGame* {
@@ -269,6 +279,7 @@ void TGameSet::Open(const std::vector<std::string>& addresses) {
     fetches_.push_back(fetch ? std::move(fetch) : make_fetch_());
     if (aborted_) fetches_.back()->Abort();
     fresh_.push_back(false);
+    paces_.emplace_back(interval_);
     before_.emplace_back();
     return &games_.back();
   };
@@ -287,9 +298,15 @@ void TGameSet::Open(const std::vector<std::string>& addresses) {
     fresh_.back() = true;
     if (!d.reply) {
       FailGame(*game, d.error);
+      paces_.back().Failed(pace_now, d.retry_after);
       continue;
     }
     ReadGame(*game, *d.reply, now);
+    if (game->failed) {
+      paces_.back().Failed(pace_now);
+    } else {
+      paces_.back().Succeeded(pace_now);
+    }
   }
   if (!left_out.empty()) {
     message_ = u"全局に並べるのは " + Utf8ToUtf16(std::to_string(kMaxFollowedGames)) +
@@ -299,28 +316,45 @@ void TGameSet::Open(const std::vector<std::string>& addresses) {
   }
 }
 
-void TGameSet::Round() {
+void TGameSet::Round(bool all) {
   std::vector<std::string> urls;
   std::vector<size_t> which;
+  const TFollowPace::Clock::time_point round_start = pace_now_();
   for (size_t i = 0; i < games_.size(); ++i) {
+    games_[i].downloaded = fresh_[i];
     if (fresh_[i] || !games_[i].Followed()) continue;
+    const std::optional<TFollowPace::Duration> left = paces_[i].Remaining(round_start);
+    if (!all && left && *left > interval_ / 2) continue;
     urls.push_back(games_[i].address);
     which.push_back(i);
   }
   const int64_t now = now_();
+  std::vector<std::optional<std::chrono::seconds>> retry_after(which.size());
   ForEachByHost(urls, kMaxFollowConnectionsPerHost, [&](size_t k) {
     TGame& game = games_[which[k]];
     try {
       ReadGame(game, fetches_[which[k]]->Download(game.address), now);
     } catch (const std::exception& e) {
       FailGame(game, FollowErrorText(e));
+      retry_after[k] = RetryAfterOf(e);
     }
   });
+  // Waits count from the round's start, so that the next round, an interval
+  // later, finds a game that succeeded due again.
   // A download that gave no record (refused) failed as much as one that broke.
+  for (size_t k = 0; k < which.size(); ++k) {
+    TGame& game = games_[which[k]];
+    game.downloaded = true;
+    if (game.failed) {
+      paces_[which[k]].Failed(round_start, retry_after[k]);
+    } else {
+      paces_[which[k]].Succeeded(round_start);
+    }
+  }
   bool any = false, any_good = false;
   for (size_t i = 0; i < games_.size(); ++i) {
     TGame& game = games_[i];
-    if (fresh_[i] || std::find(which.begin(), which.end(), i) != which.end()) {
+    if (game.downloaded) {
       any = true;
       any_good = any_good || !game.failed;
     }
@@ -328,7 +362,7 @@ void TGameSet::Round() {
     before_[i] = game.state;
     fresh_[i] = false;
   }
-  all_failed_ = any && !any_good;
+  if (any) all_failed_ = !any_good;
   first_round_ = false;
 }
 

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "game/KifReader.h"
+#include "game/RecordFollow.h"
 
 namespace zelvaro {
 
@@ -82,6 +83,7 @@ struct TGame {
   int64_t move_time = 0;  // when that move was made (Unix seconds), see ReadGame
   bool changed = false;   // the state differs from the round before (every game on the first)
   bool failed = false;    // the last download failed or was refused
+  bool downloaded = false;  // downloaded in the last round (Open's for the first)
   bool Followed() const { return state.status != TGameStatus::kEnded; }
 };
 
@@ -111,27 +113,44 @@ std::vector<std::string> RecordLinksOfPage(const std::vector<std::string>& lines
 void ForEachByHost(const std::vector<std::string>& urls, int per_host,
                    const std::function<void(size_t)>& work);
 
-// The games of a set of addresses, followed round by round. Not
-// thread-safe: one thread drives it (the rounds run their own threads).
+// The games of a set of addresses, followed round by round. Each game has
+// its own pace: with an interval set, a game whose download failed sits out
+// the rounds until its wait (doubled per failure, or a Retry-After) has
+// passed; a success brings it back to every round. Without an interval
+// every round downloads every game still followed. Not thread-safe: one
+// thread drives it (the rounds run their own threads).
 class TGameSet {
  public:
   using Clock = std::function<int64_t()>;  // Unix seconds
-  explicit TGameSet(TFollowFetchFactory make_fetch = nullptr, Clock now = nullptr);
+  using PaceClock = std::function<TFollowPace::Clock::time_point()>;
+  explicit TGameSet(TFollowFetchFactory make_fetch = nullptr, Clock now = nullptr,
+                    PaceClock pace_now = nullptr);
+
+  // The time between two rounds, the interval of every game's pace.
+  void SetInterval(TFollowPace::Duration interval);
 
   // Downloads every address once: a record is a game, read now; a page
   // gives a game for each record it links; anything else is a game in error.
   // A record met again is left out, and so is every game past the 64th
   // (Message() names them). Games keep the addresses' order.
   void Open(const std::vector<std::string>& addresses);
-  // Downloads every game still followed (not those Open has just read) and
-  // reads it; sets each game's `changed`.
-  void Round();
+  // Downloads every game still followed and due by its pace (not those
+  // Open has just read) and reads it; sets each game's `changed` and
+  // `downloaded`. A game is due when less than half an interval of its wait
+  // is left, so that rounds a little early or late keep the count of
+  // intervals a wait spans. `all`: every game still followed is
+  // downloaded, due or not (a refresh the user asks for).
+  void Round(bool all = false);
+  // The pace of game `i`, as its downloads so far have set it.
+  const TFollowPace& Pace(size_t i) const { return paces_[i]; }
 
   std::vector<TGame>& Games() { return games_; }
   const std::vector<TGame>& Games() const { return games_; }
   // Empty, or which records were left out past the 64th.
   const std::u16string& Message() const { return message_; }
-  // Every download of the last round (Open's for the first) failed.
+  // Every download of the last round that downloaded any (Open's for the
+  // first) failed: a round in which every game sat out keeps the verdict of
+  // the round before.
   bool AllFailed() const { return all_failed_; }
   // No game is followed any more.
   bool AllEnded() const;
@@ -143,7 +162,10 @@ class TGameSet {
   TFollowFetchFactory make_fetch_;
   Clock now_;
   std::vector<TGame> games_;
+  PaceClock pace_now_;
+  TFollowPace::Duration interval_ = TFollowPace::Duration::zero();
   std::vector<std::unique_ptr<TFollowFetch>> fetches_;  // one per game
+  std::vector<TFollowPace> paces_;                      // one per game
   std::vector<bool> fresh_;  // read by Open, not to be downloaded by the first round
   std::vector<TGameState> before_;
   bool first_round_ = true;

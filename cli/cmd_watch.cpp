@@ -9,6 +9,7 @@
 // Games left out past the 64th are named on standard error. Ends after N
 // rounds (0: until interrupted, or until every game has ended); the exit
 // status is 1 when every download of the last round failed, else 0.
+#include <algorithm>
 #include <chrono>
 #include <iostream>
 #include <memory>
@@ -82,6 +83,10 @@ int Watch(const Options& options) {
     engine->Start(options.engine);
   }
   TGameSet set;
+  // The interval paces each game: one whose downloads fail sits out rounds
+  // (printing nothing, as it did not change) until its wait has passed.
+  set.SetInterval(std::chrono::duration_cast<TFollowPace::Duration>(
+      std::chrono::duration<double>(std::max(0.0, options.interval))));
   set.Open(options.addresses);
   if (!set.Message().empty()) std::cerr << Utf16ToUtf8(set.Message()) << std::endl;
   const auto interval = std::chrono::duration<double>(options.interval);
@@ -97,6 +102,7 @@ int Watch(const Options& options) {
     if (set.AllEnded()) break;
   }
   if (engine) engine->Quit();
+  // 1 when every game downloaded in the last round that downloaded any failed.
   return set.AllFailed() ? 1 : 0;
 }
 

@@ -110,7 +110,7 @@ TGridWindow::TGridWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   connect(Scroll->verticalScrollBar(), &QScrollBar::valueChanged, this, &TGridWindow::UpdateEval);
 
   follow_timer_ = new QTimer(this);
-  connect(follow_timer_, &QTimer::timeout, this, &TGridWindow::RefreshNow);
+  connect(follow_timer_, &QTimer::timeout, this, [this] { StartRound(); });
   tick_timer_ = new QTimer(this);
   tick_timer_->setInterval(kTickMs);
   connect(tick_timer_, &QTimer::timeout, this, [this] {
@@ -170,9 +170,9 @@ void TGridWindow::SetEngineSettings(const TEngineSettings& settings) {
   if (engine_) engine_->SetSettings(engine_settings_);
 }
 
-void TGridWindow::RefreshNow() { StartRound(); }
+void TGridWindow::RefreshNow() { StartRound(true); }
 
-void TGridWindow::StartRound() {
+void TGridWindow::StartRound(bool now) {
   if (!set_ || round_.Busy() || pending_) return;
   const bool first = !opened_;
   opened_ = true;
@@ -187,9 +187,12 @@ void TGridWindow::StartRound() {
       QSize(first_width, first_width * kBoardHeight / kBoardWidth) * devicePixelRatioF();
   round_.Start([set = set_] { set->Abort(); },
                [set = set_, addresses = addresses_, first, flips, sizes, first_size,
-                generation = generation_] {
+                generation = generation_, interval_ms = interval_ms_, now] {
+                 // The refresh interval paces each game (a failing one sits
+                 // out rounds); set here, on the thread that drives the set.
+                 set->SetInterval(std::chrono::milliseconds(std::max(0, interval_ms)));
                  if (first) set->Open(addresses);
-                 set->Round();
+                 set->Round(now);
                  RoundResult result;
                  result.generation = generation;
                  result.first = first;

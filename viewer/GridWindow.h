@@ -70,7 +70,8 @@ class TGridWindow : public QWidget {
   bool Following() const { return round_.Busy(); }
   // Rounds finished since Open.
   int Rounds() const { return rounds_; }
-  // Starts a round now unless one is under way.
+  // Starts a round now unless one is under way; it downloads every game
+  // still followed, backed off or not.
   void RefreshNow();
   // Boards whose pictures are being drawn anew (turned, rescaled).
   int Drawing() const { return drawing_; }
@@ -89,7 +90,8 @@ class TGridWindow : public QWidget {
 
  private:
   struct RoundResult;
-  void StartRound();
+  // `now`: every game still followed is downloaded, whatever its pace.
+  void StartRound(bool now = false);
   void ApplyRound(RoundResult result);
   // Puts the next few boards of the round that came on their boards; the
   // rest on the next turns of the event loop, so that a round of many

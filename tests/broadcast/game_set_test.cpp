@@ -9,6 +9,7 @@
 #include <stdexcept>
 
 #include "broadcast/GameSet.h"
+#include "net/NetErrors.h"
 #include "toolkit/TextCodec.h"
 
 namespace zelvaro {
@@ -156,6 +157,7 @@ struct Served {
   std::mutex mutex;
   std::map<std::string, TFollowReply> bodies;
   std::map<std::string, int> downloads;
+  std::map<std::string, std::string> busy;  // answered 503 with this Retry-After
 };
 
 class MemoryFetch : public TFollowFetch {
@@ -164,6 +166,11 @@ class MemoryFetch : public TFollowFetch {
   TFollowReply Download(const std::string& url) override {
     std::lock_guard lock(served_->mutex);
     ++served_->downloads[url];
+    if (const auto busy = served_->busy.find(url); busy != served_->busy.end()) {
+      EHttpProtocolError error(503, "HTTP/1.1 503 Service Unavailable", {});
+      error.RetryAfter = busy->second;
+      throw error;
+    }
     const auto it = served_->bodies.find(url);
     if (it == served_->bodies.end()) throw std::runtime_error("unreachable " + url);
     return it->second;
@@ -241,6 +248,59 @@ TEST_F(GameSetTest, RoundsReportChangesAndLeaveEndedGames) {
   EXPECT_EQ(set.Games()[0].state.moves, 4);
   EXPECT_TRUE(set.Games()[0].state.error);
   EXPECT_TRUE(set.AllFailed());
+}
+
+TEST_F(GameSetTest, FailingGamesBackOffAndComeBackAfterASuccess) {
+  TFollowPace::Clock::time_point now{};
+  TGameSet paced([s = served] { return std::make_unique<MemoryFetch>(s); }, [] { return 1000; },
+                 [&now] { return now; });
+  paced.SetInterval(std::chrono::seconds(10));
+  const std::string a = "http://h/a.kif", b = "http://h/b.kif", c = "http://h/c.kif";
+  Serve(a, Kif(kThree));
+  served->busy[c] = "50";
+  paced.Open({a, b, c});  // at 0: b fails (next at 20), c is asked to wait 50 s
+  paced.Round();
+  EXPECT_FALSE(paced.AllFailed());
+  struct Case {
+    int64_t ms;  // the round's time; rounds may come a little early
+    bool a_ok, b_ok, c_ok;
+    bool a_down, b_down, c_down;  // downloaded in this round
+    bool all_failed;
+  } cases[] = {
+      {10000, true, false, false, true, false, false, false},
+      {19600, false, false, false, true, true, false, true},    // b: its 2 intervals are up
+      {30000, false, false, false, false, false, false, true},  // nothing downloaded: kept
+      {40000, true, false, false, true, false, false, false},
+      {50000, true, true, true, true, false, true, false},  // c: Retry-After honoured
+      {60000, true, true, true, true, true, true, false},   // b: 4 intervals after 19.6
+      {70000, true, true, true, true, true, true, false},   // b back to every round
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.ms);
+    now = TFollowPace::Clock::time_point(std::chrono::milliseconds(k.ms));
+    for (const auto& [url, ok] : {std::pair{a, k.a_ok}, {b, k.b_ok}, {c, k.c_ok}}) {
+      served->busy.erase(url);
+      if (ok) {
+        Serve(url, Kif(kThree));
+      } else {
+        served->bodies.erase(url);
+      }
+    }
+    std::map<std::string, int> before = served->downloads;
+    paced.Round();
+    const bool down[] = {k.a_down, k.b_down, k.c_down};
+    for (size_t i = 0; i < 3; ++i) {
+      const TGame& game = paced.Games()[i];
+      SCOPED_TRACE(game.address);
+      EXPECT_EQ(game.downloaded, down[i]);
+      EXPECT_EQ(served->downloads[game.address] - before[game.address], down[i] ? 1 : 0);
+      if (!down[i]) {
+        EXPECT_FALSE(game.changed);  // a game sitting out shows nothing new
+      }
+    }
+    EXPECT_EQ(paced.AllFailed(), k.all_failed);
+  }
+  EXPECT_EQ(paced.Pace(1).Failures(), 0);
 }
 
 }  // namespace
