@@ -23,8 +23,7 @@ class TAddressLines : public ILineFetcher {
 }  // namespace
 
 TAddressFetch::TAddressFetch(std::string url, std::shared_ptr<TFollowState> state)
-    : url_(std::move(url)),
-      state_(state ? std::move(state) : std::make_shared<TFollowState>()) {
+    : url_(std::move(url)), state_(state ? std::move(state) : std::make_shared<TFollowState>()) {
   FollowAddressRedirects(fetcher_.FHttp);
 }
 

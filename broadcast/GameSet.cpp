@@ -7,6 +7,7 @@
 #include <set>
 #include <thread>
 
+#include "broadcast/Discovery.h"
 #include "game/RecordFollow.h"
 #include "game/RecordFormat.h"
 #include "game/RecordUsi.h"
@@ -15,7 +16,6 @@
 #include "net/FollowFetch.h"
 #include "net/HttpDate.h"
 #include "net/PageFetch.h"
-#include "broadcast/Discovery.h"
 #include "toolkit/TextCodec.h"
 
 namespace zelvaro {

@@ -78,11 +78,11 @@ struct TGame {
   TGameState state;
   bool read = false;  // a record was read at least once; `state` holds its last good reading
   std::shared_ptr<const TKifRecord> record;  // that reading
-  int last_row = 0;       // the row of the main line's last move, 0 before the first
-  int to_move = 1;        // the side to move after it
-  int64_t move_time = 0;  // when that move was made (Unix seconds), see ReadGame
-  bool changed = false;   // the state differs from the round before (every game on the first)
-  bool failed = false;    // the last download failed or was refused
+  int last_row = 0;         // the row of the main line's last move, 0 before the first
+  int to_move = 1;          // the side to move after it
+  int64_t move_time = 0;    // when that move was made (Unix seconds), see ReadGame
+  bool changed = false;     // the state differs from the round before (every game on the first)
+  bool failed = false;      // the last download failed or was refused
   bool downloaded = false;  // downloaded in the last round (Open's for the first)
   bool Followed() const { return state.status != TGameStatus::kEnded; }
 };

@@ -101,8 +101,7 @@ CommandRegistration registration([](CLI::App& app) {
       ->check(CLI::NonNegativeNumber);
   cmd->add_flag("--keep-going", *keep_going, "go on following after the game has ended");
   cmd->callback([url, interval, count, keep_going] {
-    if (const int status = Follow(*url, *interval, *count, *keep_going); status != 0)
-      Exit(status);
+    if (const int status = Follow(*url, *interval, *count, *keep_going); status != 0) Exit(status);
   });
 });
 

@@ -10,9 +10,9 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "cli/Command.h"
 #include "broadcast/Discovery.h"
 #include "broadcast/PageLineFetcher.h"
+#include "cli/Command.h"
 #include "toolkit/TextCodec.h"
 
 namespace zelvaro::cli {

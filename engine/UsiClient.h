@@ -146,7 +146,14 @@ enum class TUsiState {
   kEnded,
 };
 
-enum class TUsiFaultKind { kNoUsiOk, kNoReadyOk, kNoBestMove, kExited, kNotStarted, kTooManyOptions };
+enum class TUsiFaultKind {
+  kNoUsiOk,
+  kNoReadyOk,
+  kNoBestMove,
+  kExited,
+  kNotStarted,
+  kTooManyOptions
+};
 
 struct TUsiFault {
   TUsiFaultKind kind;

@@ -432,7 +432,7 @@ class CsaConverter {
   int moves_ = 0;
   size_t rows_ = 0;  // move lines written
   std::u16string pending_move_, pending_time_;
-  int pending_number_ = 0;        // the number of pending_move_
+  int pending_number_ = 0;       // the number of pending_move_
   int64_t last_move_line_ = -1;  // the line of the move written last
   bool last_timed_ = false;      // whether it has its time
   int64_t spent_[2] = {0, 0};    // milliseconds

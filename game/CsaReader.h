@@ -12,8 +12,8 @@
 // "+7776FU" (the piece after the move, so a promotion is a change of piece),
 // T seconds (fractions of 3.0 add up in the totals; a T after comment lines
 // is the time of the move above them), % statements, several statements on one
-// line joined by commas, and comments "'..." ("'*..." alike; "'**" is a program's score and expected moves). "'CSA
-// encoding=" and "'encoding=" lines say nothing to show. A "/" line ends the
+// line joined by commas, and comments "'..." ("'*..." alike; "'**" is a program's score and
+// expected moves). "'CSA encoding=" and "'encoding=" lines say nothing to show. A "/" line ends the
 // first game of a file holding several; the rest is not read.
 //
 // The $TIME_LIMIT (2.2, "hh:mm+ss") and $TIME (3.0) values are shown as the

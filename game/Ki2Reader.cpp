@@ -164,7 +164,8 @@ std::u16string WithKanjiRank(std::u16string_view move) {
   };
   if (move.size() < 2 || digit(move[0]) == 0) return std::u16string(move);
   const size_t kanji = std::u16string_view(u"一二三四五六七八九").find(move[1]);
-  const int rank = kanji != std::u16string_view::npos ? static_cast<int>(kanji) + 1 : digit(move[1]);
+  const int rank =
+      kanji != std::u16string_view::npos ? static_cast<int>(kanji) + 1 : digit(move[1]);
   if (rank == 0) return std::u16string(move);
   return SquareText(digit(move[0]) * 10 + rank) + std::u16string(move.substr(2));
 }

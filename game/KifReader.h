@@ -119,11 +119,11 @@ class TKifReader {
 
   std::vector<Line> lines_;  // the main line, then the variations it is in
   int variations_ = 0;
-  bool mark_variation_ = false;  // the next move row is a variation's first
-  int current_row_ = 0;          // where comment lines go
-  int foul_report_ = -1;         // the index of the report on fouls, -1 before the first
-  size_t fouls_listed_ = 0;      // fouls counted in it
-  size_t fouls_named_size_ = 0;  // its length once kMaxReports fouls are named
+  bool mark_variation_ = false;      // the next move row is a variation's first
+  int current_row_ = 0;              // where comment lines go
+  int foul_report_ = -1;             // the index of the report on fouls, -1 before the first
+  size_t fouls_listed_ = 0;          // fouls counted in it
+  size_t fouls_named_size_ = 0;      // its length once kMaxReports fouls are named
   bool after_end_reported_ = false;  // a move after the end of its line was told
   // Per row: seconds spent so far by sente and gote on its line.
   std::vector<std::array<int64_t, 2>> spent_;

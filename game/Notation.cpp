@@ -128,8 +128,7 @@ std::u16string Ki2MoveText(const TKyokumen& p, const TMove& m, bool side_mark) {
       o.to = m.to;
       o.promote = promote;
       const TFoul foul = CheckMove(p, o);
-      if (foul == TFoul::kNone || foul == TFoul::kLeavesKingInCheck ||
-          foul == TFoul::kDeadPiece) {
+      if (foul == TFoul::kNone || foul == TFoul::kLeavesKingInCheck || foul == TFoul::kDeadPiece) {
         others.push_back(from);
         break;
       }

@@ -30,10 +30,10 @@ int32_t SquareOfText(std::u16string_view text);
 // the destination ("７六", or "同　" when it is p.LastSquare), the piece as it
 // stands before the move, then, as the Japan Shogi Association's rules ask,
 // the words that tell it from the other pieces of the same kind that could
-// move there (by how they move, also where their king would be left in check) (上 引 寄 first, then 右 左 直, then both as in 左上),
-// 成 or 不成 where the move could promote, and 打 for a drop where a piece of
-// that kind on the board could also move there. For a move that is not
-// legal the text still names the squares and the piece, without the words.
+// move there (by how they move, also where their king would be left in check) (上 引 寄 first, then
+// 右 左 直, then both as in 左上), 成 or 不成 where the move could promote, and 打 for a drop where
+// a piece of that kind on the board could also move there. For a move that is not legal the text
+// still names the squares and the piece, without the words.
 std::u16string Ki2MoveText(const TKyokumen& p, const TMove& m, bool side_mark = true);
 
 // USI moves played one after another from `p`, each written as Ki2MoveText

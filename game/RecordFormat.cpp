@@ -58,8 +58,8 @@ bool IsCsaStatement(std::string_view s) {
 bool IsKi2MoveLine(std::string_view line) {
   line = TrimBlanks(line);
   for (std::string_view mark :
-       {"\x81\xa3", "\x81\xa2", "\x81\xa5", "\x81\xa4", "\xe2\x96\xb2", "\xe2\x96\xb3", "\xe2\x96\xbc",
-        "\xe2\x96\xbd", "\xe2\x98\x97", "\xe2\x98\x96"}) {
+       {"\x81\xa3", "\x81\xa2", "\x81\xa5", "\x81\xa4", "\xe2\x96\xb2", "\xe2\x96\xb3",
+        "\xe2\x96\xbc", "\xe2\x96\xbd", "\xe2\x98\x97", "\xe2\x98\x96"}) {
     if (line.substr(0, mark.size()) == mark && line.size() > mark.size() + 1) return true;
   }
   return false;

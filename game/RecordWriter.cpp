@@ -15,7 +15,6 @@ namespace {
 constexpr std::u16string_view kRanks = u"一二三四五六七八九";
 constexpr std::u16string_view kBr = u"<BR>";
 
-
 bool StartsWith(std::u16string_view s, std::u16string_view prefix) {
   return s.substr(0, prefix.size()) == prefix;
 }

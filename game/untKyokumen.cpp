@@ -28,7 +28,8 @@ int32_t ParseOrigin(std::u16string_view s) {
   if (i < s.size() && (s[i] == u'-' || s[i] == u'+')) negative = s[i++] == u'-';
   size_t digits = 0;
   int32_t value = 0;
-  for (; i < s.size() && s[i] >= u'0' && s[i] <= u'9'; ++i, ++digits) value = value * 10 + (s[i] - u'0');
+  for (; i < s.size() && s[i] >= u'0' && s[i] <= u'9'; ++i, ++digits)
+    value = value * 10 + (s[i] - u'0');
   if (digits == 0 || i != s.size()) {
     throw EConvertError("'" + Utf16ToUtf8(s) + "' is not a valid integer value");
   }
@@ -49,14 +50,35 @@ void AddCaptured(TKyokumen& pos, int32_t code) {
   int32_t kind = code > kGoteOffset ? code - kGoteOffset : code;
   int index;
   switch (kind) {
-    case kFu: case kTo: index = kHandFu; break;
-    case kKyo: case kNariKyo: index = kHandKyo; break;
-    case kKei: case kNariKei: index = kHandKei; break;
-    case kGin: case kNariGin: index = kHandGin; break;
-    case kKin: index = kHandKin; break;
-    case kHisya: case kRyu: index = kHandHisya; break;
-    case kKaku: case kUma: index = kHandKaku; break;
-    default: return;
+    case kFu:
+    case kTo:
+      index = kHandFu;
+      break;
+    case kKyo:
+    case kNariKyo:
+      index = kHandKyo;
+      break;
+    case kKei:
+    case kNariKei:
+      index = kHandKei;
+      break;
+    case kGin:
+    case kNariGin:
+      index = kHandGin;
+      break;
+    case kKin:
+      index = kHandKin;
+      break;
+    case kHisya:
+    case kRyu:
+      index = kHandHisya;
+      break;
+    case kKaku:
+    case kUma:
+      index = kHandKaku;
+      break;
+    default:
+      return;
   }
   if (code >= 1 && code <= 14) {
     ++pos.GoteHand[index];
@@ -83,10 +105,11 @@ int32_t PieceCodeOfName(std::u16string_view name) {
     int32_t code;
   };
   static constexpr Entry kTable[] = {
-      {u"歩", kFu},       {u"と", kTo},   {u"香", kKyo},   {u"成香", kNariKyo}, {u"桂", kKei},
-      {u"成桂", kNariKei}, {u"銀", kGin},  {u"成銀", kNariGin}, {u"金", kKin},    {u"王", kOu},
-      {u"玉", kOu},       {u"飛", kHisya}, {u"龍", kRyu},  {u"角", kKaku},      {u"馬", kUma},
-      {u"竜", kRyu},      {u"全", kNariGin}, {u"圭", kNariKei}, {u"杏", kNariKyo},
+      {u"歩", kFu},      {u"と", kTo},        {u"香", kKyo},     {u"成香", kNariKyo},
+      {u"桂", kKei},     {u"成桂", kNariKei}, {u"銀", kGin},     {u"成銀", kNariGin},
+      {u"金", kKin},     {u"王", kOu},        {u"玉", kOu},      {u"飛", kHisya},
+      {u"龍", kRyu},     {u"角", kKaku},      {u"馬", kUma},     {u"竜", kRyu},
+      {u"全", kNariGin}, {u"圭", kNariKei},   {u"杏", kNariKyo},
   };
   for (const Entry& e : kTable) {
     if (e.name == name) return e.code;

@@ -13,8 +13,20 @@ namespace zelvaro {
 // Piece codes: 0 empty; sente 1..14; a gote piece is the sente code + 100.
 enum PieceCode : int32_t {
   kEmpty = 0,
-  kFu = 1, kTo = 2, kKyo = 3, kNariKyo = 4, kKei = 5, kNariKei = 6, kGin = 7, kNariGin = 8,
-  kKin = 9, kOu = 10, kHisya = 11, kRyu = 12, kKaku = 13, kUma = 14,
+  kFu = 1,
+  kTo = 2,
+  kKyo = 3,
+  kNariKyo = 4,
+  kKei = 5,
+  kNariKei = 6,
+  kGin = 7,
+  kNariGin = 8,
+  kKin = 9,
+  kOu = 10,
+  kHisya = 11,
+  kRyu = 12,
+  kKaku = 13,
+  kUma = 14,
   kGoteOffset = 100,
 };
 

@@ -233,8 +233,8 @@ void OpenTunnel(TTcpConnection& connection, const std::string& host, uint16_t po
                                     ? std::string_view()
                                     : Trim(std::string_view(status).substr(blank + 1, 4));
   if (status.rfind("HTTP/", 0) != 0 || code.empty() || code[0] != '2') {
-    throw EProxyError("プロキシ " + proxy_name + " が " + authority +
-                      " への中継を断りました (" + ShownServerText(status) + ")。");
+    throw EProxyError("プロキシ " + proxy_name + " が " + authority + " への中継を断りました (" +
+                      ShownServerText(status) + ")。");
   }
 }
 

@@ -107,8 +107,9 @@ std::string ReasonText(unsigned long error) {
 [[noreturn]] void ThrowConnectionFailure(const std::string& host) {
   const unsigned long failure = ERR_peek_last_error();
   ERR_clear_error();
-  throw ETlsError(ETlsError::Kind::kOther,
-                  "サーバー " + host + " との暗号化した接続が失敗しました (" + ReasonText(failure) + ")。");
+  throw ETlsError(
+      ETlsError::Kind::kOther,
+      "サーバー " + host + " との暗号化した接続が失敗しました (" + ReasonText(failure) + ")。");
 }
 
 }  // namespace
@@ -158,10 +159,9 @@ struct TTlsTransport::State {
       const auto type = static_cast<unsigned char>(block[0]);
       if (type != 22 && type != 21) {
         const std::string start = AnswerStart(first_bytes);
-        throw ETlsError(
-            ETlsError::Kind::kNotTls,
-            "サーバー " + host + " は TLS (https) で応答しません" +
-                (start.empty() ? std::string("。") : " (応答: \"" + start + "\")。"));
+        throw ETlsError(ETlsError::Kind::kNotTls,
+                        "サーバー " + host + " は TLS (https) で応答しません" +
+                            (start.empty() ? std::string("。") : " (応答: \"" + start + "\")。"));
       }
     }
     BIO_write(in, block, static_cast<int>(n));
@@ -185,8 +185,8 @@ struct TTlsTransport::State {
                           server + " の証明書はまだ有効になっていません。");
         case X509_V_ERR_HOSTNAME_MISMATCH:
         case X509_V_ERR_IP_ADDRESS_MISMATCH:
-          throw ETlsError(ETlsError::Kind::kNameMismatch,
-                          server + " の証明書は別の名前のもので、" + host + " のものではありません。");
+          throw ETlsError(ETlsError::Kind::kNameMismatch, server + " の証明書は別の名前のもので、" +
+                                                              host + " のものではありません。");
         case X509_V_ERR_DEPTH_ZERO_SELF_SIGNED_CERT:
         case X509_V_ERR_SELF_SIGNED_CERT_IN_CHAIN:
         case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT:
@@ -196,9 +196,8 @@ struct TTlsTransport::State {
           throw ETlsError(ETlsError::Kind::kUntrusted,
                           server + " の証明書は信頼できません (" + detail + ")。");
         default:
-          throw ETlsError(
-              ETlsError::Kind::kUntrusted,
-              server + " の証明書を確かめられません (" + detail + ")。");
+          throw ETlsError(ETlsError::Kind::kUntrusted,
+                          server + " の証明書を確かめられません (" + detail + ")。");
       }
     }
     switch (reason) {
@@ -288,9 +287,8 @@ void TTlsTransport::Handshake(milliseconds limit) {
       if (error == SSL_ERROR_NONE) break;
       if (error == SSL_ERROR_WANT_READ) {
         if (!s.FillIn(budget)) {
-          throw ETlsError(
-              ETlsError::Kind::kBrokenOff,
-              "サーバー " + s.host + " が TLS の接続手順の途中で接続を閉じました。");
+          throw ETlsError(ETlsError::Kind::kBrokenOff,
+                          "サーバー " + s.host + " が TLS の接続手順の途中で接続を閉じました。");
         }
         continue;
       }

@@ -1,9 +1,9 @@
 #include "net/untHttp.h"
 
-#include "net/ServerText.h"
-
 #include <charconv>
 #include <limits>
+
+#include "net/ServerText.h"
 
 namespace zelvaro {
 namespace {
@@ -74,7 +74,8 @@ int64_t ReadContentLength(const std::vector<std::string>& values) {
       int64_t n = 0;
       if (!ParseDecimal(item, n))
         throw EConvertError("'" + ShownServerText(value) + "' is not a valid integer value");
-      if (n < 0) throw EHttpMalformedReply("応答の Content-Length が負です: " + ShownServerText(value));
+      if (n < 0)
+        throw EHttpMalformedReply("応答の Content-Length が負です: " + ShownServerText(value));
       if (length && *length != n) {
         throw EHttpMalformedReply("応答の Content-Length が食い違っています: " +
                                   std::to_string(*length) + " と " + std::to_string(n));

@@ -161,7 +161,8 @@ TForm2::TForm2(TBroadcastHosts hosts, TFetcherFactory make_fetcher, QWidget* par
   FViewer->Actions->SetAddressDownload([states = follow_states_](const std::string& url) {
     return std::make_shared<TAddressFetch>(url, states->For(url));
   });
-  FViewer->Actions->SetGridOpener([this](const std::vector<std::string>& addresses) { OpenGrid(addresses); });
+  FViewer->Actions->SetGridOpener(
+      [this](const std::vector<std::string>& addresses) { OpenGrid(addresses); });
 }
 
 TForm2::~TForm2() {
@@ -274,16 +275,14 @@ void TForm2::Button2Click() { close(); }
 
 std::shared_ptr<TRecordFetch> TForm2::RecordDownload(const std::string& url) const {
   // A plain download; its lines start what the follow remembers.
-  return std::make_shared<TRecordDownloadFetch>(url, make_fetcher_(),
-                                                FViewer->Follower->RecordFile(),
-                                                follow_states_->For(url),
-                                                TRecordDownloadFetch::kStart);
+  return std::make_shared<TRecordDownloadFetch>(
+      url, make_fetcher_(), FViewer->Follower->RecordFile(), follow_states_->For(url),
+      TRecordDownloadFetch::kStart);
 }
 
 std::shared_ptr<TRecordFetch> TForm2::FollowDownload(const std::string& url) const {
-  return std::make_shared<TRecordDownloadFetch>(url, make_fetcher_(),
-                                                FViewer->Follower->RecordFile(),
-                                                follow_states_->For(url));
+  return std::make_shared<TRecordDownloadFetch>(
+      url, make_fetcher_(), FViewer->Follower->RecordFile(), follow_states_->For(url));
 }
 
 void TForm2::ListViewDoubleClick() {
@@ -334,7 +333,8 @@ void TForm2::OpenGame(const std::string& url, bool newest) {
   hand_over_.Start(
       [fetch] { fetch->Abort(); },
       [fetch] { return std::make_shared<THandOverResult>(FetchHandOver(*fetch, kRecordFileName)); },
-      [this, url, fetch, newest, asked = ++hand_overs_asked_](std::shared_ptr<THandOverResult> fetched) {
+      [this, url, fetch, newest,
+       asked = ++hand_overs_asked_](std::shared_ptr<THandOverResult> fetched) {
         if (!fetched->error.empty()) {
           // What arrived before a failure is at best part of the record:
           // the file and the game the viewer shows stay as they are.
@@ -343,9 +343,10 @@ void TForm2::OpenGame(const std::string& url, bool newest) {
         }
         // Not inside the viewer's showing of a row; and by then another
         // game may have been asked for, which wins.
-        FViewer->Follower->WhenIdle([this, url, fetch, asked, newest, bytes = std::move(fetched->bytes)] {
-          if (asked == hand_overs_asked_ && !closing_) HandOver(url, fetch, bytes, newest);
-        });
+        FViewer->Follower->WhenIdle(
+            [this, url, fetch, asked, newest, bytes = std::move(fetched->bytes)] {
+              if (asked == hand_overs_asked_ && !closing_) HandOver(url, fetch, bytes, newest);
+            });
       });
 }
 

@@ -47,9 +47,9 @@ class TAnalysisPanel : public QWidget {
   QPushButton* RestartButton;
   QLabel* EvalLabel;
   QProgressBar* EvalBar;  // sente's winning chance in per mille
-  QLabel* ChanceLabel;  // 「+412 (先手勝率 66 %)」
-  QLabel* WordsLabel;   // 「先手有利」
-  QLabel* MarkLabel;    // 「悪手: 勝率 −23 %、最善 ▲４五桂」
+  QLabel* ChanceLabel;    // 「+412 (先手勝率 66 %)」
+  QLabel* WordsLabel;     // 「先手有利」
+  QLabel* MarkLabel;      // 「悪手: 勝率 −23 %、最善 ▲４五桂」
   QLabel* DepthLabel;
   QPlainTextEdit* LinesView;
 

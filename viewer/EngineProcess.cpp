@@ -11,11 +11,14 @@ TUsiClock::time_point Now() { return TUsiClock::now(); }
 }  // namespace
 
 QString EngineFileProblem(const QString& program) {
-  if (program.isEmpty()) return QStringLiteral("エンジンを起動できません: エンジンが設定されていません。");
+  if (program.isEmpty())
+    return QStringLiteral("エンジンを起動できません: エンジンが設定されていません。");
   const QFileInfo file(program);
-  if (!file.exists()) return QStringLiteral("エンジンを起動できません: ファイルがありません (%1)。").arg(program);
+  if (!file.exists())
+    return QStringLiteral("エンジンを起動できません: ファイルがありません (%1)。").arg(program);
   if (file.isDir() || !file.isExecutable()) {
-    return QStringLiteral("エンジンを起動できません: 実行できるファイルではありません (%1)。").arg(program);
+    return QStringLiteral("エンジンを起動できません: 実行できるファイルではありません (%1)。")
+        .arg(program);
   }
   return {};
 }
@@ -230,9 +233,9 @@ void TAnalysisSession::Schedule() {
 }
 
 std::chrono::milliseconds TAnalysisSession::Searched() const {
-  return std::chrono::milliseconds(
-      process_ != nullptr && process_->SearchClock().isValid() ? process_->SearchClock().elapsed()
-                                                               : 0);
+  return std::chrono::milliseconds(process_ != nullptr && process_->SearchClock().isValid()
+                                       ? process_->SearchClock().elapsed()
+                                       : 0);
 }
 
 void TAnalysisSession::HandleEvent(const TUsiEvent& event) {
@@ -247,8 +250,8 @@ void TAnalysisSession::HandleEvent(const TUsiEvent& event) {
       const auto& job = core_.Job();
       // The search has begun: a timed job counts from its first line at the latest.
       if (outcome.first && job && job->duration && !job_timer_->isActive()) {
-        job_timer_->start(static_cast<int>(
-            std::max<long long>(job->duration->count() - Searched().count(), 0)));
+        job_timer_->start(
+            static_cast<int>(std::max<long long>(job->duration->count() - Searched().count(), 0)));
       }
       if (outcome.shown) EmitShown(false);
       return;

@@ -14,9 +14,9 @@
 #include <functional>
 #include <string>
 
+#include "broadcast/RecordFetch.h"
 #include "game/RecordFormat.h"
 #include "toolkit/qt/Background.h"
-#include "broadcast/RecordFetch.h"
 #include "viewer/RecordFollower.h"
 
 class QWidget;

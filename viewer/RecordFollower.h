@@ -36,10 +36,10 @@
 #include <string>
 #include <vector>
 
+#include "broadcast/RecordFetch.h"
 #include "game/Record.h"
 #include "game/RecordFollow.h"
 #include "toolkit/qt/Background.h"
-#include "broadcast/RecordFetch.h"
 
 class QFileSystemWatcher;
 class QTimer;

@@ -151,7 +151,8 @@ void TSettingsFile::Save() const {
   put(kEngineMultiPvKey, engine.multipv, defaults.multipv);
   put(kEngineTimeKey, engine.time_ms, defaults.time_ms);
   put(kWinRateScaleKey, values_.win_rate_scale, kDefaultWinRateScale);
-  if (values_.graph_win_rate) file.setValue(QString::fromLatin1(kGraphKey), QStringLiteral("winrate"));
+  if (values_.graph_win_rate)
+    file.setValue(QString::fromLatin1(kGraphKey), QStringLiteral("winrate"));
   file.sync();
   // A format error found when the old file was read stays in status().
   if (file.status() == QSettings::AccessError) {

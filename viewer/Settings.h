@@ -46,9 +46,9 @@
 #include <optional>
 #include <string>
 
+#include "engine/Evaluation.h"
 #include "viewer/BoardRenderer.h"
 #include "viewer/CommentPanel.h"
-#include "engine/Evaluation.h"
 #include "viewer/EngineProcess.h"
 #include "viewer/untOptionForm.h"
 
@@ -63,7 +63,7 @@ inline constexpr int kMaxWindowExtent = 16384;
 struct TGridOptions {
   bool playing_only = false;  // 「対局中のみ」: ended games hidden
   bool hide_results = false;  // 「結果を隠す」: results, clocks and boards of ended games hidden
-  bool eval = false;          // 「評価値」: a gauge of sente's winning chance beside each board
+  bool eval = false;  // 「評価値」: a gauge of sente's winning chance beside each board
   bool operator==(const TGridOptions&) const = default;
 };
 

@@ -22,7 +22,8 @@ constexpr int kMarkColumn = 4;
 
 void ApplyMarks(TListView& list, const QMap<int, QString>& marks) {
   for (auto it = marks.begin(); it != marks.end(); ++it) {
-    if (it.key() > 0 && it.key() < list.RowCount()) list.SetSubItem(it.key(), kMarkColumn - 1, it.value());
+    if (it.key() > 0 && it.key() < list.RowCount())
+      list.SetSubItem(it.key(), kMarkColumn - 1, it.value());
   }
 }
 }  // namespace
@@ -235,9 +236,8 @@ TForm1::TForm1(QWidget* parent)
   AnalysisAction->setShortcut(QKeySequence(Qt::Key_F2));
   connect(AnalysisAction, &QAction::toggled, SidePanel, &TSidePanel::SetAnalysis);
   // The column 「評価」 (each move's mark) while analysis is on.
-  connect(AnalysisAction, &QAction::toggled, this, [this](bool on) {
-    ListView1->setColumnHidden(kMarkColumn, !on);
-  });
+  connect(AnalysisAction, &QAction::toggled, this,
+          [this](bool on) { ListView1->setColumnHidden(kMarkColumn, !on); });
   connect(SidePanel, &TSidePanel::MarksChanged, this,
           [this](const QMap<int, QString>& marks) { ApplyMarks(*ListView1, marks); });
 

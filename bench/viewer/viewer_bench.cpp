@@ -102,7 +102,7 @@ BENCHMARK(BM_ReadRecordIntoWindow)
 void BM_OnListViewClick(benchmark::State& state) {
   Fixture f;
   f.form->Button1Click();
-    WaitForReading(*f.form);
+  WaitForReading(*f.form);
   int row = 0;
   for (auto _ : state) {
     f.form->ListView1->Select(row);
@@ -125,7 +125,7 @@ void BM_RefreshWhileFollowing(benchmark::State& state) {
   WriteRecord("254.kif", 254);
   WriteRecord("255.kif", 255);
   const std::string records[2] = {zelvaro::ReadRecordFile("254.kif"),
-                                   zelvaro::ReadRecordFile("255.kif")};
+                                  zelvaro::ReadRecordFile("255.kif")};
   struct Served : zelvaro::TRecordFetch {
     explicit Served(std::string bytes) : bytes(std::move(bytes)) {}
     std::string Fetch() override { return bytes; }
@@ -138,7 +138,7 @@ void BM_RefreshWhileFollowing(benchmark::State& state) {
   });
   f.form->Follower->SetRefreshInterval(0);
   f.form->Button1Click();
-    WaitForReading(*f.form);
+  WaitForReading(*f.form);
   f.form->ListView1->Select(f.form->ListView1->RowCount() - 1);
   f.form->OnListViewClick();
   for (auto _ : state) {
@@ -167,9 +167,9 @@ void BM_OpenHugeFile(benchmark::State& state) {
   constexpr size_t kSize = 20 << 20;
   std::string bytes;
   if (moves) {
-    const std::string pair = zelvaro::Utf8ToSjis(
-        "   1 ７六歩(77)   ( 0:01/00:00:01)\n*" + std::string(200, 'x') +
-        "\n   2 ３四歩(33)   ( 0:01/00:00:01)\n");
+    const std::string pair =
+        zelvaro::Utf8ToSjis("   1 ７六歩(77)   ( 0:01/00:00:01)\n*" + std::string(200, 'x') +
+                            "\n   2 ３四歩(33)   ( 0:01/00:00:01)\n");
     bytes = zelvaro::Utf8ToSjis("棋戦：長い対局\n");
     while (bytes.size() < kSize) bytes += pair;
   } else {

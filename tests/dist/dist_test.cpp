@@ -84,13 +84,14 @@ TEST(Install, ProgramsEntryMetainfoAndIcons) {
     const struct {
       const char* type;
       const char* glob;
-    } endings[] = {{"application/x-kif", "*.kif"},  {"application/x-kif", "*.kifu"},
-                   {"application/x-ki2", "*.ki2"},  {"application/x-ki2", "*.ki2u"},
-                   {"application/x-csa", "*.csa"},  {"application/x-sfen", "*.sfen"},
+    } endings[] = {{"application/x-kif", "*.kif"}, {"application/x-kif", "*.kifu"},
+                   {"application/x-ki2", "*.ki2"}, {"application/x-ki2", "*.ki2u"},
+                   {"application/x-csa", "*.csa"}, {"application/x-sfen", "*.sfen"},
                    {"application/x-sfen", "*.usi"}};
     for (const auto& e : endings) {
       EXPECT_NE(globs.find(std::string(":") + e.type + ":" + e.glob + "\n"), std::string::npos)
-          << e.glob << "\n" << globs;
+          << e.glob << "\n"
+          << globs;
     }
     EXPECT_EQ(globs.find(":cs\n"), std::string::npos) << globs;
     // The desktop entry offers the program for every type the file defines,

@@ -114,8 +114,8 @@ TEST(EvaluationTest, MainLineJudgesOnlyMovesBetweenTwoResults) {
   const TUsiAnalysis a = Scored(Cp(0)), b = Scored(Cp(-600)), c = Scored(Cp(-600));
   const std::vector<const TUsiAnalysis*> results{&a, &b, nullptr, &c, &c};
   const std::vector<TMainLineMove> moves{
-      {"", true, false},       {"7g7f", true, true}, {"3c3d", false, true},
-      {"2g2f", true, true},    {"", false, false},  // 投了
+      {"", true, false},    {"7g7f", true, true}, {"3c3d", false, true},
+      {"2g2f", true, true}, {"", false, false},  // 投了
   };
   const auto verdicts = JudgeMainLine(results, moves);
   ASSERT_EQ(verdicts.size(), 5u);

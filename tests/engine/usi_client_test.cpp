@@ -118,9 +118,8 @@ TEST_F(UsiClientTest, AnEngineDeclaringTooManyOrTooLongOptionsIsEnded) {
     TUsiClient fresh;
     fresh.Start(now);
     for (size_t i = 0; i < c.count && fresh.State() != TUsiState::kFailed; ++i) {
-      fresh.OnLine("option name " + std::string(c.name_length, 'a') + std::to_string(i) +
-                       " type spin",
-                   now);
+      fresh.OnLine(
+          "option name " + std::string(c.name_length, 'a') + std::to_string(i) + " type spin", now);
     }
     EXPECT_LE(fresh.Options().size(), kMaxUsiOptions);
     fresh.OnLine("usiok", now);

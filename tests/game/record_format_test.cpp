@@ -1,7 +1,6 @@
 // The other record formats (CSA, KI2, SFEN/USI) read into the same record as
 // KIF, and the writers: what is written, read back, is the same game.
 #include <gtest/gtest.h>
-
 #include <iconv.h>
 
 #include <filesystem>
@@ -188,15 +187,20 @@ TEST(CsaReader, Version3AsItsStandardWritesIt) {
        "P3-FU-FU-FU-FU-FU-FU-FU-FU-FU\nP4 * * * * * * * * *\nP5 * * * * * * * * *\n"
        "P6 * * * * * * * * *\nP7+FU+FU+FU+FU+FU+FU+FU+FU+FU\nP8 * +KA * * * * * +HI *\n"
        "P9+KY+KE+GI+KI+OU+KI+GI+KE+KY\n+\n+2726FU\n",
-       {"1 ▲２六歩(27)   "}, 22, kKaku + kGoteOffset},
+       {"1 ▲２六歩(27)   "},
+       22,
+       kKaku + kGoteOffset},
       {"P1 *  *  *  *  *  *  *  * -OU\nP9 *  *  *  * +OU *  *  * +KY\n+\n+1918KY\n",
-       {"1 ▲１八香(19)   "}, 19, kKyo},
+       {"1 ▲１八香(19)   "},
+       19,
+       kKyo},
       // Fractions: the move keeps whole seconds, the total adds them up;
       // a time after comment lines is the move's above them.
       {"PI\n+\n+7776FU\nT6.5\n-3334FU\n'a comment\n'*another\nT6.123\n+2726FU,T0.6\n",
        {"1 ▲７六歩(77)  0分(計0分)  ", "2 △３四歩(33)  0分(計0分) ｺﾒﾝﾄ",
         "3 ▲２六歩(27)  0分(計0分)  "},
-       33, kFu + kGoteOffset},
+       33,
+       kFu + kGoteOffset},
   };
   for (const Case& c : cases) {
     const TKifRecord r = Read(c.csa);
@@ -241,8 +245,7 @@ TEST(CsaReader, JunkIsNoMoveAndNoRecord) {
   for (int i = 0; i < 200; ++i) text += i % 20 == 0 ? "N+garbage name\n" : "lorem ipsum dolor\n";
   EXPECT_EQ(FormatByContent(text), std::nullopt);
   EXPECT_EQ(RecordRefusal(text, TRecordEncoding::kDetect, "x.csa"), kNotRecordNoLines);
-  EXPECT_EQ(FormatByContent("V2.2\nN+a\nPI\n+\n+7776FU\nT1\n'c\n%TORYO\n"),
-            TRecordFormat::kCsa);
+  EXPECT_EQ(FormatByContent("V2.2\nN+a\nPI\n+\n+7776FU\nT1\n'c\n%TORYO\n"), TRecordFormat::kCsa);
 }
 
 TEST(RecordEncodings, EucJpIsReadLikeCp932AndUtf8) {
@@ -359,12 +362,12 @@ TEST(Ki2Reader, WrittenFormsAndMovesThatCannotBeFound) {
 TEST(Ki2Reader, OtherProgramsForms) {
   const std::vector<std::string> kOpening = {"1 ▲７六歩   ", "2 △３四歩   ", "3 ▲２六歩   "};
   for (const char* ki2 : {
-           "▲７六歩 △３四歩 ▲２六歩",   // as KI2 writes it
-           "▲76歩 △34歩 ▲26歩",         // half-width digits
+           "▲７六歩 △３四歩 ▲２六歩",    // as KI2 writes it
+           "▲76歩 △34歩 ▲26歩",          // half-width digits
            "▲7六歩 △3四歩 ▲2六歩",       // the file half-width
            "▲７６歩　△３４歩　▲２６歩",  // the rank a full-width digit
-           "▼７六歩 ▽３四歩 ▼２六歩",     // ▼ ▽ for the sides
-           "▲７六歩▽３四歩▲２六歩",       // no blanks between the moves
+           "▼７六歩 ▽３四歩 ▼２六歩",    // ▼ ▽ for the sides
+           "▲７六歩▽３四歩▲２六歩",      // no blanks between the moves
            "☗76歩☖34歩\n☗26歩",
        }) {
     const TKifRecord r = Read(std::string("手合割：平手\n") + ki2 + "\n", "x.ki2");  // UTF-8
@@ -373,7 +376,9 @@ TEST(Ki2Reader, OtherProgramsForms) {
     EXPECT_EQ(r.MainPosition(3).Board[26], kFu) << ki2;
   }
   EXPECT_EQ(DetectRecordFormat(Utf8ToSjis("▼７六歩 ▽３四歩\n")), TRecordFormat::kKi2);
-  EXPECT_EQ(DetectRecordFormat("\xe2\x96\xbc" "76\xe6\xad\xa9\n"), TRecordFormat::kKi2);  // ▼76歩
+  EXPECT_EQ(DetectRecordFormat("\xe2\x96\xbc"
+                               "76\xe6\xad\xa9\n"),
+            TRecordFormat::kKi2);  // ▼76歩
 }
 
 // Moves after the line's end are no part of the game, in KIF and KI2 alike:

@@ -195,11 +195,11 @@ TEST_F(HttpClientTest, RedirectsAreFollowedOnlyWhenAsked) {
 }
 
 TEST_F(HttpClientTest, SchemeRelativeRedirectGoesToItsHostWithTheCurrentScheme) {
-  ScriptedServer server({{ReadRequest(), Send("HTTP/1.1 301 Moved\r\nLocation: //far.example:" +
-                                               std::to_string(81) +
-                                               "/r/x.kif\r\nContent-Length: 0\r\n"
-                                               "Connection: close\r\n\r\n")},
-                         {ReadRequest(), Send(Ok("far body"))}});
+  ScriptedServer server(
+      {{ReadRequest(), Send("HTTP/1.1 301 Moved\r\nLocation: //far.example:" + std::to_string(81) +
+                            "/r/x.kif\r\nContent-Length: 0\r\n"
+                            "Connection: close\r\n\r\n")},
+       {ReadRequest(), Send(Ok("far body"))}});
   Redirector redirect(server.Port());
   client.Connection().Connector = redirect.Connector();
   FollowAddressRedirects(client);
@@ -338,7 +338,8 @@ TEST_F(HttpClientTest, StalledAndBrokenRepliesFailAndTheClientRecovers) {
 // as an abort: a shut-down socket must not read as a body that ended.
 TEST_F(HttpClientTest, AbortFromAnotherThreadEndsTheRequestWhereverItWaits) {
   ScriptedServer silent({{ReadRequest(), Pause(20s)}});
-  ScriptedServer midBody({{ReadRequest(), Send("HTTP/1.1 200 OK\r\n\r\npart of a body"), Pause(20s)}});
+  ScriptedServer midBody(
+      {{ReadRequest(), Send("HTTP/1.1 200 OK\r\n\r\npart of a body"), Pause(20s)}});
   testing::FullBacklogListener stuck;
   struct Case {
     const char* name;

@@ -40,7 +40,8 @@ class AddressOpenTest : public ::testing::Test {
   }
   void Open(const QString& url) {
     viewer->Actions->OpenAddress(url);
-    ASSERT_TRUE(testing::WaitFor([&] { return !viewer->Actions->OpeningAddress() && !viewer->Follower->Reading(); }));
+    ASSERT_TRUE(testing::WaitFor(
+        [&] { return !viewer->Actions->OpeningAddress() && !viewer->Follower->Reading(); }));
     QTest::qWait(20);  // the record is shown once the window is idle
   }
   int Rows() const { return viewer->ListView1->RowCount(); }
@@ -71,7 +72,8 @@ TEST_F(AddressOpenTest, HttpAndHttpsAddressesOpenAndAreFollowed) {
     demo.Get("/_demo/advance");
     ++moves;
     viewer->RefreshRecord();
-    ASSERT_TRUE(testing::WaitFor([&] { return !viewer->Follower->Refreshing() && Rows() == moves + 1; }));
+    ASSERT_TRUE(
+        testing::WaitFor([&] { return !viewer->Follower->Refreshing() && Rows() == moves + 1; }));
     EXPECT_EQ(viewer->ListView1->SelectedIndex(), moves);
   }
   EXPECT_EQ(viewer->Actions->RecentAddresses(), QStringList({https, http}));

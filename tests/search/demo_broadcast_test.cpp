@@ -54,7 +54,8 @@ void DoubleClickRow(TForm2& form, int row) {
   const QRect rect = list->visualItemRect(list->topLevelItem(row));
   QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rect.center());
   QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, rect.center());
-  ASSERT_TRUE(testing::WaitFor([&] { return !form.HandingOver() && !form.FViewer->Follower->Reading(); }));
+  ASSERT_TRUE(
+      testing::WaitFor([&] { return !form.HandingOver() && !form.FViewer->Follower->Reading(); }));
 }
 
 // The search one download after the other, as the lines zelvaro-cli prints.
@@ -65,8 +66,8 @@ std::string SequentialSearch(const std::string& base) {
       out += "failed " + std::to_string(index) + ": " + message + "\n";
     }
     void RowFound(const TGameRow& row) override {
-      out += SjisToUtf8(row.Start + " " + row.Tournament + " " + row.Sente + " " + row.Gote +
-                        " " + row.Url) +
+      out += SjisToUtf8(row.Start + " " + row.Tournament + " " + row.Sente + " " + row.Gote + " " +
+                        row.Url) +
              "\n";
     }
   } lines;

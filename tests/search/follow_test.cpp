@@ -4,7 +4,6 @@
 // never touches the record file; zelvaro-cli follow prints one line per
 // download.
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 #include <QElapsedTimer>
@@ -16,8 +15,8 @@
 #include "broadcast/PageLineFetcher.h"
 #include "game/Record.h"
 #include "search/untSubForm.h"
-#include "tests/search/DemoBroadcast.h"
 #include "tests/net/ScriptedServer.h"
+#include "tests/search/DemoBroadcast.h"
 #include "tests/search/SearchTestSupport.h"
 #include "toolkit/TextCodec.h"
 #include "toolkit/qt/Background.h"
@@ -50,7 +49,8 @@ class FollowTest : public ::testing::Test {
   void Open(int row) {
     form->ListView1->Select(row);
     form->ListViewDoubleClick();
-    ASSERT_TRUE(testing::WaitFor([&] { return !form->HandingOver() && !form->FViewer->Follower->Reading(); }));
+    ASSERT_TRUE(testing::WaitFor(
+        [&] { return !form->HandingOver() && !form->FViewer->Follower->Reading(); }));
   }
   // Refreshes and waits until the refresh has ended.
   void Refresh() {
@@ -242,10 +242,10 @@ TEST_F(FollowGuardTest, F5DuringARefreshAsksForNothingTwice) {
 // The server breaks off in the middle of the body: the refresh fails, and
 // the record file and the window keep the game as it was.
 TEST_F(FollowTest, ABrokenDownloadNeverTouchesTheRecordFile) {
-  const std::string record =
-      Utf8ToSjis("開始日時：2026/01/01\r\n棋戦：竜王戦\r\n先手：甲\r\n後手：乙\r\n"
-                 "手数----指手---------消費時間--\r\n   1 ７六歩(77)    ( 0:01/00:00:01)\r\n"
-                 "   2 ３四歩(33)    ( 0:01/00:00:02)\r\n");
+  const std::string record = Utf8ToSjis(
+      "開始日時：2026/01/01\r\n棋戦：竜王戦\r\n先手：甲\r\n後手：乙\r\n"
+      "手数----指手---------消費時間--\r\n   1 ７六歩(77)    ( 0:01/00:00:01)\r\n"
+      "   2 ３四歩(33)    ( 0:01/00:00:02)\r\n");
   const std::string head =
       "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(record.size() + 60) + "\r\n\r\n";
   const std::string more = Utf8ToSjis("   3 ２六歩(27)    ( 0:01/00:00:03)\r\n*解説\r\n");
@@ -270,9 +270,9 @@ TEST_F(FollowTest, ABrokenDownloadNeverTouchesTheRecordFile) {
 // connection and send the validators back, and neither an equal body nor a
 // 304 rewrites the record file.
 TEST_F(FollowTest, RefreshesAreConditionalAndUnchangedRecordsAreNotWrittenAgain) {
-  const std::string record =
-      Utf8ToSjis("棋戦：竜王戦\r\n先手：甲\r\n後手：乙\r\n"
-                 "手数----指手---------消費時間--\r\n   1 ７六歩(77)    ( 0:01/00:00:01)\r\n");
+  const std::string record = Utf8ToSjis(
+      "棋戦：竜王戦\r\n先手：甲\r\n後手：乙\r\n"
+      "手数----指手---------消費時間--\r\n   1 ７六歩(77)    ( 0:01/00:00:01)\r\n");
   const std::string length = "Content-Length: " + std::to_string(record.size()) + "\r\n";
   const std::string tagged = "HTTP/1.1 200 OK\r\nETag: W/\"7\"\r\n" + length + "\r\n" + record;
   testing::ScriptedServer server(
@@ -292,7 +292,8 @@ TEST_F(FollowTest, RefreshesAreConditionalAndUnchangedRecordsAreNotWrittenAgain)
   Refresh();
   EXPECT_EQ(inode(), written) << "an unchanged record is not written again";
   EXPECT_EQ(Rows(), 2);
-  EXPECT_TRUE(viewer->Follower->RefreshNote().isEmpty()) << viewer->Follower->RefreshNote().toStdString();
+  EXPECT_TRUE(viewer->Follower->RefreshNote().isEmpty())
+      << viewer->Follower->RefreshNote().toStdString();
   const std::vector<std::string> requests = server.Requests();
   ASSERT_EQ(requests.size(), 3u);
   EXPECT_NE(requests[0].find("\r\nConnection: close\r\n"), std::string::npos);
@@ -308,9 +309,10 @@ TEST_F(FollowTest, RefreshesAreConditionalAndUnchangedRecordsAreNotWrittenAgain)
 // without validators is an error in the caption.
 TEST_F(FollowTest, AFinishedRecordStopsFollowingAndACorrectionIsTakenOnF5) {
   const auto record = [](const std::string& first, const std::string& second) {
-    return Utf8ToSjis("棋戦：竜王戦\r\n先手：甲\r\n後手：乙\r\n手数----指手---------消費時間--\r\n"
-                      "   1 " + first + "    ( 0:01/00:00:01)\r\n   2 " + second +
-                      "    ( 0:01/00:00:02)\r\n");
+    return Utf8ToSjis(
+        "棋戦：竜王戦\r\n先手：甲\r\n後手：乙\r\n手数----指手---------消費時間--\r\n"
+        "   1 " +
+        first + "    ( 0:01/00:00:01)\r\n   2 " + second + "    ( 0:01/00:00:02)\r\n");
   };
   const auto ok = [](const std::string& etag, const std::string& body) {
     return "HTTP/1.1 200 OK\r\n" + (etag.empty() ? "" : "ETag: \"" + etag + "\"\r\n") +
@@ -341,9 +343,9 @@ TEST_F(FollowTest, AFinishedRecordStopsFollowingAndACorrectionIsTakenOnF5) {
   const struct {
     const char* what;
     bool finished;
-    const char* first;     // move 1 as shown
-    bool rewritten;        // the record file was written anew
-    const char* failure;   // the start of the note; empty for none
+    const char* first;    // move 1 as shown
+    bool rewritten;       // the record file was written anew
+    const char* failure;  // the start of the note; empty for none
   } steps[] = {{"ended", true, "▲７六歩(77)", true, ""},
                {"304", true, "▲７六歩(77)", false, ""},
                {"corrected", true, "▲２六歩(27)", true, ""},
@@ -386,16 +388,17 @@ void ClickRow(TListView* list, int row) {
 TEST_F(FollowTest, TheWindowsAnswerWhileDownloadsWait) {
   using namespace std::chrono_literals;
   const std::string empty_page = "HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n";
-  std::vector<testing::Script> pages(kTournamentCount, {testing::ReadRequest(), testing::Send(empty_page)});
+  std::vector<testing::Script> pages(kTournamentCount,
+                                     {testing::ReadRequest(), testing::Send(empty_page)});
   pages[0].insert(pages[0].begin() + 1, testing::Pause(2s));
   testing::ScriptedServer slow(pages);
   std::string record;
-  for (const std::string& line : testing::Sjis(testing::RecordLines("2026/11/21", "棋戦", "甲", "乙")))
+  for (const std::string& line :
+       testing::Sjis(testing::RecordLines("2026/11/21", "棋戦", "甲", "乙")))
     record += line + "\r\n";
   testing::ScriptedServer silent(
-      {{testing::ReadRequest(),
-        testing::Send("HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(record.size()) +
-                      "\r\n\r\n" + record)},
+      {{testing::ReadRequest(), testing::Send("HTTP/1.1 200 OK\r\nContent-Length: " +
+                                              std::to_string(record.size()) + "\r\n\r\n" + record)},
        {testing::ReadRequest(), testing::Pause(30s)}});
   const std::string base = slow.Url("");
   Make({base, base}, MakePageFetcher);
@@ -432,7 +435,8 @@ TEST_F(FollowTest, TheWindowsAnswerWhileDownloadsWait) {
 // Against a server that never answers, closing the search window mid-search
 // abandons every request: nothing is left running a moment later.
 TEST_F(FollowTest, ClosingTheSearchWindowMidSearchEndsAtOnce) {
-  testing::ScriptedServer silent({{testing::ReadRequest(), testing::Pause(std::chrono::seconds(30))}});
+  testing::ScriptedServer silent(
+      {{testing::ReadRequest(), testing::Pause(std::chrono::seconds(30))}});
   Make({silent.Url(""), silent.Url("")}, MakePageFetcher);
   form->Button1Click();
   ASSERT_TRUE(testing::WaitFor([&] { return silent.Requests().size() == 1u; }));

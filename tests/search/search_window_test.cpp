@@ -61,7 +61,8 @@ class SearchWindowTest : public ::testing::Test {
   }
   void OpenSelected() {
     form->ListViewDoubleClick();
-    ASSERT_TRUE(testing::WaitFor([&] { return !form->HandingOver() && !form->FViewer->Follower->Reading(); }));
+    ASSERT_TRUE(testing::WaitFor(
+        [&] { return !form->HandingOver() && !form->FViewer->Follower->Reading(); }));
   }
 
   // Appends rows as a search would.
@@ -488,7 +489,8 @@ TEST_F(SearchWindowTest, AGameArrivingDuringAReadingWaitsForItsEnd) {
     if (form->ListView1->SelectedIndex() == 1) return;
     form->ListView1->Select(1);
     form->ListViewDoubleClick();
-    ASSERT_TRUE(testing::WaitFor([&] { return !form->HandingOver() && !form->FViewer->Follower->Reading(); }));
+    ASSERT_TRUE(testing::WaitFor(
+        [&] { return !form->HandingOver() && !form->FViewer->Follower->Reading(); }));
     QTest::qWait(20);
     shown_when_b_came = form->FViewer->SenteName;
   };

@@ -5,8 +5,8 @@
 #include <QApplication>
 #include <QInputDialog>
 #include <QLineEdit>
-#include <QTest>
 #include <QLocale>
+#include <QTest>
 #include <QTimer>
 #include <vector>
 

@@ -51,8 +51,8 @@ TEST(TextCodec, InvalidBytesAreKeptAndComeBackUnchanged) {
 }
 
 TEST(TextCodec, CharactersWithoutCp932FormBecomeQuestionMarks) {
-  EXPECT_EQ(Utf16ToSjis(u"a€b"), "a?b");     // the euro sign has no CP932 form
-  EXPECT_EQ(Utf16ToSjis(u"a😀b"), "a?b");    // one mark for a surrogate pair
+  EXPECT_EQ(Utf16ToSjis(u"a€b"), "a?b");                     // the euro sign has no CP932 form
+  EXPECT_EQ(Utf16ToSjis(u"a😀b"), "a?b");                     // one mark for a surrogate pair
   EXPECT_EQ(Utf16ToSjis(std::u16string(u"a\xD800")), "a?");  // a lone high surrogate
 }
 

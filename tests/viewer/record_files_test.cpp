@@ -48,8 +48,7 @@ class RecordFiles : public testing::ViewerWindow {
   // the window (where Qt delivers it once the window took the drag).
   bool Drag(const QString& path, bool drop) {
     QMimeData data;
-    data.setUrls(
-        {path.contains(QStringLiteral("://")) ? QUrl(path) : QUrl::fromLocalFile(path)});
+    data.setUrls({path.contains(QStringLiteral("://")) ? QUrl(path) : QUrl::fromLocalFile(path)});
     QDragEnterEvent enter({10, 10}, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(form.WebBrowser1->viewport(), &enter);
     if (!enter.isAccepted() || !drop) return enter.isAccepted();
@@ -112,7 +111,8 @@ TEST_F(RecordFiles, AFollowedFileIsReadAgainWhenItChanges) {
   };
   form.show();
   WriteFile("live.kif", record(4));
-  ASSERT_TRUE(testing::OpenFile(form, QDir::current().absoluteFilePath(QStringLiteral("live.kif"))));
+  ASSERT_TRUE(
+      testing::OpenFile(form, QDir::current().absoluteFilePath(QStringLiteral("live.kif"))));
   ClickRow(4);
   const auto rows = [&](int n) {
     return testing::WaitFor([&] { return form.ListView1->RowCount() == n + 1; });

@@ -104,11 +104,11 @@ class Refresh : public testing::ViewerWindow {
   int Selected() const { return form.ListView1->SelectedIndex(); }
 
   std::vector<std::string> served;
-  std::string failure;  // the next downloads fail with it
+  std::string failure;                // the next downloads fail with it
   std::function<void()> on_download;  // when a download is made
   std::function<void()> on_keep;      // when a downloaded record is kept
   int downloads = 0;
-  int kept = 0;  // records kept (written to the record file)
+  int kept = 0;                                     // records kept (written to the record file)
   std::optional<std::chrono::seconds> retry_after;  // what the next failures ask for
   std::mutex mutex;
   std::condition_variable wake;
@@ -208,14 +208,16 @@ TEST_F(Refresh, WithoutASelectionTheHeaderStays) {
   RefreshNow();
   EXPECT_EQ(Selected(), -1);
   EXPECT_TRUE(Html().contains(QStringLiteral("棋戦：王位戦<BR>"))) << Html().toStdString();
-  EXPECT_EQ(form.windowTitle(), QStringLiteral("Zelvaro - [ 王位戦 ] ") + form.Follower->CheckedNote());
+  EXPECT_EQ(form.windowTitle(),
+            QStringLiteral("Zelvaro - [ 王位戦 ] ") + form.Follower->CheckedNote());
   EXPECT_EQ(form.SenteName, u"別の先手");
   EXPECT_EQ(form.Image1->Picture(), Expected(form.Positions[0]));
 
   // A record that lacks a name keeps the one shown, as a reading does.
   served = WalkingKingsRecord(7, "", "", "");
   RefreshNow();
-  EXPECT_EQ(form.windowTitle(), QStringLiteral("Zelvaro - [ 王位戦 ] ") + form.Follower->CheckedNote());
+  EXPECT_EQ(form.windowTitle(),
+            QStringLiteral("Zelvaro - [ 王位戦 ] ") + form.Follower->CheckedNote());
   EXPECT_EQ(form.SenteName, u"別の先手");
 }
 
@@ -233,7 +235,8 @@ TEST_F(Refresh, AFailureChangesNothingAndShowsQuietly) {
   EXPECT_EQ(Html(), html);
   EXPECT_EQ(form.Image1->Picture(), picture);
   EXPECT_EQ(form.windowTitle(),
-            QStringLiteral("Zelvaro - [ 竜王戦 ] (更新できません: HTTP/1.1 404 Not Found (次は 2分後)) ") +
+            QStringLiteral(
+                "Zelvaro - [ 竜王戦 ] (更新できません: HTTP/1.1 404 Not Found (次は 2分後)) ") +
                 form.Follower->CheckedNote());
   failure = "Socket Error # 111\nConnection refused";
   RefreshNow();
@@ -243,7 +246,8 @@ TEST_F(Refresh, AFailureChangesNothingAndShowsQuietly) {
   failure.clear();
   RefreshNow();
   EXPECT_EQ(form.ListView1->RowCount(), 10);
-  EXPECT_EQ(form.windowTitle(), QStringLiteral("Zelvaro - [ 竜王戦 ] ") + form.Follower->CheckedNote());
+  EXPECT_EQ(form.windowTitle(),
+            QStringLiteral("Zelvaro - [ 竜王戦 ] ") + form.Follower->CheckedNote());
   EXPECT_TRUE(form.Follower->RefreshNote().isEmpty());
 }
 
@@ -500,8 +504,9 @@ TEST_F(Refresh, AnUnchangedRecordOnlyMovesTheLastCheck) {
   EXPECT_EQ(Html(), html);
   EXPECT_EQ(form.Image1->Picture(), picture);
   const QString note = form.Follower->CheckedNote();
-  EXPECT_EQ(note, QStringLiteral("最終確認 ") + state.last_check.toString(QStringLiteral("HH:mm:ss")) +
-                      QStringLiteral(" / 最終更新 ") + changed.toString(QStringLiteral("HH:mm:ss")));
+  EXPECT_EQ(note,
+            QStringLiteral("最終確認 ") + state.last_check.toString(QStringLiteral("HH:mm:ss")) +
+                QStringLiteral(" / 最終更新 ") + changed.toString(QStringLiteral("HH:mm:ss")));
   EXPECT_EQ(form.windowTitle(), QStringLiteral("Zelvaro - [ 竜王戦 ] ") + note);
 }
 
@@ -513,9 +518,9 @@ TEST_F(Refresh, FailuresMakeTheNextCheckLater) {
   form.Follower->SetRefreshInterval(60'000);
   const struct {
     const char* failure;
-    int retry_after;  // seconds, -1 for none
-    int wait_s;       // the wait that follows
-    const char* next; // what the caption says of it
+    int retry_after;   // seconds, -1 for none
+    int wait_s;        // the wait that follows
+    const char* next;  // what the caption says of it
   } steps[] = {{"HTTP/1.1 500 Internal Server Error", -1, 120, "(次は 2分後)"},
                {"Socket Error # 111", -1, 240, "(次は 4分後)"},
                {"Socket Error # 111", -1, 480, "(次は 8分後)"},
@@ -528,8 +533,8 @@ TEST_F(Refresh, FailuresMakeTheNextCheckLater) {
   for (const auto& step : steps) {
     SCOPED_TRACE(step.failure);
     failure = step.failure;
-    retry_after = step.retry_after < 0 ? std::nullopt
-                                       : std::optional(std::chrono::seconds(step.retry_after));
+    retry_after =
+        step.retry_after < 0 ? std::nullopt : std::optional(std::chrono::seconds(step.retry_after));
     const int before = downloads;
     RefreshNow();
     EXPECT_EQ(downloads, before + 1) << "F5 tries at once";
@@ -569,7 +574,8 @@ TEST_F(Refresh, AFinishedGameStopsTheTimerButNotF5) {
     const int before = downloads;
     RefreshNow();
     EXPECT_EQ(downloads, before + 1);
-    EXPECT_EQ(form.ListView1->RowCount(), static_cast<int>(form.Follower->Record().main_line.size()));
+    EXPECT_EQ(form.ListView1->RowCount(),
+              static_cast<int>(form.Follower->Record().main_line.size()));
     EXPECT_EQ(form.Follower->Pace().Finished(), step.finished);
     EXPECT_EQ(form.Follower->RefreshTimerActive(), !step.finished);
     EXPECT_EQ(form.windowTitle().contains(QStringLiteral("(終局)")), step.finished)

@@ -37,7 +37,8 @@ TEST_F(Time, ClocksAndChartFollowTheRowOnShow) {
   EXPECT_EQ(form.size(), QSize(760 + kSidePanelWidth, 516));
   EXPECT_EQ(form.ListView1->geometry(), ViewerLayout(kViewerSize).list) << "the layout stays";
   EXPECT_EQ(form.SidePanel->geometry(), QRect(760, 0, kSidePanelWidth, 516));
-  EXPECT_EQ(form.SidePanel->ChartTabs->tabText(form.SidePanel->ChartTabs->currentIndex()), QStringLiteral("消費時間"));
+  EXPECT_EQ(form.SidePanel->ChartTabs->tabText(form.SidePanel->ChartTabs->currentIndex()),
+            QStringLiteral("消費時間"));
 
   struct Case {
     int row;
@@ -67,7 +68,8 @@ TEST_F(Time, ClocksAndChartFollowTheRowOnShow) {
     SCOPED_TRACE(i);
     EXPECT_EQ(bars[i].seconds, seconds[i]);
     const QRectF bar = form.SidePanel->TimeChart->BarRect(i);
-    EXPECT_NEAR(bar.height() / form.SidePanel->TimeChart->BarRect(3).height(), seconds[i] / 3000.0, 0.01);
+    EXPECT_NEAR(bar.height() / form.SidePanel->TimeChart->BarRect(3).height(), seconds[i] / 3000.0,
+                0.01);
     EXPECT_DOUBLE_EQ(i % 2 == 0 ? bar.bottom() : bar.top(), axis);
   }
   // A click on a bar shows its move.

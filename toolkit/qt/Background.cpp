@@ -29,7 +29,6 @@ void Received(void*) {}
 
 }  // namespace
 
-
 QThreadPool& DownloadPool() {
   // Never destroyed: the end of the program must not wait on a download.
   // Every owner of work ends it before it goes, so none is left by then.

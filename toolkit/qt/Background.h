@@ -48,8 +48,7 @@ void WaitForEnd(const std::vector<TBackgroundWork>& works, std::chrono::millisec
 // the window thread (posted under a lock and taken up by one queued call,
 // in the order posted), unless `context` is destroyed first. Called on the
 // window thread; `body` must not throw.
-TBackgroundWork StartInBackground(QObject* context,
-                                  std::function<std::function<void()>()> body);
+TBackgroundWork StartInBackground(QObject* context, std::function<std::function<void()>()> body);
 
 // Runs work() on the download pool, then done(result) on the window thread
 // (never inside the caller), unless `context` is destroyed first. `work`
@@ -87,13 +86,13 @@ class TLatestWork : public QObject {
     const unsigned id = ++latest_;
     abort_ = std::move(abort);
     busy_ = true;
-    started_.push_back(RunInBackground(
-        this, std::move(work), [this, id, done = std::move(done)](auto result) mutable {
-          if (id != latest_ || !busy_) return;
-          busy_ = false;
-          abort_ = nullptr;
-          done(std::move(result));
-        }));
+    started_.push_back(RunInBackground(this, std::move(work),
+                                       [this, id, done = std::move(done)](auto result) mutable {
+                                         if (id != latest_ || !busy_) return;
+                                         busy_ = false;
+                                         abort_ = nullptr;
+                                         done(std::move(result));
+                                       }));
   }
   // Aborts the work under way, if any; its result is dropped.
   void Abandon();

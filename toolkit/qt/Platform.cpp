@@ -2,8 +2,8 @@
 
 #include <QApplication>
 #include <QCollator>
-#include <QCoreApplication>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>

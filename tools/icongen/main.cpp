@@ -41,8 +41,8 @@ QImage DrawIcon(int size) {
   painter.drawRoundedRect(QRectF(12, 12, 232, 232), 40, 40);
 
   // The piece: apex at the top, shoulders lower, sides widening downwards.
-  const QPolygonF piece({QPointF(128, 30), QPointF(190, 62), QPointF(206, 230), QPointF(50, 230),
-                         QPointF(66, 62)});
+  const QPolygonF piece(
+      {QPointF(128, 30), QPointF(190, 62), QPointF(206, 230), QPointF(50, 230), QPointF(66, 62)});
   painter.setPen(QPen(kPieceEdge, edge, Qt::SolidLine, Qt::SquareCap, Qt::RoundJoin));
   painter.setBrush(kPiece);
   painter.drawPolygon(piece);
