@@ -75,6 +75,19 @@ QString FailureText(const TRecordFollower::TRead& read) {
   return read.error.empty() ? ToQString(read.refusal) : QString::fromStdString(read.error);
 }
 
+// Writes the bytes `make` gives to `path`; what fails, the making or the
+// writing, is told in a box.
+template <class Make>
+bool WriteOrTell(const QString& path, const Make& make) {
+  try {
+    WriteRecordFile(QFile::encodeName(path).toStdString(), make());
+  } catch (const Exception& e) {
+    ShowMessage(QString::fromStdString(e.Message()), QStringLiteral("Zelvaro"));
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 bool IsRecordFileName(const QString& path) {
@@ -196,13 +209,7 @@ void TRecordActions::OpenRecordDialog() {
 }
 
 bool TRecordActions::SaveRecordFile(const QString& path) {
-  try {
-    WriteRecordFile(QFile::encodeName(path).toStdString(), follower_->Bytes());
-  } catch (const Exception& e) {
-    ShowMessage(QString::fromStdString(e.Message()), QStringLiteral("Zelvaro"));
-    return false;
-  }
-  return true;
+  return WriteOrTell(path, [this]() -> const std::string& { return follower_->Bytes(); });
 }
 
 void TRecordActions::SaveRecordDialog() {
@@ -214,14 +221,7 @@ void TRecordActions::SaveRecordDialog() {
 }
 
 bool TRecordActions::SaveRecordAs(const QString& path, TRecordFormat format) {
-  try {
-    WriteRecordFile(QFile::encodeName(path).toStdString(),
-                    WriteRecord(follower_->Record(), format));
-  } catch (const Exception& e) {
-    ShowMessage(QString::fromStdString(e.Message()), QStringLiteral("Zelvaro"));
-    return false;
-  }
-  return true;
+  return WriteOrTell(path, [&] { return WriteRecord(follower_->Record(), format); });
 }
 
 void TRecordActions::SaveRecordAsDialog() {

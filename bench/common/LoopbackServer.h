@@ -17,23 +17,29 @@
 
 namespace zelvaro::bench {
 
+// A listening socket on 127.0.0.1 at a port the system picks (set in `port`).
+inline int ListenOnLoopback(uint16_t& port) {
+  const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  int one = 1;
+  ::setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ::bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+  ::listen(listener, 128);
+  socklen_t length = sizeof addr;
+  ::getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &length);
+  port = ntohs(addr.sin_port);
+  return listener;
+}
+
 class LoopbackServer {
  public:
   // `replies` maps a path ("/gzip") to the whole reply for it; the reply of
   // the empty path answers every other request.
   explicit LoopbackServer(std::map<std::string, std::string> replies)
       : replies_(std::move(replies)) {
-    listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    int one = 1;
-    ::setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(listener_, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-    ::listen(listener_, 128);
-    socklen_t length = sizeof addr;
-    ::getsockname(listener_, reinterpret_cast<sockaddr*>(&addr), &length);
-    port_ = ntohs(addr.sin_port);
+    listener_ = ListenOnLoopback(port_);
     thread_ = std::thread([this] { Serve(); });
   }
   ~LoopbackServer() {

@@ -20,9 +20,12 @@
 #include <thread>
 #include <vector>
 
+#include "bench/common/LoopbackServer.h"
 #include "net/PageFetch.h"
 
 namespace {
+
+using zelvaro::bench::ListenOnLoopback;
 
 constexpr int kFollows = 100;
 
@@ -46,17 +49,7 @@ std::string Record() {
 class FollowServer {
  public:
   explicit FollowServer(bool changing) : changing_(changing), record_(Record()) {
-    listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    int one = 1;
-    ::setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(listener_, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-    ::listen(listener_, 128);
-    socklen_t length = sizeof addr;
-    ::getsockname(listener_, reinterpret_cast<sockaddr*>(&addr), &length);
-    port_ = ntohs(addr.sin_port);
+    listener_ = ListenOnLoopback(port_);
     acceptor_ = std::thread([this] { Accept(); });
   }
   ~FollowServer() {

@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include "game/KifReader.h"
 #include "game/RecordUsi.h"
+#include "tests/game/ReadKif.h"
 #include "toolkit/TextCodec.h"
 
 namespace zelvaro {
@@ -171,13 +171,7 @@ TEST(KifMove, ReadByTheRules) {
   }
 }
 
-TKifRecord Read(const std::vector<std::u16string>& lines) {
-  TKifRecord record;
-  TKifReader reader(record);
-  reader.Begin(u"");
-  reader.ReadLines(lines);
-  return record;
-}
+const auto Read = testing::ReadKif;
 
 TEST(RecordUsi, RowsGiveTheStartAndTheMovesToThem) {
   const TKifRecord r = Read({

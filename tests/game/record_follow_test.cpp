@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "game/RecordFollow.h"
+#include "tests/game/ReadKif.h"
 #include "toolkit/TextCodec.h"
 
 namespace zelvaro {
@@ -9,13 +10,7 @@ namespace {
 using namespace std::chrono_literals;
 using Lines = std::vector<std::u16string>;
 
-TKifRecord Read(const Lines& lines) {
-  TKifRecord record;
-  TKifReader reader(record);
-  reader.Begin(u"");
-  reader.ReadLines(lines);
-  return record;
-}
+const auto Read = testing::ReadKif;
 
 TEST(RecordFinished, TheMainLinesLastWordDecides) {
   const Lines opening = {u"手合割：平手", u"   1 ７六歩(77)   ( 0:01/00:00:01)",

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "game/KifReader.h"
 #include "game/RecordRefresh.h"
+#include "tests/game/ReadKif.h"
 #include "toolkit/TextCodec.h"
 
 namespace zelvaro {
@@ -24,13 +24,7 @@ Lines Kings(int moves, const Lines& after = {}, std::u16string_view sente = u"�
   return lines;
 }
 
-TKifRecord Read(const Lines& lines) {
-  TKifRecord record;
-  TKifReader reader(record);
-  reader.Begin(u"");
-  reader.ReadLines(lines);
-  return record;
-}
+const auto Read = testing::ReadKif;
 
 const Lines kVariation = {u"変化：2手", u"   2 ８四歩(83)   ( 0:01/00:00:01)",
                           u"   3 ７六歩(77)   ( 0:01/00:00:01)"};

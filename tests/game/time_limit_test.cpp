@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <regex>
 
-#include "game/KifReader.h"
 #include "game/TimeLimit.h"
+#include "tests/game/ReadKif.h"
 #include "toolkit/TextCodec.h"
 
 namespace zelvaro {
@@ -80,14 +80,7 @@ TEST(TimeLimit, RemainingText) {
   EXPECT_EQ(U8(RemainingText(0, none)), "切れ負け");
 }
 
-// A record of `header` lines and then move lines of the kings walking.
-TKifRecord Read(std::vector<std::u16string> lines) {
-  TKifRecord record;
-  TKifReader reader(record);
-  reader.Begin(u"");
-  reader.ReadLines(lines);
-  return record;
-}
+const auto Read = testing::ReadKif;
 
 // Remaining [sente, gote] and the side to move at each row; {-1, -1, 0} for none.
 struct Expected {
