@@ -166,6 +166,9 @@ TForm2::TForm2(TBroadcastHosts hosts, TFetcherFactory make_fetcher, QWidget* par
 }
 
 TForm2::~TForm2() {
+  // The list's model is reset while QWidget deletes the children, after this
+  // part of the window is gone: its signals must not reach it then.
+  ListView1->model()->disconnect(this);
   // Downloads in flight end at once; nothing they would report arrives.
   search_.reset();
   hand_over_.Abandon();
