@@ -198,6 +198,12 @@ TEST_F(AnalysisTest, FaultsAreToldInWordsAndTheEngineCanBeStartedAgain) {
   form.SidePanel->Analysis->SetSettings(TEngineSettings{ScriptedEngine("crash"), 8, 1, 1, 1000});
   ASSERT_TRUE(WaitFor([&] { return Status().contains("終了しました"); }, kWaitMs));
   EXPECT_TRUE(Status().contains("info depth 1")) << Status().toStdString();  // its last line
+
+  // An engine whose child keeps its output open for 15 s is over when the
+  // engine itself exits.
+  form.SidePanel->Analysis->SetSettings(TEngineSettings{ScriptedEngine("orphan"), 8, 1, 1, 1000});
+  ASSERT_TRUE(WaitFor([&] { return Status().contains("Scripted orphan"); }, kWaitMs));
+  EXPECT_TRUE(WaitFor([&] { return Status().contains("終了しました"); }, 10000));
 }
 
 }  // namespace
