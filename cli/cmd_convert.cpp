@@ -1,8 +1,9 @@
 // zelvaro-cli convert FILE --to kif|kifu|ki2|csa|sfen [--row N]: reads FILE
 // in any format the viewer reads and writes the record to standard output:
 // kif, ki2 and csa (version 2.2) in CP932, kifu in UTF-8, sfen as one line
-// (the start, or with --row N the position row N shows). A record that
-// cannot be read or written is a message on standard error and status 1.
+// (the start, or with --row N the position row N shows). What is no record
+// (refused as the viewer refuses it), or a record that cannot be read or
+// written, is a message on standard error and status 1.
 #include <cstdio>
 #include <iostream>
 #include <map>
@@ -14,6 +15,7 @@
 #include "game/RecordUsi.h"
 #include "game/RecordWriter.h"
 #include "toolkit/Exception.h"
+#include "toolkit/TextCodec.h"
 
 namespace zelvaro::cli {
 namespace {
@@ -25,8 +27,14 @@ const std::map<std::string, TRecordFormat> kTargets = {{"kif", TRecordFormat::kK
                                                        {"sfen", TRecordFormat::kSfen}};
 
 void Run(const std::string& path, const std::string& to, int row) {
+  const std::string bytes = ReadRecordFile(path);
+  // What the viewer refuses, refused alike.
+  if (const std::u16string_view refusal = RecordRefusal(bytes, TRecordEncoding::kDetect, path);
+      !refusal.empty()) {
+    throw Exception(Utf16ToUtf8(refusal));
+  }
   TKifRecord record;
-  ReadRecordBytes(record, ReadRecordFile(path), TRecordEncoding::kDetect, path);
+  ReadRecordBytes(record, bytes, TRecordEncoding::kDetect, path);
   const TRecordFormat format = kTargets.at(to);
   if (row >= static_cast<int>(record.rows.size())) {
     throw ERangeError("--row: " + std::to_string(row) + " is not a row from 0 to " +
@@ -35,10 +43,10 @@ void Run(const std::string& path, const std::string& to, int row) {
   if (row >= 0 && format != TRecordFormat::kSfen) {
     throw EConvertError("--row is for --to sfen only");
   }
-  const std::string bytes = format == TRecordFormat::kSfen
-                                ? SfenOfRow(record, row < 0 ? 0 : row) + "\n"
-                                : WriteRecord(record, format);
-  if (std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size() ||
+  const std::string written = format == TRecordFormat::kSfen
+                                  ? SfenOfRow(record, row < 0 ? 0 : row) + "\n"
+                                  : WriteRecord(record, format);
+  if (std::fwrite(written.data(), 1, written.size(), stdout) != written.size() ||
       std::fflush(stdout) != 0) {
     throw EFileError("standard output cannot be written");
   }

@@ -171,19 +171,24 @@ TEST_F(KifCli, RefusesWhatItCannotDo) {
   }
 }
 
-// What is no record: refused as the viewer refuses it, status 1.
+// What is no record: refused as the viewer refuses it, status 1, by kif and
+// by convert alike.
 TEST_F(KifCli, RefusesWhatIsNoRecord) {
   testing::WriteFile("empty.kif", "");
   testing::WriteFile("binary.kif", std::string("\x89PNG\r\n\x1a\n\0\0\x01\x02", 12));
   testing::WriteFile("text.kif", "lorem ipsum\n12 dolor sit\n");
+  testing::WriteFile("random.csa", std::string("\x93\xff\x01 \x80\x9f\xfe\n\xa0\x81", 11));
   for (const auto& [file, why] :
        {std::pair{"empty.kif", kNotRecordEmpty}, std::pair{"binary.kif", kNotRecordBinary},
-        std::pair{"text.kif", kNotRecordNoLines}}) {
-    SCOPED_TRACE(file);
-    const Result r = RunKif(file);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(r.out.empty());
-    EXPECT_NE(r.err.find("zelvaro-cli kif: " + Utf16ToUtf8(why)), std::string::npos) << r.err;
+        std::pair{"text.kif", kNotRecordNoLines}, std::pair{"random.csa", kNotRecordBinary}}) {
+    for (const std::string command : {"kif", "convert"}) {
+      SCOPED_TRACE(command + " " + file);
+      const Result r = testing::RunCli(command + (command == "kif" ? " " : " --to csa ") + file);
+      EXPECT_EQ(r.status, 1);
+      EXPECT_TRUE(r.out.empty());
+      EXPECT_NE(r.err.find("zelvaro-cli " + command + ": " + Utf16ToUtf8(why)), std::string::npos)
+          << r.err;
+    }
   }
 }
 
