@@ -341,7 +341,7 @@ TEST_F(ViewerWindow, KeysShowTheRowTheyMoveTo) {
       {Qt::Key_Down, form.ListView1, 3},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(QTest::toString(QKeySequence(c.key)));
+    SCOPED_TRACE(QKeySequence(c.key).toString().toStdString());
     const int before = form.ListView1->SelectedIndex();
     const unsigned navigation = form.WebBrowser1->Navigation();
     c.focus->setFocus();
