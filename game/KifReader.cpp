@@ -263,6 +263,7 @@ void TKifReader::Begin(std::u16string_view header_prefix) {
   record_.row_positions = std::move(fresh.row_positions);
   record_.main_line = std::move(fresh.main_line);
   record_.header_body.clear();
+  record_.header_lines.clear();
   record_.reports.clear();
   record_.time_limit.reset();
   limit_text_.clear();
@@ -314,13 +315,13 @@ void TKifReader::ReadLine(std::u16string_view line) {
   // b. Header line; before the moves it may also describe the start. The
   // document shows the header fields and the diagram, not the lines that
   // only steer the reading.
-  if (first == u' ' && IsDiagramLine(line)) AddHeader(DiagramHtml(line));
+  if (first == u' ' && IsDiagramLine(line)) AddHeader(DiagramHtml(line), line);
   if (first != u'#' && first != u'*' && first != u' ' && !move_line && !StartsWith(line, u"手数") &&
       !StartsWith(line, u"まで")) {
     if (IsDiagramLine(line)) {
-      AddHeader(DiagramHtml(line));
+      AddHeader(DiagramHtml(line), line);
     } else if (first != u'&' && !StartsWith(line, u"変化：")) {
-      AddHeader(HeaderHtml(line));
+      AddHeader(HeaderHtml(line), line);
     }
     if (!moves_begun_) {
       ReadClockLine(line);
@@ -604,8 +605,10 @@ void TKifReader::ReadByRules(int parent, TKifRecord::Row& row, std::u16string_vi
   report += u"、ほか " + Decimal(static_cast<int64_t>(++fouls_listed_ - kMaxReports)) + u" 件";
 }
 
-void TKifReader::AddHeader(std::u16string_view html) {
+void TKifReader::AddHeader(std::u16string_view html, std::u16string_view line) {
+  if (EndsWith(record_.header_body, kDocumentCutNote)) return;
   AppendCut(record_.header_body, std::u16string(html) + std::u16string(kBr));
+  if (!EndsWith(record_.header_body, kDocumentCutNote)) record_.header_lines.emplace_back(line);
 }
 
 // The thinking-time column: "<minutes>分(計<total>分)", or empty when the line

@@ -97,7 +97,7 @@ class TKifReader {
   void ReadByRules(int parent, TKifRecord::Row& row, std::u16string_view move,
                    const TKyokumen& after);
   void AddComment(std::u16string_view text);
-  void AddHeader(std::u16string_view html);
+  void AddHeader(std::u16string_view html, std::u16string_view line);
   // Sets the clock numbers of `clock`, the row being added.
   std::u16string TimeText(std::u16string_view line, int row, TKifRecord::Row& clock);
   void ShowStart();

@@ -110,6 +110,10 @@ class TKifRecord {
   // the first move and numbers a record skips give the row before them.
   std::vector<int> main_line;
   std::u16string header_body;  // the header lines, each followed by "<BR>"
+  // The same lines as the record wrote them (the document shows a diagram
+  // and "\n" breaks its own way), for writing the record again; as many as
+  // the document holds.
+  std::vector<std::u16string> header_lines;
   std::u16string sente_name = u" ", gote_name = u" ", tournament_name, caption = u"Zelvaro";
   std::vector<std::u16string> reports;  // problems the user is told about, in order
   // The number of the first move: the start's move number in SFEN.

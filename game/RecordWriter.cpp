@@ -106,7 +106,7 @@ void AddComment(std::vector<std::u16string>& lines, const std::u16string& commen
 
 // The value of the header line starting with `key`, empty when there is none.
 std::u16string HeaderValue(const TKifRecord& record, std::u16string_view key) {
-  for (const std::u16string& line : BrLines(record.header_body)) {
+  for (const std::u16string& line : record.header_lines) {
     if (StartsWith(line, key)) return line.substr(key.size());
   }
   return {};
@@ -245,7 +245,7 @@ namespace {
 // "後手番" when `first_side` (the side of move 1) is gote.
 void AddHeaderAndStart(std::vector<std::u16string>& lines, const TKifRecord& record,
                        int32_t first_side) {
-  for (const std::u16string& line : BrLines(record.header_body)) {
+  for (const std::u16string& line : record.header_lines) {
     if (!DescribesStart(line)) lines.push_back(line);
   }
   const TKyokumen& start = record.row_positions[0];

@@ -523,6 +523,20 @@ TEST(RecordWriter, BoardDiagram) {
   EXPECT_EQ(U8(lines[14]), "後手番");
 }
 
+// The header is written back as it was read: a "\\n" stays in its line, a
+// diagram and a "<" are not written as the document shows them.
+TEST(RecordWriter, HeaderLinesAsRead) {
+  const std::string kif = Utf16ToSjis(
+      u"棋戦：A\\nB <c>\r\n後手の持駒：なし\r\n  ９ ８ ７ ６ ５ ４ ３ ２ １\r\n"
+      u"+---------------------------+\r\n| ・ ・ ・ ・ ・ ・ ・ ・v玉|一\r\n"
+      u"+---------------------------+\r\n先手の持駒：なし\r\n");
+  const std::string written = WriteRecord(Read(kif, "a.kif"), TRecordFormat::kKif);
+  EXPECT_NE(written.find(Utf16ToSjis(u"\r\n棋戦：A\\nB <c>\r\n")), std::string::npos);
+  EXPECT_EQ(written.find("<font"), std::string::npos);
+  EXPECT_EQ(written.find("&nbsp;"), std::string::npos);
+  EXPECT_EQ(U8(Read(written, "a.kif").tournament_name), U8(Read(kif, "a.kif").tournament_name));
+}
+
 // The rows of the main line's moves, numbers a record skips left out.
 // With `moves_only`, the rows of words (投了, 封じ手 ...) too, which CSA
 // has no statement for in every case.
