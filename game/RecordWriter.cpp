@@ -35,7 +35,9 @@ std::vector<std::u16string> BrLines(std::u16string_view text) {
 // Header lines the writer describes itself: the start and the variations.
 bool DescribesStart(std::u16string_view line) {
   for (std::u16string_view key : {u"手合割：", u"先手の持駒：", u"後手の持駒：", u"下手の持駒：",
-                                  u"上手の持駒：", u"変化：", u"|", u"+-", u"  ９ ８"}) {
+                                  u"上手の持駒：", u"変化：", u"|", u"+-", u"  ９ ８",
+                                  // the diagram as the header document shows it
+                                  u"<font face=\"IPAGothic,monospace\">"}) {
     if (StartsWith(line, key)) return true;
   }
   while (!line.empty() && (line.back() == u' ' || line.back() == u'　')) line.remove_suffix(1);
@@ -190,16 +192,6 @@ TRowMove MoveOfRow(const TKifRecord& record, int row) {
   return move;
 }
 
-int32_t FirstSide(const TKifRecord& record) {
-  const int32_t turn0 = record.row_positions[0].Turn;
-  for (size_t row = 1; row < record.rows.size(); ++row) {
-    if (record.rows[row].line != 0) continue;
-    const int number = std::stoi(Utf16ToUtf8(record.rows[row].caption));
-    return number % 2 != 0 ? turn0 : -turn0;
-  }
-  return turn0;
-}
-
 int32_t SideToMove(const TKifRecord& record, int row) {
   return record.rows.at(static_cast<size_t>(row)).side_to_move;
 }
@@ -242,7 +234,8 @@ std::vector<std::u16string> BodLines(const TKyokumen& p, int32_t side_to_move) {
 namespace {
 
 // The header lines, then the start: 手合割：平手, or a diagram with
-// "後手番" when `first_side` (the side of move 1) is gote.
+// "後手番" when gote is to move at the start (`first_side`), as readers take
+// that line whatever number the first move has.
 void AddHeaderAndStart(std::vector<std::u16string>& lines, const TKifRecord& record,
                        int32_t first_side) {
   for (const std::u16string& line : BrLines(record.header_body)) {
@@ -383,7 +376,7 @@ std::vector<std::u16string> KifLines(const TKifRecord& record, bool utf8) {
   if (record.rows.size() == 1 && record.start_number > 1) {
     lines.push_back(u"手数＝" + Ascii(std::to_string(record.start_number - 1)));
   }
-  AddHeaderAndStart(lines, record, FirstSide(record));
+  AddHeaderAndStart(lines, record, record.rows[0].side_to_move);
   const TKyokumen& start = record.row_positions[0];
   lines.push_back(u"手数----指手---------消費時間--");
   AddComment(lines, start.Comment, u"*");
