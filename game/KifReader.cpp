@@ -466,6 +466,10 @@ void TKifReader::ReadMoveLine(int32_t number, std::u16string_view move, std::u16
     moves_begun_ = true;
     // Numbers before the first move all show the start.
     if (number >= 1) {
+      // A written 先手番/後手番 is the side to move at the start, whatever
+      // number the first move has; only without one does an even first
+      // number make it the side that does not make move 1.
+      if (side_written_ && SideOf(number) != first_side_) first_side_ = -first_side_;
       lines_[0].base_number = number - 1;
       record_.main_line.assign(static_cast<size_t>(number), 0);
       record_.row_positions[0].Turn = SideOf(number);  // the side to move at the start

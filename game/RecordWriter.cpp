@@ -190,16 +190,6 @@ TRowMove MoveOfRow(const TKifRecord& record, int row) {
   return move;
 }
 
-int32_t FirstSide(const TKifRecord& record) {
-  const int32_t turn0 = record.row_positions[0].Turn;
-  for (size_t row = 1; row < record.rows.size(); ++row) {
-    if (record.rows[row].line != 0) continue;
-    const int number = std::stoi(Utf16ToUtf8(record.rows[row].caption));
-    return number % 2 != 0 ? turn0 : -turn0;
-  }
-  return turn0;
-}
-
 int32_t SideToMove(const TKifRecord& record, int row) {
   return record.rows.at(static_cast<size_t>(row)).side_to_move;
 }
@@ -242,7 +232,8 @@ std::vector<std::u16string> BodLines(const TKyokumen& p, int32_t side_to_move) {
 namespace {
 
 // The header lines, then the start: 手合割：平手, or a diagram with
-// "後手番" when `first_side` (the side of move 1) is gote.
+// "後手番" when gote is to move at the start (`first_side`), as readers take
+// that line whatever number the first move has.
 void AddHeaderAndStart(std::vector<std::u16string>& lines, const TKifRecord& record,
                        int32_t first_side) {
   for (const std::u16string& line : record.header_lines) {
@@ -383,7 +374,7 @@ std::vector<std::u16string> KifLines(const TKifRecord& record, bool utf8) {
   if (record.rows.size() == 1 && record.start_number > 1) {
     lines.push_back(u"手数＝" + Ascii(std::to_string(record.start_number - 1)));
   }
-  AddHeaderAndStart(lines, record, FirstSide(record));
+  AddHeaderAndStart(lines, record, record.rows[0].side_to_move);
   const TKyokumen& start = record.row_positions[0];
   lines.push_back(u"手数----指手---------消費時間--");
   AddComment(lines, start.Comment, u"*");

@@ -31,9 +31,6 @@ TRowMove MoveOfRow(const TKifRecord& record, int row);
 
 // The side to move in the position row `row` shows (Row::side_to_move).
 int32_t SideToMove(const TKifRecord& record, int row);
-// The side that makes move 1 of the main line (1 or -1), as a KIF record's
-// "後手番" says it.
-int32_t FirstSide(const TKifRecord& record);
 
 // A move in KIF notation: "７六歩(77)", "同　銀(31)", "５五角打", "２二角成(88)".
 std::u16string KifMoveText(const TRowMove& move);

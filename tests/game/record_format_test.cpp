@@ -537,6 +537,42 @@ TEST(RecordWriter, HeaderLinesAsRead) {
   EXPECT_EQ(U8(Read(written, "a.kif").tournament_name), U8(Read(kif, "a.kif").tournament_name));
 }
 
+// A set-up after ▲７六歩 whose first move is gote's: the side to move is
+// "後手番" when written, else the even first number; written out, the
+// diagram says 後手番 (the line other readers go by) and appears once.
+TEST(RecordWriter, SetupSideToMoveKeptWhenWritten) {
+  const std::string diagram =
+      "後手の持駒：なし\n  ９ ８ ７ ６ ５ ４ ３ ２ １\n+---------------------------+\n"
+      "|v香v桂v銀v金v玉v金v銀v桂v香|一\n| ・v飛 ・ ・ ・ ・ ・v角 ・|二\n"
+      "|v歩v歩v歩v歩v歩v歩v歩v歩v歩|三\n| ・ ・ ・ ・ ・ ・ ・ ・ ・|四\n"
+      "| ・ ・ ・ ・ ・ ・ ・ ・ ・|五\n| ・ ・ 歩 ・ ・ ・ ・ ・ ・|六\n"
+      "| 歩 歩 ・ 歩 歩 歩 歩 歩 歩|七\n| ・ 角 ・ ・ ・ ・ ・ 飛 ・|八\n"
+      "| 香 桂 銀 金 玉 金 銀 桂 香|九\n+---------------------------+\n先手の持駒：なし\n";
+  const std::string after = "lnsgkgsnl/1r5b1/pppp1pppp/4p4/9/2P6/PP1PPPPPP/1B5R1/LNSGKGSNL b";
+  const struct {
+    const char* side_line;
+    const char* moves;
+  } cases[] = {
+      {"", "手数----指手---------消費時間--\n  2 ５四歩(53)\n  3 ３六歩(37)\n"},
+      {"後手番\n", "手数----指手---------消費時間--\n  2 ５四歩(53)\n  3 ３六歩(37)\n"},
+      {"後手番\n", "手数----指手---------消費時間--\n  1 ５四歩(53)\n  2 ３六歩(37)\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.side_line) + c.moves);
+    const TKifRecord r = Read(diagram + c.side_line + c.moves, "a.kifu");
+    ASSERT_EQ(r.rows.size(), 3u);
+    EXPECT_EQ(r.rows[0].side_to_move, -1);
+    EXPECT_EQ(SfenOfRow(r, 1).substr(0, after.size()), after);
+    const std::string written = WriteRecord(r, TRecordFormat::kKifu);
+    EXPECT_NE(written.find("先手の持駒：なし\r\n後手番\r\n"), std::string::npos) << written;
+    EXPECT_EQ(written.find("<font"), std::string::npos) << written;
+    const TKifRecord back = Read(written, "a.kifu");
+    ASSERT_EQ(back.rows.size(), 3u);
+    EXPECT_EQ(SfenOfRow(back, 1), SfenOfRow(r, 1));
+    EXPECT_EQ(SfenOfRow(back, 2), SfenOfRow(r, 2));
+  }
+}
+
 // The rows of the main line's moves, numbers a record skips left out.
 // With `moves_only`, the rows of words (投了, 封じ手 ...) too, which CSA
 // has no statement for in every case.
