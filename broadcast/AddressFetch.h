@@ -10,8 +10,8 @@
 #include <memory>
 #include <string>
 
+#include "broadcast/PageLineFetcher.h"
 #include "broadcast/RecordFetch.h"
-#include "net/PageFetch.h"
 
 namespace zelvaro {
 
@@ -28,7 +28,7 @@ class TAddressFetch : public TRecordFetch {
  private:
   const std::string url_;
   const std::shared_ptr<TFollowState> state_;
-  TPageFetcher fetcher_;
+  TPageLineFetcher fetcher_;
   TRecordFetchResult result_;
 };
 

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "broadcast/Discovery.h"
+#include "broadcast/HandOver.h"
 #include "game/RecordFollow.h"
 #include "game/RecordFormat.h"
 #include "game/RecordUsi.h"
@@ -87,7 +88,7 @@ TFollowReply TFollowFetch::Download(const std::string& url) {
   // A 304 or an equal body leaves the last good lines in Lines().
   fetcher_->FetchFollowLines(url, *state_);
   TFollowReply reply;
-  for (const std::string& line : fetcher_->Lines()) reply.bytes += line + "\r\n";
+  reply.bytes = RecordFileBytes(fetcher_->Lines());
   reply.last_modified = fetcher_->FHttp.Response.HeaderLines.Value("Last-Modified");
   return reply;
 }

@@ -24,40 +24,6 @@ namespace {
 
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
-bool IsValidUtf8(std::string_view s) {
-  size_t i = 0;
-  while (i < s.size()) {
-    const auto b = static_cast<unsigned char>(s[i]);
-    if (b < 0x80) {
-      ++i;
-      continue;
-    }
-    size_t length;
-    uint32_t cp;
-    if (b >= 0xC2 && b <= 0xDF) {
-      length = 2, cp = b & 0x1F;
-    } else if (b >= 0xE0 && b <= 0xEF) {
-      length = 3, cp = b & 0x0F;
-    } else if (b >= 0xF0 && b <= 0xF4) {
-      length = 4, cp = b & 0x07;
-    } else {
-      return false;
-    }
-    if (i + length > s.size()) return false;
-    for (size_t k = 1; k < length; ++k) {
-      const auto c = static_cast<unsigned char>(s[i + k]);
-      if ((c & 0xC0) != 0x80) return false;
-      cp = (cp << 6) | (c & 0x3F);
-    }
-    if ((length == 3 && cp < 0x800) || (length == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
-        (cp >= 0xD800 && cp <= 0xDFFF)) {
-      return false;
-    }
-    i += length;
-  }
-  return true;
-}
-
 bool EndsWithNoCase(std::string_view s, std::string_view suffix) {
   if (s.size() < suffix.size()) return false;
   return std::equal(suffix.begin(), suffix.end(), s.end() - suffix.size(),

@@ -186,11 +186,6 @@ bool ValidEucJp(std::string_view s, size_t& multi) {
   return true;
 }
 
-bool ValidUtf8(std::string_view s) {
-  const std::u16string text = Utf8ToUtf16(s);
-  return text.find(u'\uFFFD') == std::u16string::npos;
-}
-
 }  // namespace
 
 std::u16string EucJpToUtf16(std::string_view bytes) {
@@ -226,7 +221,7 @@ std::u16string EucJpToUtf16(std::string_view bytes) {
 
 bool LooksEucJp(std::string_view bytes) {
   size_t multi = 0;
-  if (!ValidEucJp(bytes, multi) || multi == 0 || ValidUtf8(bytes)) return false;
+  if (!ValidEucJp(bytes, multi) || multi == 0 || IsValidUtf8(bytes)) return false;
   size_t kana = 0, wide = 0;
   for (char16_t c : SjisToUtf16(bytes)) {
     if (c >= 0xFF61 && c <= 0xFF9F) {
@@ -316,6 +311,42 @@ std::string Utf16ToUtf8(std::u16string_view s) {
     }
   }
   return out;
+}
+
+size_t Utf8CharLength(std::string_view text, size_t i) {
+  const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
+  const unsigned char c = byte(i);
+  if (c < 0x80) return 1;
+  size_t n;
+  unsigned char low = 0x80, high = 0xBF;  // the second byte's range
+  if (c >= 0xC2 && c <= 0xDF) {
+    n = 2;
+  } else if (c >= 0xE0 && c <= 0xEF) {
+    n = 3;
+    if (c == 0xE0) low = 0xA0;   // no overlong form
+    if (c == 0xED) high = 0x9F;  // no surrogate
+  } else if (c >= 0xF0 && c <= 0xF4) {
+    n = 4;
+    if (c == 0xF0) low = 0x90;
+    if (c == 0xF4) high = 0x8F;  // up to U+10FFFF
+  } else {
+    return 0;
+  }
+  if (i + n > text.size()) return 0;
+  if (byte(i + 1) < low || byte(i + 1) > high) return 0;
+  for (size_t k = 2; k < n; ++k) {
+    if (byte(i + k) < 0x80 || byte(i + k) > 0xBF) return 0;
+  }
+  return n;
+}
+
+bool IsValidUtf8(std::string_view text) {
+  for (size_t i = 0; i < text.size();) {
+    const size_t n = Utf8CharLength(text, i);
+    if (n == 0) return false;
+    i += n;
+  }
+  return true;
 }
 
 }  // namespace zelvaro

@@ -27,6 +27,13 @@ std::string Utf16ToSjis(std::u16string_view text);
 std::u16string Utf8ToUtf16(std::string_view bytes);
 std::string Utf16ToUtf8(std::u16string_view text);
 
+// The length of the well-formed UTF-8 character at `text[i]` (1 to 4), or 0
+// when none starts there (a stray, overlong or cut sequence, a surrogate,
+// a code point past U+10FFFF).
+size_t Utf8CharLength(std::string_view text, size_t i);
+// Whether `text` is well-formed UTF-8 throughout.
+bool IsValidUtf8(std::string_view text);
+
 // EUC-JP (with the Microsoft extensions, as old CSA and KIF files on
 // Windows-era servers were written) to UTF-16. A byte that starts no valid
 // EUC-JP character decodes to U+DC00 + byte, as for CP932.
