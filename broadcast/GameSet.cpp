@@ -86,8 +86,9 @@ TFollowFetch::~TFollowFetch() = default;
 
 TFollowReply TFollowFetch::Download(const std::string& url) {
   // A 304 or an equal body leaves the last good lines in Lines().
-  fetcher_->FetchFollowLines(url, *state_);
+  const TFollowAnswer answer = fetcher_->FetchFollowLines(url, *state_);
   TFollowReply reply;
+  reply.changed = answer.changed;
   reply.bytes = RecordFileBytes(fetcher_->Lines());
   reply.last_modified = fetcher_->FHttp.Response.HeaderLines.Value("Last-Modified");
   return reply;
@@ -334,7 +335,9 @@ void TGameSet::Round(bool all) {
   ForEachByHost(urls, kMaxFollowConnectionsPerHost, [&](size_t k) {
     TGame& game = games_[which[k]];
     try {
-      ReadGame(game, fetches_[which[k]]->Download(game.address), now);
+      const TFollowReply reply = fetches_[which[k]]->Download(game.address);
+      // The record read well last time, unchanged, reads the same again.
+      if (reply.changed || !game.read || game.failed) ReadGame(game, reply, now);
     } catch (const std::exception& e) {
       FailGame(game, FollowErrorText(e));
       retry_after[k] = RetryAfterOf(e);

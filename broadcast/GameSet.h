@@ -35,6 +35,7 @@ inline constexpr std::u16string_view kNoRecordNoLinks =
 struct TFollowReply {
   std::string bytes;          // the body's lines, each ended by CR LF
   std::string last_modified;  // the reply's Last-Modified, empty without
+  bool changed = true;        // false: the same record as the download before
 };
 
 // The download of one followed address, kept from one round to the next so
