@@ -8,8 +8,7 @@
 namespace zelvaro {
 
 double SenteWinRate(const TUsiScore& score, double scale) {
-  if (score.mate) return score.sente_mates ? 100.0 : 0.0;
-  return 100.0 / (1.0 + std::exp(-score.cp / scale));
+  return 100.0 * score.SenteWinChance(scale);
 }
 
 std::string EvalWords(const TUsiScore& score) {

@@ -15,7 +15,7 @@
 namespace zelvaro {
 
 // The scale of the logistic curve from centipawns to a winning chance.
-inline constexpr int kDefaultWinRateScale = 600;
+inline constexpr int kDefaultWinRateScale = static_cast<int>(kWinChanceScale);
 inline constexpr int kMinWinRateScale = 100;
 inline constexpr int kMaxWinRateScale = 3000;
 

@@ -47,11 +47,11 @@ int DefaultUsiThreads() {
   return cores > 1 ? static_cast<int>(cores) - 1 : 1;
 }
 
-double WinChance(double cp) { return 1.0 / (1.0 + std::exp(-cp / kWinChanceScale)); }
+double WinChance(double cp, double scale) { return 1.0 / (1.0 + std::exp(-cp / scale)); }
 
-double TUsiScore::SenteWinChance() const {
+double TUsiScore::SenteWinChance(double scale) const {
   if (mate) return sente_mates ? 1.0 : 0.0;
-  return WinChance(cp);
+  return WinChance(cp, scale);
 }
 
 bool GoteToMove(std::string_view position_command) {

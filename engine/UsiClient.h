@@ -77,14 +77,15 @@ struct TUsiScore {
   bool sente_mates = false;  // when mate: which side gives it
   TUsiBound bound = TUsiBound::kExact;
   // Sente's winning chance, 0..1: the logistic curve of cp; a mate is 1 or 0.
-  double SenteWinChance() const;
+  double SenteWinChance(double scale = kWinChanceScale) const;
   // The mate as USI signs it, from sente's side: +plies when sente mates.
   int SignedMate() const { return sente_mates ? mate_plies : -mate_plies; }
   bool operator==(const TUsiScore&) const = default;
 };
 
-// The winning chance of a score of `cp` centipawns.
-double WinChance(double cp);
+// The winning chance of a score of `cp` centipawns:
+// 1 / (1 + e^(-cp / scale)).
+double WinChance(double cp, double scale = kWinChanceScale);
 
 // Whether gote moves in `command`'s position (the side to move of its start,
 // flipped by each move after "moves").
