@@ -22,14 +22,6 @@
 namespace zelvaro {
 namespace {
 
-constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
-
-bool EndsWithNoCase(std::string_view s, std::string_view suffix) {
-  if (s.size() < suffix.size()) return false;
-  return std::equal(suffix.begin(), suffix.end(), s.end() - suffix.size(),
-                    [](char a, char b) { return std::tolower(a) == std::tolower(b); });
-}
-
 // A "#KIF version=2.0 encoding=Shift_JIS" line says the file is CP932.
 bool DeclaresCp932(std::string_view bytes) {
   for (const std::string& line : SplitLines(bytes.substr(0, 4096))) {

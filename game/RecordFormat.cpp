@@ -6,14 +6,6 @@
 namespace zelvaro {
 namespace {
 
-constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
-
-bool EndsWithNoCase(std::string_view s, std::string_view suffix) {
-  if (s.size() < suffix.size()) return false;
-  return std::equal(suffix.begin(), suffix.end(), s.end() - suffix.size(),
-                    [](char a, char b) { return std::tolower(a) == std::tolower(b); });
-}
-
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsUpper(char c) { return c >= 'A' && c <= 'Z'; }
 
@@ -74,6 +66,12 @@ bool IsSfenBoard(std::string_view s) {
 }
 
 }  // namespace
+
+bool EndsWithNoCase(std::string_view s, std::string_view suffix) {
+  if (s.size() < suffix.size()) return false;
+  return std::equal(suffix.begin(), suffix.end(), s.end() - suffix.size(),
+                    [](char a, char b) { return std::tolower(a) == std::tolower(b); });
+}
 
 std::optional<TRecordFormat> FormatByContent(std::string_view bytes) {
   if (bytes.substr(0, kUtf8Bom.size()) == kUtf8Bom) bytes.remove_prefix(kUtf8Bom.size());

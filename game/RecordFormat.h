@@ -31,4 +31,9 @@ bool FormatOfFileName(std::string_view file_name, TRecordFormat& format);
 // "KIF", "KI2", "CSA", "SFEN", "USI".
 std::string_view FormatName(TRecordFormat format);
 
+// The byte order mark a UTF-8 record may start with.
+inline constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+// Whether `s` ends with `suffix`, ASCII letters in either case ("A.KIF").
+bool EndsWithNoCase(std::string_view s, std::string_view suffix);
+
 }  // namespace zelvaro

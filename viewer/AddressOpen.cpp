@@ -4,10 +4,10 @@
 #include <QRegularExpression>
 #include <QUrl>
 
+#include "game/RecordFormat.h"
+
 namespace zelvaro {
 namespace {
-
-constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
 bool IsWebAddress(const QUrl& url) {
   const QString scheme = url.scheme().toLower();
